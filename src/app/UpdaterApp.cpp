@@ -1,0 +1,99 @@
+#include "UpdaterApp.h"
+
+#include "UpdaterCommandLineInfo.h"
+#include "framework/FrameWnd.h"
+#include "framework/Mutex.h"
+#include "res/resource.h"
+#include "shell/MainFrame.h"
+
+#include <new>
+#include <ole2.h>
+#include <winsock2.h>
+
+PM_IMPLEMENT_RUNTIME_CLASS(CUpdaterApp, "CUpdaterApp", nullptr)
+
+CUpdaterApp* GetUpdaterApp() {
+    return static_cast<CUpdaterApp*>(AfxGetApp());
+}
+
+CUpdaterApp::CUpdaterApp() = default;
+
+BOOL CUpdaterApp::InitInstance() {
+    WSADATA data{};
+    if (::WSAStartup(MAKEWORD(1, 1), &data) != 0) {
+        AfxMessageBox(IDS_SOCKETS_INIT_FAILED, MB_OK | MB_ICONEXCLAMATION);
+        return FALSE;
+    }
+    m_socketsStarted = true;
+    if (data.wVersion != MAKEWORD(1, 1)) {
+        AfxMessageBox(IDS_SOCKETS_INIT_FAILED, MB_OK | MB_ICONEXCLAMATION);
+        return FALSE;
+    }
+
+    ::LoadLibraryA("RICHED32.DLL");
+    m_oleStarted = SUCCEEDED(::OleInitialize(nullptr)); // hosts the help window's browser control
+
+    SetRegistryKey("Corvalis");
+    LoadSettings();
+    SaveSettings();
+
+    CUpdaterCommandLineInfo commandLine;
+    ParseCommandLine(commandLine);
+    if (commandLine.m_uninstall) {
+        Uninstall();
+        return FALSE;
+    }
+
+    if (!TryLockSingleInstance())
+        return FALSE;
+    // "Always Check on Startup" and the switches decide whether the new instance checks at once.
+    m_startupUpdate = ((m_updateChoice == 0 && m_enableAutoUpdate != 0) || commandLine.m_updateOnStartup) &&
+                      !commandLine.m_noUpdateOnStartup;
+
+    SwapInLauncher();
+
+    auto* frame = new (std::nothrow) CMainFrame;
+    m_pMainWnd = frame;
+    if (!frame || !frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE, nullptr, nullptr)) {
+        // A failed frame has deleted itself; end with an error and leave nothing resident.
+        m_pMainWnd = nullptr;
+        m_nExitCode = 1;
+        return FALSE;
+    }
+    frame->ShowWindow(SW_HIDE);
+    ::UpdateWindow(frame->m_hWnd);
+    return TRUE;
+}
+
+int CUpdaterApp::ExitInstance() {
+    if (m_instanceLocked) {
+        RunOnceMutex().Unlock();
+        m_instanceLocked = 0;
+    }
+    if (m_oleStarted) {
+        ::OleUninitialize();
+        m_oleStarted = false;
+    }
+    if (m_socketsStarted) {
+        ::WSACleanup();
+        m_socketsStarted = false;
+    }
+    return CWinApp::ExitInstance();
+}
+
+BOOL CUpdaterApp::TryLockSingleInstance() {
+    if (!RunOnceMutex().Lock(0))
+        return FALSE;
+    m_instanceLocked = 1;
+    return TRUE;
+}
+
+BOOL CUpdaterApp::OnCmdMsg(UINT id, CCmdUI* pCmdUI) {
+    if (id == ID_APP_ABOUT && !pCmdUI) {
+        ShowAboutBox();
+        return TRUE;
+    }
+    return CWinApp::OnCmdMsg(id, pCmdUI);
+}
+
+void CUpdaterApp::ShowAboutBox() {}

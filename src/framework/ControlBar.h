@@ -1,0 +1,26 @@
+// Common base of the toolbar and the status bar: a child window the frame lays out.
+#pragma once
+
+#include "Wnd.h"
+
+// Bar styles of the frame layout (kept out of the window style word).
+enum : DWORD {
+    CBRS_ALIGN_TOP = 0x1000,
+    CBRS_ALIGN_BOTTOM = 0x4000,
+    CBRS_ALIGN_ANY = 0xF000,
+    CBRS_TOP = CBRS_ALIGN_TOP,
+    CBRS_BOTTOM = CBRS_ALIGN_BOTTOM,
+    CBRS_GRIPPER = 0x00400000,
+    CBRS_TOOLTIPS = 0x0010,
+    CBRS_FLYBY = 0x0020,
+    CBRS_SIZE_DYNAMIC = 0x0080,
+};
+
+class CControlBar : public CWnd {
+  public:
+    DWORD m_dwBarStyle = 0;
+    DWORD m_dwDockStyle = 0;
+    void EnableDocking(DWORD dockStyle) { m_dwDockStyle = dockStyle; }
+    // Height the frame gives this bar at the top or bottom of its client area.
+    virtual int CalcHeight() const;
+};

@@ -1,0 +1,144 @@
+#include "DataExchange.h"
+
+#include "Dialog.h"
+#include "WinApp.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace {
+const char kParseIntText[] = "Please enter an integer.";
+const char kRangeIntText[] = "Please enter an integer between %1 and %2.";
+
+// Replaces %1 and %2 as the framework's message formatting does.
+CString FormatString2(const CString& pattern, const CString& first, const CString& second) {
+    CString result;
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == '%' && i + 1 < pattern.size() && (pattern[i + 1] == '1' || pattern[i + 1] == '2')) {
+            result += pattern[i + 1] == '1' ? first : second;
+            ++i;
+        } else {
+            result += pattern[i];
+        }
+    }
+    return result;
+}
+} // namespace
+
+bool ParseIntegerText(const char* text, int& value) {
+    const char* p = text;
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    if (*p == '\0')
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    long parsed = std::strtol(p, &end, 10);
+    if (end == p || errno == ERANGE || parsed < INT_MIN || parsed > INT_MAX)
+        return false;
+    while (*end == ' ' || *end == '\t')
+        ++end;
+    if (*end != '\0')
+        return false;
+    value = static_cast<int>(parsed);
+    return true;
+}
+
+CDataExchange::CDataExchange(CDialog* dialog, BOOL saveAndValidate)
+    : m_bSaveAndValidate(saveAndValidate), m_pDlgWnd(dialog) {}
+
+HWND CDataExchange::PrepareCtrl(int id) {
+    m_hWndLastControl = ::GetDlgItem(m_pDlgWnd->m_hWnd, id);
+    m_bEditLastControl = FALSE;
+    return m_hWndLastControl;
+}
+
+HWND CDataExchange::PrepareEditCtrl(int id) {
+    HWND control = PrepareCtrl(id);
+    m_bEditLastControl = TRUE;
+    return control;
+}
+
+BOOL CDataExchange::Fail(const CString& message) {
+    AfxMessageBox(message, MB_ICONEXCLAMATION);
+    if (m_hWndLastControl) {
+        ::SetFocus(m_hWndLastControl);
+        if (m_bEditLastControl)
+            ::SendMessageA(m_hWndLastControl, EM_SETSEL, 0, -1);
+    }
+    return FALSE;
+}
+
+BOOL DDX_Control(CDataExchange* pDX, int id, CWnd& control) {
+    if (control.m_hWnd)
+        return TRUE;
+    HWND hWnd = pDX->PrepareCtrl(id);
+    return hWnd ? control.Attach(hWnd) : TRUE;
+}
+
+BOOL DDX_Text(CDataExchange* pDX, int id, int& value) {
+    HWND control = pDX->PrepareEditCtrl(id);
+    if (pDX->m_bSaveAndValidate) {
+        char text[64] = "";
+        ::GetWindowTextA(control, text, sizeof text);
+        int parsed = 0;
+        if (!ParseIntegerText(text, parsed))
+            return pDX->Fail(kParseIntText);
+        value = parsed;
+    } else {
+        ::SetWindowTextA(control, std::to_string(value).c_str());
+    }
+    return TRUE;
+}
+
+BOOL DDX_Text(CDataExchange* pDX, int id, CString& value) {
+    HWND control = pDX->PrepareEditCtrl(id);
+    if (pDX->m_bSaveAndValidate) {
+        int length = ::GetWindowTextLengthA(control);
+        CString text(static_cast<size_t>(length) + 1, '\0');
+        int got = ::GetWindowTextA(control, &text[0], length + 1);
+        text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+        value = text;
+    } else {
+        ::SetWindowTextA(control, value.c_str());
+    }
+    return TRUE;
+}
+
+BOOL DDX_Check(CDataExchange* pDX, int id, BOOL& value) {
+    HWND control = pDX->PrepareCtrl(id);
+    if (pDX->m_bSaveAndValidate)
+        value = static_cast<BOOL>(::SendMessageA(control, BM_GETCHECK, 0, 0));
+    else
+        ::SendMessageA(control, BM_SETCHECK, static_cast<WPARAM>(value), 0);
+    return TRUE;
+}
+
+BOOL DDX_Radio(CDataExchange* pDX, int id, int& value) {
+    HWND control = pDX->PrepareCtrl(id);
+    if (!control)
+        return TRUE;
+    if (pDX->m_bSaveAndValidate)
+        value = -1;
+    int index = 0;
+    // The group runs from the first button up to the next control that starts a group.
+    do {
+        if (::SendMessageA(control, WM_GETDLGCODE, 0, 0) & DLGC_RADIOBUTTON) {
+            if (pDX->m_bSaveAndValidate) {
+                if (::SendMessageA(control, BM_GETCHECK, 0, 0) != BST_UNCHECKED)
+                    value = index;
+            } else {
+                ::SendMessageA(control, BM_SETCHECK, index == value ? BST_CHECKED : BST_UNCHECKED, 0);
+            }
+            ++index;
+        }
+        control = ::GetWindow(control, GW_HWNDNEXT);
+    } while (control && !(::GetWindowLongA(control, GWL_STYLE) & WS_GROUP));
+    return TRUE;
+}
+
+BOOL DDV_MinMaxInt(CDataExchange* pDX, int value, int minValue, int maxValue) {
+    if (!pDX->m_bSaveAndValidate || (value >= minValue && value <= maxValue))
+        return TRUE;
+    return pDX->Fail(FormatString2(kRangeIntText, std::to_string(minValue), std::to_string(maxValue)));
+}

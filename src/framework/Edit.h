@@ -1,0 +1,6 @@
+// Edit controls.
+#pragma once
+
+#include "Wnd.h"
+
+class CEdit : public CWnd {};

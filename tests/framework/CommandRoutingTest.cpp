@@ -1,0 +1,7 @@
+#include "framework/FrameWnd.h"
+
+#include <gtest/gtest.h>
+
+TEST(Smoke, RunsUnderWine) {
+    EXPECT_NE(::GetModuleHandleA(nullptr), nullptr);
+}

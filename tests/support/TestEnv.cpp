@@ -1,0 +1,272 @@
+#include "TestEnv.h"
+
+#include "UiDriver.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <utility>
+
+namespace pmtest {
+
+std::string ProgramDir() {
+    char path[MAX_PATH];
+    DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string full(path, length);
+    return full.substr(0, full.find_last_of("\\/") + 1);
+}
+
+std::string BuiltProgram(const char* name) {
+    return ProgramDir() + name;
+}
+
+TempDir::TempDir(const std::string& hint) {
+    static LONG counter = 0;
+    char base[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, base);
+    char name[MAX_PATH];
+    std::snprintf(name, sizeof name, "%s%s-%lu-%ld", base, hint.c_str(), ::GetCurrentProcessId(),
+                  ::InterlockedIncrement(&counter));
+    m_path = name;
+    RemoveTree(m_path);
+    ::CreateDirectoryA(m_path.c_str(), nullptr);
+}
+
+TempDir::~TempDir() {
+    RemoveTree(m_path);
+}
+
+void RemoveTree(const std::string& path) {
+    WIN32_FIND_DATAA data;
+    HANDLE find = ::FindFirstFileA((path + "\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = data.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string child = path + "\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(child);
+            } else {
+                ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                ::DeleteFileA(child.c_str());
+            }
+        } while (::FindNextFileA(find, &data));
+        ::FindClose(find);
+    }
+    ::RemoveDirectoryA(path.c_str());
+}
+
+bool FileExists(const std::string& path) {
+    DWORD attributes = ::GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DirExists(const std::string& path) {
+    DWORD attributes = ::GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string ReadFileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+bool WriteFileText(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    return static_cast<bool>(out);
+}
+
+long long FileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return -1;
+    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+void DeleteCorvalisKeys() {
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Corvalis");
+}
+
+namespace {
+bool QueryValue(const char* key, const char* name, DWORD& type, std::string& data) {
+    HKEY handle;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return false;
+    DWORD size = 0;
+    bool ok = ::RegQueryValueExA(handle, name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS;
+    if (ok) {
+        data.assign(size, '\0');
+        ok = ::RegQueryValueExA(handle, name, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size) ==
+             ERROR_SUCCESS;
+        data.resize(size);
+    }
+    ::RegCloseKey(handle);
+    return ok;
+}
+
+void SetValue(const char* key, const char* name, DWORD type, const void* data, DWORD size) {
+    HKEY handle;
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    ::RegSetValueExA(handle, name, 0, type, static_cast<const BYTE*>(data), size);
+    ::RegCloseKey(handle);
+}
+} // namespace
+
+bool RegValueExists(const char* key, const char* name) {
+    return RegValueType(key, name) != REG_NONE;
+}
+
+DWORD RegValueType(const char* key, const char* name) {
+    DWORD type = REG_NONE;
+    std::string data;
+    return QueryValue(key, name, type, data) ? type : REG_NONE;
+}
+
+std::string RegString(const char* key, const char* name) {
+    DWORD type = REG_NONE;
+    std::string data;
+    if (!QueryValue(key, name, type, data) || type != REG_SZ)
+        return "<missing>";
+    return std::string(data.c_str());
+}
+
+DWORD RegDword(const char* key, const char* name) {
+    DWORD type = REG_NONE;
+    std::string data;
+    if (!QueryValue(key, name, type, data) || type != REG_DWORD || data.size() != 4)
+        return 0xDEADBEEF;
+    DWORD value;
+    memcpy(&value, data.data(), 4);
+    return value;
+}
+
+void SetRegString(const char* key, const char* name, const std::string& value) {
+    SetValue(key, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
+}
+
+void SetRegDword(const char* key, const char* name, DWORD value) {
+    SetValue(key, name, REG_DWORD, &value, 4);
+}
+
+std::string CvlIniPath() {
+    char windows[MAX_PATH];
+    ::GetWindowsDirectoryA(windows, MAX_PATH);
+    return std::string(windows) + "\\cvl.ini";
+}
+
+void WriteCvlIni(const char* browserDir, const char* launcherDir) {
+    RemoveCvlIni();
+    if (browserDir)
+        ::WritePrivateProfileStringA("USER PREFS", "CORVALIS DIRECTORY", browserDir, "cvl.ini");
+    if (launcherDir)
+        ::WritePrivateProfileStringA("INSTALL", "MAINDIR", launcherDir, "cvl.ini");
+    ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, "cvl.ini"); // flush the profile cache
+}
+
+void RemoveCvlIni() {
+    ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, "cvl.ini");
+    ::DeleteFileA(CvlIniPath().c_str());
+}
+
+Process::Process(Process&& other) noexcept
+    : m_process(std::exchange(other.m_process, nullptr)), m_id(std::exchange(other.m_id, 0)) {}
+
+Process& Process::operator=(Process&& other) noexcept {
+    if (this != &other) {
+        Kill();
+        m_process = std::exchange(other.m_process, nullptr);
+        m_id = std::exchange(other.m_id, 0);
+    }
+    return *this;
+}
+
+Process::~Process() {
+    Kill();
+}
+
+Process Process::Start(const std::string& commandLine, const char* currentDir) {
+    Process process;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    std::string mutableLine = commandLine;
+    if (::CreateProcessA(nullptr, &mutableLine[0], nullptr, nullptr, FALSE, 0, nullptr, currentDir, &startup,
+                         &info)) {
+        ::CloseHandle(info.hThread);
+        process.m_process = info.hProcess;
+        process.m_id = info.dwProcessId;
+    }
+    return process;
+}
+
+bool Process::Running() const {
+    return m_process && ::WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT;
+}
+
+long Process::Wait(DWORD timeoutMs) {
+    if (!m_process || ::WaitForSingleObject(m_process, timeoutMs) != WAIT_OBJECT_0)
+        return -1;
+    DWORD code = 0;
+    ::GetExitCodeProcess(m_process, &code);
+    return static_cast<long>(code);
+}
+
+void Process::Kill() {
+    if (!m_process)
+        return;
+    if (Running()) {
+        ::TerminateProcess(m_process, 99);
+        ::WaitForSingleObject(m_process, 5000);
+    }
+    ::CloseHandle(m_process);
+    m_process = nullptr;
+}
+
+HWND FindMainWindow(DWORD timeoutMs) {
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            found = ::FindWindowA(nullptr, "Pendlemark");
+            return found != nullptr;
+        },
+        timeoutMs);
+    return found;
+}
+
+void ResetProgramState() {
+    // Ask every resident instance to close, then end what did not.
+    for (int round = 0; round < 2; ++round) {
+        HWND window;
+        while ((window = ::FindWindowA(nullptr, "Pendlemark")) != nullptr) {
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(window, &pid);
+            HANDLE process = ::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid);
+            if (round == 0)
+                ::PostMessageA(window, WM_CLOSE, 0, 0);
+            if (process) {
+                if (round == 1 || ::WaitForSingleObject(process, 5000) != WAIT_OBJECT_0)
+                    ::TerminateProcess(process, 98);
+                ::WaitForSingleObject(process, 5000);
+                ::CloseHandle(process);
+            } else {
+                break;
+            }
+        }
+    }
+}
+
+HANDLE OpenOrCreateEvent(const char* name) {
+    return ::CreateEventA(nullptr, TRUE, FALSE, name);
+}
+
+bool IsSignalled(HANDLE event) {
+    return ::WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
+}
+
+} // namespace pmtest

@@ -1,0 +1,81 @@
+// The test bed: registry, cvl.ini, folders and processes of the throwaway Wine prefix.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace pmtest {
+
+// Folder of the running test program (also where the product's programs are built).
+std::string ProgramDir();
+std::string BuiltProgram(const char* name);
+
+// A fresh, empty folder under the prefix's temporary folder, removed with its contents on destruction.
+class TempDir {
+  public:
+    explicit TempDir(const std::string& hint = "pm");
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& Path() const { return m_path; }
+    std::string File(const std::string& name) const { return m_path + "\\" + name; }
+
+  private:
+    std::string m_path;
+};
+
+void RemoveTree(const std::string& path);
+bool FileExists(const std::string& path);
+bool DirExists(const std::string& path);
+std::string ReadFileText(const std::string& path);
+bool WriteFileText(const std::string& path, const std::string& text);
+long long FileSize(const std::string& path);
+
+// HKEY_CURRENT_USER\Software\Corvalis and below, removed.
+void DeleteCorvalisKeys();
+const char* const kParamsKey = "Software\\Corvalis\\Pendlemark\\Params";
+bool RegValueExists(const char* key, const char* name);
+// Type of the value, or REG_NONE when missing.
+DWORD RegValueType(const char* key, const char* name);
+std::string RegString(const char* key, const char* name);
+DWORD RegDword(const char* key, const char* name);
+void SetRegString(const char* key, const char* name, const std::string& value);
+void SetRegDword(const char* key, const char* name, DWORD value);
+
+// cvl.ini in the Windows folder: the browser and launcher directories; null removes the key.
+std::string CvlIniPath();
+void WriteCvlIni(const char* browserDir, const char* launcherDir);
+void RemoveCvlIni();
+
+// A started process; the destructor ends it if it still runs.
+class Process {
+  public:
+    Process() = default;
+    Process(Process&& other) noexcept;
+    Process& operator=(Process&& other) noexcept;
+    ~Process();
+    static Process Start(const std::string& commandLine, const char* currentDir = nullptr);
+    bool Running() const;
+    // Exit code, or -1 after the time-out.
+    long Wait(DWORD timeoutMs = 30000);
+    void Kill();
+    HANDLE Handle() const { return m_process; }
+    DWORD Id() const { return m_id; }
+
+  private:
+    HANDLE m_process = nullptr;
+    DWORD m_id = 0;
+};
+
+// The resident program, started and waited for until its main window exists.
+HWND FindMainWindow(DWORD timeoutMs = 15000);
+// Closes every program instance of an earlier test and clears the shared state.
+void ResetProgramState();
+
+// A named event for the test's own use (opened or created, manual-reset).
+HANDLE OpenOrCreateEvent(const char* name);
+bool IsSignalled(HANDLE event);
+
+} // namespace pmtest

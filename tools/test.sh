@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test under Wine in a throwaway prefix.
+# Extra arguments go to ctest (for example -R framework).
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${PM_BUILD_DIR:-$root/build}
+"$root/tools/setup.sh"
+PM_BUILD_DIR=$build "$root/tools/build.sh"
+# shellcheck source=wine-env.sh
+. "$root/tools/wine-env.sh"
+pm_wine_start "$build"
+trap pm_wine_stop EXIT
+# Loopback network of the FTP test servers (127.0.0.x unless set).
+export PM_TEST_NET=${PM_TEST_NET:-127.0.0}
+ctest --test-dir "$build" --output-on-failure --no-tests=error "$@"

@@ -1,0 +1,41 @@
+# Sourced: starts a throwaway Wine prefix inside $1 (a build folder) with an X display, a persistent
+# wineserver and a keep-alive program; pm_wine_stop ends all of it.
+pm_wine_start() {
+  local build=$1
+  export WINEPREFIX="$build/wineprefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  PM_WINE=/usr/lib/wine/wine64
+  PM_WINESERVER=/usr/lib/wine/wineserver64
+  [ -x "$PM_WINESERVER" ] || PM_WINESERVER=/usr/lib/wine/wineserver
+  export PM_WINE PM_WINESERVER
+  PM_XVFB_PID=""
+  if [ -z "${DISPLAY:-}" ] || [ "${PM_OWN_DISPLAY:-0}" = 1 ]; then
+    local fifo; fifo=$(mktemp -u); mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    PM_XVFB_PID=$!
+    local number; read -r number <"$fifo"; rm -f "$fifo"
+    export DISPLAY=":$number"
+  fi
+  rm -rf "$WINEPREFIX"; mkdir -p "$WINEPREFIX"
+  "$PM_WINESERVER" -p
+  "$PM_WINE" wineboot -i >/dev/null 2>&1
+  # Without a window manager Wine otherwise waits 2 s on every closing box or removed tray icon;
+  # a crash must end the process, not wait on a dialog.
+  "$PM_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  "$PM_WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  "$PM_WINESERVER" -k || true
+  "$PM_WINESERVER" -w || true
+  "$PM_WINESERVER" -p
+  "$PM_WINE" wineboot >/dev/null 2>&1
+  PM_KEEPALIVE_PID=""
+  if [ -f "$build/bin/pm_keepalive.exe" ]; then
+    setsid "$PM_WINE" "$build/bin/pm_keepalive.exe" </dev/null >/dev/null 2>&1 &
+    PM_KEEPALIVE_PID=$!
+  fi
+}
+
+pm_wine_stop() {
+  [ -n "${PM_KEEPALIVE_PID:-}" ] && kill "$PM_KEEPALIVE_PID" 2>/dev/null
+  "$PM_WINESERVER" -k 2>/dev/null || true
+  [ -n "${PM_XVFB_PID:-}" ] && kill "$PM_XVFB_PID" 2>/dev/null
+  return 0
+}
