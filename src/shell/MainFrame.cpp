@@ -116,8 +116,10 @@ void CMainFrame::OnSetFocus(HWND) {
 }
 
 void CMainFrame::OnUpdateIdleCommands(CCmdUI* pCmdUI) {
-    // Any result but "signalled" (also a missing handle) leaves the command enabled.
-    pCmdUI->Enable(::WaitForSingleObject(m_hUpdateRunning, 0) != WAIT_OBJECT_0);
+    // Any result but "signalled" (also a missing handle) leaves the command enabled, unless this
+    // window's own run is in progress or a close is waiting for it.
+    pCmdUI->Enable(!m_bInUpdateRun && !m_bClosePending &&
+                   ::WaitForSingleObject(m_hUpdateRunning, 0) != WAIT_OBJECT_0);
 }
 
 void CMainFrame::OnRunLauncher() {
@@ -147,6 +149,12 @@ void CMainFrame::OnExit() {
 }
 
 void CMainFrame::OnClose() {
+    // The run still uses this window and the events; it carries the close out when it ends.
+    if (m_bInUpdateRun) {
+        m_bClosePending = true;
+        return;
+    }
+    m_bClosePending = false;
     m_pTrayIcon.reset();
     StopScheduler();
     CFrameWnd::OnClose();

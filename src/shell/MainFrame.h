@@ -8,6 +8,7 @@
 
 #include <memory>
 
+class CSchedulerContext;
 class CTrayIcon;
 
 class CMainFrame : public CFrameWnd {
@@ -21,6 +22,11 @@ class CMainFrame : public CFrameWnd {
 
     void StartScheduler();
     void StopScheduler();
+    // Due time of the scheduler's timer for an interval in days, in the timer's 100 ns units.
+    static LONGLONG SchedulerDueTime(int intervalDays);
+    // The scheduler thread and its decision; both work only on the context the thread owns.
+    static DWORD WINAPI UpdateScheduler(LPVOID context);
+    static void DoAutoUpdate(CSchedulerContext& context);
 
     std::unique_ptr<CTrayIcon> m_pTrayIcon;
     HANDLE m_hSchedulerThread = nullptr;
@@ -46,5 +52,11 @@ class CMainFrame : public CFrameWnd {
     void OnUpdateIdleCommands(CCmdUI* pCmdUI);
 
   private:
+    void RunUpdate();
+    void ShowRunMessage(const CString& text);
+
     static const CommandEntry<CMainFrame> s_commandTable[];
+    // A close that arrives while an update run pumps messages waits for the run to end.
+    bool m_bInUpdateRun = false;
+    bool m_bClosePending = false;
 };

@@ -1,5 +1,11 @@
-// The scheduler's life on the main window: the shared events, the stop event and the thread.
+// The scheduler: the main window's shared events and stop event, and the thread that decides when an
+// automatic update runs.
+#include "SchedulerContext.h"
+#include "app/UpdaterApp.h"
+#include "res/resource.h"
 #include "shell/MainFrame.h"
+
+#include <algorithm>
 
 namespace {
 void CloseAndNull(HANDLE& handle) {
@@ -8,23 +14,60 @@ void CloseAndNull(HANDLE& handle) {
         handle = nullptr;
     }
 }
+
+bool ArmTimer(HANDLE timer, LONGLONG dueTime) {
+    if (!timer)
+        return false;
+    LARGE_INTEGER due;
+    due.QuadPart = dueTime;
+    return ::SetWaitableTimer(timer, &due, 0, nullptr, nullptr, TRUE) != FALSE;
+}
+
+enum class Wake { Stop, Request, Timer, Shutdown };
 } // namespace
+
+LONGLONG CMainFrame::SchedulerDueTime(int intervalDays) {
+    // The seconds of an interval are a 32-bit count; longer stored intervals are held at the
+    // longest one that fits instead of overflowing.
+    constexpr int kMaxDays = 24855;
+    const LONGLONG seconds = static_cast<LONGLONG>(std::clamp(intervalDays, -kMaxDays, kMaxDays)) * 86400;
+    // Negative due times are relative to now; a stored negative interval counts as that many days.
+    return intervalDays > 0 ? seconds * -10000000 : seconds * 10000000;
+}
 
 void CMainFrame::StartScheduler() {
     if (m_hSchedulerThread)
         return;
-    m_hAutoUpdate = ::CreateEventA(nullptr, TRUE, FALSE, "CVLAutoUpdate");
-    m_hAutoUpdateDone = ::CreateEventA(nullptr, TRUE, FALSE, "CVLAutoUpdateDone");
-    m_hUpdateRunning = ::CreateEventA(nullptr, TRUE, FALSE, "CVLUpdateRunning");
-    m_hStopEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!m_hAutoUpdate)
+        m_hAutoUpdate = ::CreateEventA(nullptr, TRUE, FALSE, "CVLAutoUpdate");
+    if (!m_hAutoUpdateDone)
+        m_hAutoUpdateDone = ::CreateEventA(nullptr, TRUE, FALSE, "CVLAutoUpdateDone");
+    if (!m_hUpdateRunning)
+        m_hUpdateRunning = ::CreateEventA(nullptr, TRUE, FALSE, "CVLUpdateRunning");
+    if (!m_hStopEvent)
+        m_hStopEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (!m_hStopEvent)
         return;
+
+    CUpdaterApp* app = GetUpdaterApp();
+    std::unique_ptr<CSchedulerContext> context = CSchedulerContext::Create(
+        m_hWnd, m_hStopEvent, m_hAutoUpdate, m_hAutoUpdateDone, app ? app->m_updateInterval.load() : 7);
+    if (!context)
+        return;
+    m_hSchedulerThread =
+        ::CreateThread(nullptr, 0, &CMainFrame::UpdateScheduler, context.get(), CREATE_SUSPENDED, nullptr);
+    if (m_hSchedulerThread) {
+        context.release(); // the thread owns it now
+        ::ResumeThread(m_hSchedulerThread);
+    }
 }
 
 void CMainFrame::StopScheduler() {
     if (m_hSchedulerThread) {
         if (m_hStopEvent)
             ::SetEvent(m_hStopEvent);
+        // A thread blocked in the question or in "&Update Now" cannot end now; it keeps its own
+        // handles and ends with the process.
         if (::WaitForSingleObject(m_hSchedulerThread, 3000) == WAIT_OBJECT_0)
             CloseAndNull(m_hSchedulerThread);
     }
@@ -32,4 +75,85 @@ void CMainFrame::StopScheduler() {
     CloseAndNull(m_hAutoUpdate);
     CloseAndNull(m_hAutoUpdateDone);
     CloseAndNull(m_hUpdateRunning);
+}
+
+DWORD WINAPI CMainFrame::UpdateScheduler(LPVOID param) {
+    std::unique_ptr<CSchedulerContext> context(static_cast<CSchedulerContext*>(param));
+    if (!context || !context->m_hMainWnd)
+        return 0;
+
+    CHandle timer(::CreateWaitableTimerA(nullptr, TRUE, nullptr));
+    CHandle shutdown(::CreateEventA(nullptr, TRUE, FALSE, "CVLShutdown"));
+    bool timerArmed = ArmTimer(timer.Get(), context->m_dueTime);
+
+    bool closeMainWindow = false;
+    for (bool waiting = true; waiting;) {
+        // Only objects that exist are waited on (a null handle would fail every wait), in the fixed
+        // order, so that of several signalled at once the earliest in this list is taken.
+        HANDLE handles[4];
+        Wake wakes[4];
+        DWORD count = 0;
+        auto add = [&](HANDLE handle, Wake wake) {
+            if (handle) {
+                handles[count] = handle;
+                wakes[count++] = wake;
+            }
+        };
+        add(context->m_stopEvent.Get(), Wake::Stop);
+        add(context->m_autoUpdate.Get(), Wake::Request);
+        if (timerArmed)
+            add(timer.Get(), Wake::Timer);
+        add(shutdown.Get(), Wake::Shutdown);
+
+        DWORD result = ::WaitForMultipleObjects(count, handles, FALSE, INFINITE);
+        if (result >= WAIT_OBJECT_0 + count)
+            break; // a wait on valid handles that fails once fails every time: end, never spin
+        switch (wakes[result - WAIT_OBJECT_0]) {
+        case Wake::Stop:
+            waiting = false;
+            break;
+        case Wake::Request:
+            ::ResetEvent(context->m_autoUpdate.Get());
+            DoAutoUpdate(*context);
+            break;
+        case Wake::Timer:
+            // Re-arming clears the expiry; an interval of 0 would expire at once again.
+            timerArmed = context->m_rearmTimer && ArmTimer(timer.Get(), context->m_dueTime);
+            DoAutoUpdate(*context);
+            break;
+        case Wake::Shutdown:
+            closeMainWindow = true;
+            waiting = false;
+            break;
+        }
+    }
+
+    shutdown.Close();
+    if (timer)
+        ::CancelWaitableTimer(timer.Get());
+    timer.Close();
+    if (closeMainWindow)
+        ::PostMessageA(context->m_hMainWnd, WM_CLOSE, 0, 0);
+    return 0;
+}
+
+void CMainFrame::DoAutoUpdate(CSchedulerContext& context) {
+    CUpdaterApp* app = GetUpdaterApp();
+    if (!context.m_hMainWnd || !app || app->m_enableAutoUpdate == 0)
+        return;
+    HANDLE done = context.m_autoUpdateDone.Get();
+    if (app->m_askForConfirmation != 0) {
+        ::BringWindowToTop(context.m_hMainWnd);
+        int answer = ::MessageBoxA(nullptr, "Do you wish to automatically update your menu items?",
+                                   "Corvalis", MB_YESNO | MB_DEFBUTTON1 | MB_TOPMOST);
+        if (answer != IDYES) {
+            if (done)
+                ::SetEvent(done);
+            return;
+        }
+    }
+    if (done)
+        ::ResetEvent(done);
+    // Synchronous: the run happens on the user-interface thread while this thread waits.
+    ::SendMessageA(context.m_hMainWnd, WM_COMMAND, ID_UPDATE_NOW, 0);
 }
