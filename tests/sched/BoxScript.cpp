@@ -1,0 +1,41 @@
+#include "BoxScript.h"
+
+#include <string>
+
+pmtest::MessageBoxSeen ReadBox(HWND box) {
+    pmtest::MessageBoxSeen seen;
+    seen.shown = true;
+    seen.text = pmtest::GetItemText(box, 0xFFFF);
+    seen.topMost = (::GetWindowLongA(box, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    seen.owner = ::GetWindow(box, GW_OWNER);
+    DWORD_PTR def = 0;
+    ::SendMessageTimeoutA(box, DM_GETDEFID, 0, 0, SMTO_ABORTIFHUNG, 5000, &def);
+    seen.defaultButton = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : 0;
+    return seen;
+}
+
+BoxScript::BoxScript(const char* caption, int answerId, std::function<void(HWND)> whileShown, DWORD timeoutMs)
+    : m_thread([this, caption = std::string(caption), answerId, whileShown, timeoutMs] {
+          HWND box = pmtest::WaitForWindow("#32770", caption.c_str(), timeoutMs);
+          if (!box) {
+              m_finished = true;
+              return;
+          }
+          m_seen = ReadBox(box);
+          if (whileShown)
+              whileShown(box);
+          ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(answerId, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(::GetDlgItem(box, answerId)));
+          m_finished = true;
+      }) {}
+
+BoxScript::~BoxScript() {
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+pmtest::MessageBoxSeen BoxScript::Wait() {
+    if (m_thread.joinable())
+        m_thread.join();
+    return m_seen;
+}

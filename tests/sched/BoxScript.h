@@ -1,0 +1,30 @@
+// Plays the user at one message box: waits for it by caption on its own thread, records what it
+// shows, runs an action while it is open, then presses a button.
+#pragma once
+
+#include "support/UiDriver.h"
+
+#include <atomic>
+#include <functional>
+#include <thread>
+
+class BoxScript {
+  public:
+    BoxScript(const char* caption, int answerId, std::function<void(HWND box)> whileShown = {},
+              DWORD timeoutMs = 15000);
+    ~BoxScript();
+    BoxScript(const BoxScript&) = delete;
+    BoxScript& operator=(const BoxScript&) = delete;
+    // Joins the thread; what the box showed (shown false after the time-out).
+    pmtest::MessageBoxSeen Wait();
+    // The box was answered or never came; Wait() then returns at once.
+    bool Finished() const { return m_finished; }
+
+  private:
+    std::thread m_thread;
+    pmtest::MessageBoxSeen m_seen;
+    std::atomic<bool> m_finished{false};
+};
+
+// Sees the box as a user would: class "#32770", exact caption.
+pmtest::MessageBoxSeen ReadBox(HWND box);
