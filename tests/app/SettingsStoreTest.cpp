@@ -1,0 +1,119 @@
+// The settings record against the real registry and cvl.ini of the test prefix.
+#include "app/UpdaterApp.h"
+#include "support/TestEnv.h"
+
+#include <gtest/gtest.h>
+
+using namespace pmtest;
+
+namespace {
+class SettingsStore : public testing::Test {
+  protected:
+    void SetUp() override {
+        DeleteCorvalisKeys();
+        RemoveCvlIni();
+        app = GetUpdaterApp();
+        app->SetRegistryKey("Corvalis");
+    }
+    void TearDown() override {
+        DeleteCorvalisKeys();
+        RemoveCvlIni();
+    }
+    CUpdaterApp* app = nullptr;
+};
+} // namespace
+
+TEST_F(SettingsStore, FirstStartWritesEveryValueButLastDownloadFileWithTheirTypes) {
+    app->LoadSettings();
+    app->SaveSettings();
+
+    const char* strings[] = {"Server", "User", "Pass", "PathToFile", "InstallDir"};
+    for (const char* name : strings)
+        EXPECT_EQ(RegValueType(kParamsKey, name), static_cast<DWORD>(REG_SZ)) << name;
+    const char* dwords[] = {"PassiveFTP",         "UpdateChoice", "UpdateInterval", "EnableAutoUpdate",
+                            "AskForConfirmation", "PollTimer",    "LastUpdateTime"};
+    for (const char* name : dwords)
+        EXPECT_EQ(RegValueType(kParamsKey, name), static_cast<DWORD>(REG_DWORD)) << name;
+    EXPECT_FALSE(RegValueExists(kParamsKey, "LastDownloadFile"));
+
+    EXPECT_EQ(RegString(kParamsKey, "PathToFile"), "/update/");
+    EXPECT_EQ(RegString(kParamsKey, "User"), "");
+    EXPECT_FALSE(RegString(kParamsKey, "Server").empty());
+    EXPECT_EQ(RegDword(kParamsKey, "PassiveFTP"), 0u);
+    EXPECT_EQ(RegDword(kParamsKey, "UpdateChoice"), 0u);
+    EXPECT_EQ(RegDword(kParamsKey, "UpdateInterval"), 7u);
+    EXPECT_EQ(RegDword(kParamsKey, "EnableAutoUpdate"), 1u);
+    EXPECT_EQ(RegDword(kParamsKey, "AskForConfirmation"), 1u);
+    EXPECT_EQ(RegDword(kParamsKey, "PollTimer"), 1000u);
+    EXPECT_EQ(RegDword(kParamsKey, "LastUpdateTime"), 0u);
+    EXPECT_EQ(RegString(kParamsKey, "InstallDir"), ProgramDir());
+    EXPECT_EQ(RegString(kParamsKey, "InstallDir").back(), '\\');
+}
+
+TEST_F(SettingsStore, StoredValuesLoadUnchangedAndWrongTypesYieldDefaults) {
+    for (int interval : {0, -3, 500}) {
+        SetRegDword(kParamsKey, "UpdateInterval", static_cast<DWORD>(interval));
+        app->LoadSettings();
+        EXPECT_EQ(app->m_updateInterval, interval);
+    }
+    SetRegString(kParamsKey, "UpdateInterval", "12"); // string where a number belongs
+    SetRegDword(kParamsKey, "PathToFile", 5);         // number where a string belongs
+    SetRegString(kParamsKey, "Server", "ftp.example.test");
+    SetRegDword(kParamsKey, "PassiveFTP", 1);
+    app->LoadSettings();
+    EXPECT_EQ(app->m_updateInterval, 7);
+    EXPECT_EQ(app->m_pathToFile, "/update/");
+    EXPECT_EQ(app->m_server, "ftp.example.test");
+    EXPECT_EQ(app->m_passiveFTP, 1);
+}
+
+TEST_F(SettingsStore, RecordLastDownloadWritesOnlyItsTwoValuesAndSaveKeepsThem) {
+    app->LoadSettings();
+    app->SaveSettings();
+    SetRegString(kParamsKey, "User", "kept-in-registry");
+    app->RecordLastDownload("C:\\Browser\\Pendlemark\\050101-update.exe");
+    EXPECT_EQ(RegString(kParamsKey, "LastDownloadFile"), "C:\\Browser\\Pendlemark\\050101-update.exe");
+    DWORD stamp = RegDword(kParamsKey, "LastUpdateTime");
+    EXPECT_NEAR(static_cast<double>(stamp), static_cast<double>(time(nullptr)), 5.0);
+    EXPECT_EQ(RegString(kParamsKey, "User"), "kept-in-registry");
+
+    SetRegString(kParamsKey, "LastDownloadFile", "changed elsewhere");
+    app->SaveSettings();
+    EXPECT_EQ(RegDword(kParamsKey, "LastUpdateTime"), stamp);
+    EXPECT_EQ(RegString(kParamsKey, "LastDownloadFile"), "changed elsewhere");
+}
+
+TEST_F(SettingsStore, CvlIniGivesTheTwoDirectoriesAndLongValuesAreCut) {
+    WriteCvlIni("C:\\Browser", "C:\\Launch");
+    app->LoadSettings();
+    EXPECT_EQ(app->m_browserDir, "C:\\Browser");
+    EXPECT_EQ(app->m_launcherDir, "C:\\Launch");
+    EXPECT_EQ(app->GetDownloadFilePath(""), "C:\\Browser\\Pendlemark\\");
+    EXPECT_EQ(app->GetLauncherFilePath("cvl.exe"), "C:\\Launch\\cvl.exe");
+
+    std::string longDir = "C:\\" + std::string(400, 'd');
+    WriteCvlIni(longDir.c_str(), nullptr);
+    app->LoadSettings();
+    EXPECT_EQ(app->m_browserDir.size(), 259u);
+    EXPECT_EQ(app->m_launcherDir, "");
+    // Nothing built on an over-long folder: refused rather than cut.
+    EXPECT_EQ(app->GetDownloadFilePath("050101-update.exe"), "");
+
+    RemoveCvlIni();
+    app->LoadSettings();
+    EXPECT_EQ(app->GetDownloadFilePath("050101-update.exe"), "Pendlemark\\050101-update.exe");
+    EXPECT_EQ(app->GetLauncherFilePath("cvl.exe"), "cvl.exe");
+}
+
+TEST_F(SettingsStore, ProfileCallsCreateTheKeyPathAndWithoutARegistryKeyWriteNothing) {
+    EXPECT_EQ(app->GetProfileInt("Params", "Missing", 42), 42);
+    EXPECT_TRUE(RegValueType(kParamsKey, "Missing") == REG_NONE);
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kParamsKey, 0, KEY_READ, &key), ERROR_SUCCESS);
+    RegCloseKey(key);
+
+    app->SetRegistryKey("");
+    EXPECT_FALSE(app->WriteProfileInt("Params", "Orphan", 1));
+    EXPECT_EQ(app->GetProfileString("Params", "Orphan", "dflt"), "dflt");
+    app->SetRegistryKey("Corvalis");
+}
