@@ -8,9 +8,15 @@ pmtest::MessageBoxSeen ReadBox(HWND box) {
     seen.text = pmtest::GetItemText(box, 0xFFFF);
     seen.topMost = (::GetWindowLongA(box, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
     seen.owner = ::GetWindow(box, GW_OWNER);
-    DWORD_PTR def = 0;
-    ::SendMessageTimeoutA(box, DM_GETDEFID, 0, 0, SMTO_ABORTIFHUNG, 5000, &def);
-    seen.defaultButton = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : 0;
+    // The default button as drawn: the one push button with the default style.
+    ::EnumChildWindows(
+        box,
+        [](HWND child, LPARAM param) -> BOOL {
+            if ((::GetWindowLongA(child, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+                reinterpret_cast<pmtest::MessageBoxSeen*>(param)->defaultButton = ::GetDlgCtrlID(child);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&seen));
     return seen;
 }
 
@@ -21,6 +27,7 @@ BoxScript::BoxScript(const char* caption, int answerId, std::function<void(HWND)
               m_finished = true;
               return;
           }
+          ::Sleep(150); // a box becomes visible before its initialisation has finished
           m_seen = ReadBox(box);
           if (whileShown)
               whileShown(box);

@@ -26,5 +26,6 @@ class BoxScript {
     std::atomic<bool> m_finished{false};
 };
 
-// Sees the box as a user would: class "#32770", exact caption.
+// Reads the box as a user sees it. (Wine does not mark a box shown with MB_TOPMOST as a top-most
+// window, so topMost cannot be checked here.)
 pmtest::MessageBoxSeen ReadBox(HWND box);
