@@ -22,8 +22,14 @@ pmtest::MessageBoxSeen ReadBox(HWND box) {
 
 BoxScript::BoxScript(const char* caption, int answerId, std::function<void(HWND)> whileShown, DWORD timeoutMs)
     : m_thread([this, caption = std::string(caption), answerId, whileShown, timeoutMs] {
-          HWND box = pmtest::WaitForWindow("#32770", caption.c_str(), timeoutMs);
-          if (!box) {
+          HWND box = nullptr;
+          pmtest::WaitUntil(
+              [&] {
+                  box = ::FindWindowA("#32770", caption.c_str());
+                  return m_stop || (box && ::IsWindowVisible(box));
+              },
+              timeoutMs);
+          if (!box || !::IsWindowVisible(box)) {
               m_finished = true;
               return;
           }
@@ -39,6 +45,11 @@ BoxScript::BoxScript(const char* caption, int answerId, std::function<void(HWND)
 BoxScript::~BoxScript() {
     if (m_thread.joinable())
         m_thread.join();
+}
+
+pmtest::MessageBoxSeen BoxScript::Stop() {
+    m_stop = true;
+    return Wait();
 }
 
 pmtest::MessageBoxSeen BoxScript::Wait() {

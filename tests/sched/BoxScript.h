@@ -19,11 +19,14 @@ class BoxScript {
     pmtest::MessageBoxSeen Wait();
     // The box was answered or never came; Wait() then returns at once.
     bool Finished() const { return m_finished; }
+    // Stops looking for a box that has not come; what was seen so far.
+    pmtest::MessageBoxSeen Stop();
 
   private:
     std::thread m_thread;
     pmtest::MessageBoxSeen m_seen;
     std::atomic<bool> m_finished{false};
+    std::atomic<bool> m_stop{false};
 };
 
 // Reads the box as a user sees it. (Wine does not mark a box shown with MB_TOPMOST as a top-most
