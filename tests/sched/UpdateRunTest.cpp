@@ -31,6 +31,9 @@ int CountBoxes(const char* caption) {
 class UpdateRunTest : public FrameTest {};
 
 TEST_F(UpdateRunTest, EmptyBrowserDirectoryShowsOneEmptyBoxAndKeepsTheEvents) {
+    // A run asked for directly does not depend on the scheduler's settings.
+    App().m_enableAutoUpdate = 0;
+    App().m_askForConfirmation = 1;
     CreateFrame();
     bool runningDuring = false;
     bool doneDuring = true;
