@@ -2,6 +2,49 @@
 
 #include <string>
 
+namespace {
+struct BoxSearch {
+    std::wstring caption;
+    HWND first;
+    int count;
+};
+
+BOOL CALLBACK CollectBox(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<BoxSearch*>(param);
+    char cls[16] = "";
+    ::GetClassNameA(window, cls, sizeof cls);
+    if (std::string(cls) == "#32770" && ::IsWindowVisible(window) &&
+        pmtest::GetText(window) == search->caption) {
+        if (!search->first)
+            search->first = window;
+        ++search->count;
+    }
+    return TRUE;
+}
+
+BoxSearch Search(const char* caption) {
+    WCHAR wide[256] = L"";
+    ::MultiByteToWideChar(CP_ACP, 0, caption, -1, wide, 256);
+    BoxSearch search{wide, nullptr, 0};
+    ::EnumWindows(&CollectBox, reinterpret_cast<LPARAM>(&search));
+    return search;
+}
+} // namespace
+
+HWND FindBox(const char* caption) {
+    return Search(caption).first;
+}
+
+int CountBoxes(const char* caption) {
+    return Search(caption).count;
+}
+
+HWND WaitForBox(const char* caption, DWORD timeoutMs) {
+    HWND box = nullptr;
+    pmtest::WaitUntil([&] { return (box = FindBox(caption)) != nullptr; }, timeoutMs);
+    return box;
+}
+
 pmtest::MessageBoxSeen ReadBox(HWND box) {
     pmtest::MessageBoxSeen seen;
     seen.shown = true;
@@ -23,13 +66,8 @@ pmtest::MessageBoxSeen ReadBox(HWND box) {
 BoxScript::BoxScript(const char* caption, int answerId, std::function<void(HWND)> whileShown, DWORD timeoutMs)
     : m_thread([this, caption = std::string(caption), answerId, whileShown, timeoutMs] {
           HWND box = nullptr;
-          pmtest::WaitUntil(
-              [&] {
-                  box = ::FindWindowA("#32770", caption.c_str());
-                  return m_stop || (box && ::IsWindowVisible(box));
-              },
-              timeoutMs);
-          if (!box || !::IsWindowVisible(box)) {
+          pmtest::WaitUntil([&] { return m_stop || (box = FindBox(caption.c_str())) != nullptr; }, timeoutMs);
+          if (!box) {
               m_finished = true;
               return;
           }

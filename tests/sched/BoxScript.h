@@ -11,7 +11,7 @@
 class BoxScript {
   public:
     BoxScript(const char* caption, int answerId, std::function<void(HWND box)> whileShown = {},
-              DWORD timeoutMs = 15000);
+              DWORD timeoutMs = 30000);
     ~BoxScript();
     BoxScript(const BoxScript&) = delete;
     BoxScript& operator=(const BoxScript&) = delete;
@@ -28,6 +28,14 @@ class BoxScript {
     std::atomic<bool> m_finished{false};
     std::atomic<bool> m_stop{false};
 };
+
+// A visible message box with exactly this caption, in any process; null when there is none. (Unlike
+// FindWindow it is not misled by a hidden box of that caption that comes first.)
+HWND FindBox(const char* caption);
+// Polls for it; null after the time-out.
+HWND WaitForBox(const char* caption, DWORD timeoutMs);
+// How many are shown at once.
+int CountBoxes(const char* caption);
 
 // Reads the box as a user sees it. (Wine does not mark a box shown with MB_TOPMOST as a top-most
 // window, so topMost cannot be checked here.)

@@ -1,5 +1,6 @@
 // The resident program in its own process, driven from this one through the named events, its
 // window and its message boxes.
+#include "BoxScript.h"
 #include "support/TestEnv.h"
 #include "support/UiDriver.h"
 #include "framework/Handles.h"
@@ -59,7 +60,7 @@ class InstanceTest : public ::testing::Test {
     }
     // Answers the scheduler's question in the other process; FALSE when none came.
     static bool AnswerQuestion(int answer, DWORD timeoutMs) {
-        HWND box = pmtest::WaitForWindow("#32770", "Corvalis", timeoutMs);
+        HWND box = WaitForBox("Corvalis", timeoutMs);
         if (!box)
             return false;
         ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
@@ -139,7 +140,7 @@ TEST_F(InstanceTest, AnotherProcessSeesRunningDuringEveryRunAndDoneAtItsEnd) {
             ::SetEvent(m_autoUpdate.Get());
         else
             ::PostMessageA(window, WM_COMMAND, ID_UPDATE_NOW, 0);
-        HWND box = pmtest::WaitForWindow("#32770", "Corvalis Wayrail", 8000);
+        HWND box = WaitForBox("Corvalis Wayrail", 8000);
         ASSERT_NE(box, nullptr);
         EXPECT_TRUE(IsSet(m_running));
         EXPECT_FALSE(IsSet(m_done));

@@ -52,7 +52,7 @@ TEST_F(SchedulerTest, EnableAutoUpdateOffTakesTheRequestAndNothingElse) {
         ::SetEvent(m_autoUpdate.Get());
         ASSERT_TRUE(PumpUntil([&] { return !Signalled(m_autoUpdate); }));
         EXPECT_TRUE(NeverWithin([&] { return spy.m_updateNow > 0; }, 300));
-        EXPECT_EQ(::FindWindowA("#32770", "Corvalis"), nullptr);
+        EXPECT_EQ(FindBox("Corvalis"), nullptr);
         EXPECT_EQ(Signalled(m_done), doneBefore);
     }
 }
@@ -155,7 +155,7 @@ TEST_F(SchedulerTest, AThreadOutlivingTheStopActsOnlyOnItsOwnHandles) {
     HANDLE thread = SchedulerThread();
     CommandSpy spy(m_hwnd, false);
     ::SetEvent(m_autoUpdate.Get());
-    HWND question = pmtest::WaitForWindow("#32770", "Corvalis", 10000);
+    HWND question = WaitForBox("Corvalis", 10000);
     ASSERT_NE(question, nullptr);
 
     // The thread is held in its question: the stop gives up after 3000 ms and keeps its handle.

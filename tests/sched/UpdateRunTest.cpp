@@ -8,26 +8,6 @@
 
 namespace {
 
-// Top-level message boxes with the caption, across all processes.
-int CountBoxes(const char* caption) {
-    struct Search {
-        const char* caption;
-        int count;
-    } search{caption, 0};
-    ::EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            char cls[32] = "";
-            ::GetClassNameA(window, cls, sizeof cls);
-            if (std::string(cls) == "#32770" && ::IsWindowVisible(window) &&
-                pmtest::GetText(window) == s->caption)
-                ++s->count;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.count;
-}
-
 class UpdateRunTest : public FrameTest {};
 
 TEST_F(UpdateRunTest, EmptyBrowserDirectoryShowsOneEmptyBoxAndKeepsTheEvents) {
@@ -54,7 +34,7 @@ TEST_F(UpdateRunTest, EmptyBrowserDirectoryShowsOneEmptyBoxAndKeepsTheEvents) {
     EXPECT_FALSE(progressDuring);
     EXPECT_FALSE(Signalled(m_running));
     EXPECT_TRUE(Signalled(m_done));
-    EXPECT_EQ(pmtest::WaitForWindow("#32770", "Corvalis Wayrail", 300), nullptr);
+    EXPECT_EQ(WaitForBox("Corvalis Wayrail", 300), nullptr);
 }
 
 TEST_F(UpdateRunTest, WhileARunIsInProgressUpdateNowAndRunCorvalisAreDropped) {
@@ -90,7 +70,7 @@ TEST_F(UpdateRunTest, WhileARunIsInProgressUpdateNowAndRunCorvalisAreDropped) {
     EXPECT_TRUE(schedulerResetDone);
     EXPECT_FALSE(launcherStartedDuring);
     // Dropped, not queued: nothing follows the run.
-    EXPECT_EQ(pmtest::WaitForWindow("#32770", "Corvalis Wayrail", 500), nullptr);
+    EXPECT_EQ(WaitForBox("Corvalis Wayrail", 500), nullptr);
     EXPECT_TRUE(Signalled(m_done));
     EXPECT_FALSE(Signalled(m_running));
 
@@ -103,7 +83,7 @@ TEST_F(UpdateRunTest, CVLUpdateRunningSignalledElsewhereKeepsUpdateNowDisabled) 
     CreateFrame();
     ::SetEvent(m_running.Get());
     SendUpdateNow();
-    EXPECT_EQ(pmtest::WaitForWindow("#32770", "Corvalis Wayrail", 300), nullptr);
+    EXPECT_EQ(WaitForBox("Corvalis Wayrail", 300), nullptr);
     ::ResetEvent(m_running.Get());
     BoxScript box("Corvalis Wayrail", IDOK);
     SendUpdateNow();
