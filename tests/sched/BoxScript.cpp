@@ -13,8 +13,10 @@ BOOL CALLBACK CollectBox(HWND window, LPARAM param) {
     auto* search = reinterpret_cast<BoxSearch*>(param);
     char cls[16] = "";
     ::GetClassNameA(window, cls, sizeof cls);
+    // The title as stored, read without a message, so a busy window never holds the search up.
+    WCHAR title[256] = L"";
     if (std::string(cls) == "#32770" && ::IsWindowVisible(window) &&
-        pmtest::GetText(window) == search->caption) {
+        ::InternalGetWindowText(window, title, 256) >= 0 && search->caption == title) {
         if (!search->first)
             search->first = window;
         ++search->count;
