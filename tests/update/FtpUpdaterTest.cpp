@@ -300,7 +300,6 @@ TEST_F(FtpUpdaterTest, LoginsReachTheServerAsConfigured) {
     const Case cases[] = {
         {"", "", "anonymous", nullptr},
         {"pmuser", "pmsecret", "pmuser", "pmsecret"},
-        {"", "pmsecret", "anonymous", nullptr}, // no name: the platform's anonymous login
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.user) + "/" + c.password);
@@ -320,6 +319,15 @@ TEST_F(FtpUpdaterTest, LoginsReachTheServerAsConfigured) {
         EXPECT_EQ(updater->m_hConnection, connection);
         EXPECT_EQ(MainServer().Logins().size(), 1u);
     }
+
+    // A password without a name is passed as it is; the platform refuses the pair before any login.
+    MainServer().Clear();
+    auto nameless = Updater(MainServer(), "", "pmsecret");
+    EXPECT_FALSE(nameless->Connect());
+    EXPECT_EQ(nameless->m_errorText, kNoConnection);
+    EXPECT_NE(nameless->m_hInternet, nullptr);
+    EXPECT_EQ(nameless->m_hConnection, nullptr);
+    EXPECT_TRUE(MainServer().Logins().empty());
 
     auto refused = Updater(MainServer(), "pmuser", "wrong");
     EXPECT_FALSE(refused->Connect());

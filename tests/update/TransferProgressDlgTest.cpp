@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -79,18 +81,6 @@ class TransferProgressTest : public ::testing::Test {
     std::unique_ptr<CFtpUpdater> m_updater;
 };
 
-// The control's rectangle in dialog units of its dialog.
-bool HasDialogRect(HWND dialog, int id, RECT expected) {
-    HWND control = ::GetDlgItem(dialog, id);
-    RECT actual;
-    ::GetWindowRect(control, &actual);
-    ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&actual), 2);
-    expected.right += expected.left;
-    expected.bottom += expected.top;
-    ::MapDialogRect(dialog, &expected);
-    return ::EqualRect(&actual, &expected) != FALSE;
-}
-
 LRESULT CALLBACK RefuseEveryWindow(int code, WPARAM wParam, LPARAM lParam) {
     return code == HCBT_CREATEWND ? 1 : ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -101,47 +91,135 @@ std::string ClassOf(HWND window) {
     return name;
 }
 
-TEST_F(TransferProgressTest, WindowFollowsItsTemplate) {
+// One control of a DLGTEMPLATE (not the extended form) as the resource compiler wrote it.
+struct TemplateItem {
+    DWORD style = 0;
+    short x = 0, y = 0, cx = 0, cy = 0;
+    WORD id = 0;
+    std::string windowClass; // a predefined class as "#<atom>"
+    std::string text;
+};
+
+struct DialogTemplate {
+    DWORD style = 0;
+    short cx = 0, cy = 0;
+    std::string title;
+    WORD pointSize = 0;
+    std::string font;
+    std::vector<TemplateItem> items;
+};
+
+// Reads a name-or-ordinal or a string field; advances past it.
+std::string ReadField(const WORD*& p) {
+    if (*p == 0xFFFF) {
+        std::string atom = "#" + std::to_string(p[1]);
+        p += 2;
+        return atom;
+    }
+    std::string text;
+    while (*p)
+        text += static_cast<char>(*p++);
+    ++p;
+    return text;
+}
+
+DialogTemplate LoadDialogTemplate(UINT id) {
+    DialogTemplate result;
+    HRSRC resource = ::FindResourceA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(5));
+    if (!resource)
+        return result;
+    auto* header =
+        static_cast<const DLGTEMPLATE*>(::LockResource(::LoadResource(AfxGetResourceHandle(), resource)));
+    result.style = header->style;
+    result.cx = header->cx;
+    result.cy = header->cy;
+    auto* p = reinterpret_cast<const WORD*>(header + 1);
+    ReadField(p); // menu
+    ReadField(p); // class
+    result.title = ReadField(p);
+    if (header->style & DS_SETFONT) {
+        result.pointSize = *p++;
+        result.font = ReadField(p);
+    }
+    for (int i = 0; i < header->cdit; ++i) {
+        p = reinterpret_cast<const WORD*>((reinterpret_cast<UINT_PTR>(p) + 3) & ~UINT_PTR(3));
+        auto* item = reinterpret_cast<const DLGITEMTEMPLATE*>(p);
+        TemplateItem entry;
+        entry.style = item->style;
+        entry.x = item->x;
+        entry.y = item->y;
+        entry.cx = item->cx;
+        entry.cy = item->cy;
+        entry.id = item->id;
+        p = reinterpret_cast<const WORD*>(item + 1);
+        entry.windowClass = ReadField(p);
+        entry.text = ReadField(p);
+        WORD extra = *p++;
+        p = reinterpret_cast<const WORD*>(reinterpret_cast<const BYTE*>(p) + extra);
+        result.items.push_back(entry);
+    }
+    return result;
+}
+
+TEST(TransferProgressTemplate, IsTheOneGiven) {
+    DialogTemplate dialog = LoadDialogTemplate(IDD_PROGRESS);
+    EXPECT_EQ(dialog.style, DWORD(WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_MODALFRAME | DS_SETFONT));
+    EXPECT_EQ(dialog.cx, 186);
+    EXPECT_EQ(dialog.cy, 79);
+    EXPECT_EQ(dialog.title, "");
+    EXPECT_EQ(dialog.pointSize, 8);
+    EXPECT_EQ(dialog.font, "MS Sans Serif");
+    ASSERT_EQ(dialog.items.size(), 4u);
+    const DWORD child = WS_CHILD | WS_VISIBLE;
+    struct Expected {
+        WORD id;
+        const char* windowClass;
+        short x, y, cx, cy;
+        const char* text;
+        DWORD style;
+    };
+    const Expected expected[] = {
+        {IDCANCEL, "#128", 67, 58, 50, 14, "Cancel", child | WS_TABSTOP | BS_DEFPUSHBUTTON},
+        {IDC_PROGRESS_BAR, "msctls_progress32", 15, 34, 154, 13, "", child | WS_BORDER},
+        {IDC_PERCENT_TEXT, "#130", 85, 23, 18, 8, " 0 %", child | WS_GROUP | SS_LEFT},
+        {IDC_STATUS_TEXT, "#130", 13, 7, 158, 8, "", child | WS_GROUP | SS_LEFT},
+    };
+    for (size_t i = 0; i < 4; ++i) {
+        const TemplateItem& item = dialog.items[i];
+        SCOPED_TRACE(expected[i].id);
+        EXPECT_EQ(item.id, expected[i].id);
+        EXPECT_STRCASEEQ(item.windowClass.c_str(), expected[i].windowClass); // class names ignore case
+        EXPECT_EQ(item.x, expected[i].x);
+        EXPECT_EQ(item.y, expected[i].y);
+        EXPECT_EQ(item.cx, expected[i].cx);
+        EXPECT_EQ(item.cy, expected[i].cy);
+        EXPECT_EQ(item.text, expected[i].text);
+        EXPECT_EQ(item.style, expected[i].style);
+    }
+    EXPECT_EQ(AfxLoadString(IDS_PROGRESS_CAPTION), "Updating Corvalis...");
+}
+
+TEST_F(TransferProgressTest, WindowComesUpAsTheTemplateSays) {
     HWND window = Open(TRUE);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(pmtest::GetText(window), "Updating Corvalis...");
-    LONG style = ::GetWindowLongA(window, GWL_STYLE);
-    EXPECT_TRUE(style & WS_POPUP);
-    EXPECT_TRUE(style & WS_VISIBLE);
-    EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
-    EXPECT_FALSE(style & WS_SYSMENU); // no close box
-    EXPECT_EQ(::GetWindow(window, GW_OWNER), nullptr);
-
-    HWND cancel = ::GetDlgItem(window, IDCANCEL);
-    EXPECT_EQ(ClassOf(cancel), "Button");
-    EXPECT_EQ(pmtest::GetText(cancel), "Cancel");
-    EXPECT_EQ(::GetWindowLongA(cancel, GWL_STYLE) & 0x0F, BS_DEFPUSHBUTTON);
-    EXPECT_TRUE(::GetWindowLongA(cancel, GWL_STYLE) & WS_TABSTOP);
-    EXPECT_TRUE(HasDialogRect(window, IDCANCEL, {67, 58, 50, 14}));
-
-    HWND bar = ::GetDlgItem(window, IDC_PROGRESS_BAR);
-    EXPECT_EQ(ClassOf(bar), "msctls_progress32");
-    EXPECT_TRUE(::GetWindowLongA(bar, GWL_STYLE) & WS_BORDER);
-    EXPECT_TRUE(HasDialogRect(window, IDC_PROGRESS_BAR, {15, 34, 154, 13}));
+    EXPECT_FALSE(::GetWindowLongA(window, GWL_STYLE) & WS_SYSMENU); // no close box
+    EXPECT_EQ(::GetWindow(window, GW_OWNER), nullptr);              // no main window here
+    EXPECT_EQ(ClassOf(::GetDlgItem(window, IDC_PROGRESS_BAR)), "msctls_progress32");
+    EXPECT_EQ(pmtest::GetItemText(window, IDC_PERCENT_TEXT), " 0 %");
+    EXPECT_EQ(pmtest::GetItemText(window, IDC_STATUS_TEXT), "");
     PBRANGE range{};
-    ::SendMessageA(bar, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
+    ::SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
     EXPECT_EQ(range.iLow, 0);
     EXPECT_EQ(range.iHigh, 100);
     EXPECT_EQ(BarPosition(window), 0);
-
-    for (int id : {IDC_PERCENT_TEXT, IDC_STATUS_TEXT}) {
-        HWND text = ::GetDlgItem(window, id);
-        EXPECT_EQ(ClassOf(text), "Static");
-        EXPECT_EQ(::GetWindowLongA(text, GWL_STYLE) & SS_TYPEMASK, SS_LEFT);
-        EXPECT_TRUE(::GetWindowLongA(text, GWL_STYLE) & WS_GROUP);
-    }
-    EXPECT_EQ(pmtest::GetItemText(window, IDC_PERCENT_TEXT), " 0 %");
-    EXPECT_EQ(pmtest::GetItemText(window, IDC_STATUS_TEXT), "");
-    EXPECT_TRUE(HasDialogRect(window, IDC_PERCENT_TEXT, {85, 23, 18, 8}));
-    EXPECT_TRUE(HasDialogRect(window, IDC_STATUS_TEXT, {13, 7, 158, 8}));
+    for (int id : {IDCANCEL, IDC_PROGRESS_BAR, IDC_PERCENT_TEXT})
+        EXPECT_TRUE(pmtest::IsItemVisible(window, id) && pmtest::IsItemEnabled(window, id)) << id;
 
     CTransferProgressDlg other(IDS_SOCKETS_INIT_FAILED);
     EXPECT_EQ(other.m_captionId, static_cast<UINT>(IDS_SOCKETS_INIT_FAILED));
+    CTransferProgressDlg standard;
+    EXPECT_EQ(standard.m_captionId, static_cast<UINT>(IDS_PROGRESS_CAPTION));
 }
 
 TEST_F(TransferProgressTest, ControlsStayHiddenUntilTheTransferStarts) {
