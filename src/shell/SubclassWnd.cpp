@@ -9,13 +9,16 @@ CSubclassWnd::~CSubclassWnd() {
 }
 
 BOOL CSubclassWnd::SetHookedWindow(HWND hWnd) {
-    if (hWnd) {
-        GetHookMap().AddHook(hWnd, this);
-    } else if (m_hHookedWnd) {
+    if (m_hHookedWnd) {
+        // Also before a new attach: a hook linked into two chains would corrupt both.
         GetHookMap().RemoveHook(this);
         m_pfnPrevProc = nullptr;
+        m_hHookedWnd = nullptr;
     }
-    m_hHookedWnd = hWnd;
+    if (hWnd) {
+        GetHookMap().AddHook(hWnd, this);
+        m_hHookedWnd = hWnd;
+    }
     return TRUE;
 }
 

@@ -12,7 +12,7 @@ class CSubclassWnd : public CObject {
     CSubclassWnd(const CSubclassWnd&) = delete;
     CSubclassWnd& operator=(const CSubclassWnd&) = delete;
 
-    // Attaches to hWnd, or detaches with null. A hook is detached before it is attached again.
+    // Attaches to hWnd, or detaches with null; an attached hook leaves its window first.
     BOOL SetHookedWindow(HWND hWnd);
 
     // Sees every message of the hooked window that reaches this hook; the base passes it on to the

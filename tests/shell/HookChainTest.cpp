@@ -245,6 +245,21 @@ TEST_F(HookChainTest, DetachingAHookThatIsNotAttachedChangesNothing) {
     EXPECT_EQ(Route(window.Get()), "A>own");
 }
 
+TEST_F(HookChainTest, AttachingAnAttachedHookMovesIt) {
+    RawWindow other;
+    a.SetHookedWindow(window.Get());
+    b.SetHookedWindow(window.Get());
+
+    b.SetHookedWindow(other.Get());
+
+    EXPECT_EQ(GetHookMap().FirstHook(window.Get()), &a);
+    EXPECT_EQ(GetHookMap().FirstHook(other.Get()), &b);
+    EXPECT_EQ(b.m_pNextHook, nullptr);
+    EXPECT_EQ(Route(window.Get()), "A>own");
+    EXPECT_EQ(Route(other.Get()), "B>own");
+    b.SetHookedWindow(nullptr);
+}
+
 TEST_F(HookChainTest, CurrentMessageRecordFollowsNestedHookedMessages) {
     RawWindow inner;
     RecordingHook innerHook{"inner"};
