@@ -3,14 +3,34 @@
 #include <vector>
 
 namespace {
-// Layout of a toolbar resource (type 241) as resource compilers write it.
-struct ToolBarData {
-    WORD wVersion;
-    WORD wWidth;
-    WORD wHeight;
-    WORD wItemCount;
-};
 const LPCSTR kToolBarType = MAKEINTRESOURCEA(241);
+
+struct ToolBarLayout {
+    UINT width = 0;
+    UINT height = 0;
+    std::vector<UINT> ids; // 0 is a separator
+};
+
+// Microsoft's rc writes WORD version 1, width, height, count, then WORD ids; GNU windres writes DWORD
+// width, height, count, then DWORD ids. The size tells them apart.
+bool ParseToolBar(const void* data, DWORD size, ToolBarLayout& layout) {
+    const WORD* words = static_cast<const WORD*>(data);
+    if (size >= 4 * sizeof(WORD) && words[0] == 1 && size >= (4 + words[3]) * sizeof(WORD) &&
+        size <= (5 + words[3]) * sizeof(WORD)) { // possibly padded to a DWORD
+        layout.width = words[1];
+        layout.height = words[2];
+        layout.ids.assign(words + 4, words + 4 + words[3]);
+        return true;
+    }
+    const DWORD* dwords = static_cast<const DWORD*>(data);
+    if (size >= 3 * sizeof(DWORD) && dwords[2] < size && size == (3 + dwords[2]) * sizeof(DWORD)) {
+        layout.width = dwords[0];
+        layout.height = dwords[1];
+        layout.ids.assign(dwords + 3, dwords + 3 + dwords[2]);
+        return true;
+    }
+    return false;
+}
 } // namespace
 
 BOOL CToolBar::CreateEx(CWnd* parent, DWORD toolbarStyle, DWORD style, UINT id) {
@@ -31,26 +51,26 @@ BOOL CToolBar::LoadToolBar(UINT resourceId) {
     HINSTANCE instance = AfxGetResourceHandle();
     HRSRC found = ::FindResourceA(instance, MAKEINTRESOURCEA(resourceId), kToolBarType);
     HGLOBAL loaded = found ? ::LoadResource(instance, found) : nullptr;
-    auto* data = loaded ? static_cast<const ToolBarData*>(::LockResource(loaded)) : nullptr;
-    if (!data || data->wVersion != 1 || !m_hWnd)
+    const void* data = loaded ? ::LockResource(loaded) : nullptr;
+    ToolBarLayout layout;
+    if (!data || !m_hWnd || !ParseToolBar(data, ::SizeofResource(instance, found), layout))
         return FALSE;
-    const WORD* ids = reinterpret_cast<const WORD*>(data + 1);
 
     std::vector<TBBUTTON> buttons;
     int image = 0;
-    for (WORD i = 0; i < data->wItemCount; ++i) {
+    for (UINT id : layout.ids) {
         TBBUTTON button{};
-        if (ids[i] == 0) {
+        if (id == 0) {
             button.fsStyle = BTNS_SEP;
         } else {
             button.iBitmap = image++;
-            button.idCommand = ids[i];
+            button.idCommand = static_cast<int>(id);
             button.fsState = TBSTATE_ENABLED;
             button.fsStyle = BTNS_BUTTON;
         }
         buttons.push_back(button);
     }
-    SendMessage(TB_SETBITMAPSIZE, 0, MAKELPARAM(data->wWidth, data->wHeight));
+    SendMessage(TB_SETBITMAPSIZE, 0, MAKELPARAM(layout.width, layout.height));
     TBADDBITMAP bitmap{instance, resourceId};
     if (SendMessage(TB_ADDBITMAP, static_cast<WPARAM>(image), reinterpret_cast<LPARAM>(&bitmap)) == -1)
         return FALSE;

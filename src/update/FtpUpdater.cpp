@@ -1,0 +1,319 @@
+#include "FtpUpdater.h"
+
+#include "TransferProgressDlg.h"
+#include "TransferStatusCallback.h"
+#include "app/UpdaterApp.h"
+#include "framework/Dialog.h"
+
+#include <shellapi.h>
+
+#include <cstdio>
+#include <mbstring.h>
+#include <utility>
+
+#ifndef ERROR_ELEVATION_REQUIRED
+#define ERROR_ELEVATION_REQUIRED 740
+#endif
+
+namespace {
+const char kNoConnection[] = "Unable to establish connection to the Internet";
+const char kRetrieveFailed[] = "Error retrieving update file.";
+const char kInstallFailed[] = "Error installing update.";
+
+// The listing's size, both 32-bit words.
+std::uint64_t ListedSize(const WIN32_FIND_DATAA& data) {
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool IsLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+bool IsCalendarDate(int year, int month, int day) {
+    static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month < 1 || month > 12 || day < 1)
+        return false;
+    int last = kDays[month - 1] + (month == 2 && IsLeapYear(year) ? 1 : 0);
+    return day <= last;
+}
+
+// -1 when the file cannot be read.
+long long LocalFileSize(const CString& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return -1;
+    return static_cast<long long>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+}
+
+// The owner first, then the window itself, so that the window ends up in front and focused.
+void Activate(HWND window) {
+    ::BringWindowToTop(window);
+    ::SetActiveWindow(window);
+    ::SetFocus(window);
+}
+
+// The command line of a package: its quoted path, in a buffer of MAX_PATH characters.
+bool BuildCommandLine(const CString& path, char (&commandLine)[MAX_PATH]) {
+    if (path.empty() || path.size() + 3 > MAX_PATH)
+        return false;
+    std::snprintf(commandLine, MAX_PATH, "\"%s\"", path.c_str());
+    return true;
+}
+} // namespace
+
+bool IsSafePackageName(const CString& name) {
+    if (name.empty() || name.find_first_of("\\/:") != CString::npos)
+        return false;
+    // "." and ".." (or any all-dot name) would name the folder itself or its parent.
+    if (name.find_first_not_of('.') == CString::npos)
+        return false;
+    for (unsigned char c : name) {
+        if (c < 0x20)
+            return false;
+    }
+    return true;
+}
+
+HANDLE StartPackageElevated(const CString& path) {
+    SHELLEXECUTEINFOA info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = "runas";
+    info.lpFile = path.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    if (!::ShellExecuteExA(&info))
+        return nullptr; // refused by the user, or not startable
+    return info.hProcess;
+}
+
+CFtpUpdater::CFtpUpdater(CString server, CString userName, CString password, CString remoteFolder,
+                         int passive)
+    : m_server(std::move(server)), m_userName(std::move(userName)), m_password(std::move(password)),
+      m_remoteFolder(std::move(remoteFolder)), m_passive(passive) {}
+
+CFtpUpdater::~CFtpUpdater() {
+    CloseProgressWindow();
+    CloseInternetHandles();
+}
+
+BOOL CFtpUpdater::Connect() {
+    if (m_progress)
+        m_progress->SetStatusText("Checking for internet connection...");
+    if (!m_hInternet) {
+        m_hInternet = ::InternetOpenA("FTPPendlemark", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+        if (m_progress && m_progress->IsCancelRequested()) {
+            CloseInternetHandles();
+            CloseProgressWindow();
+        }
+        if (!m_hInternet) {
+            m_errorText = kNoConnection;
+            return FALSE;
+        }
+    }
+    if (!m_hConnection) {
+        m_hConnection = ::InternetConnectA(m_hInternet, m_server.c_str(), INTERNET_INVALID_PORT_NUMBER,
+                                           m_userName.empty() ? nullptr : m_userName.c_str(),
+                                           m_password.empty() ? nullptr : m_password.c_str(),
+                                           INTERNET_SERVICE_FTP, m_passive ? INTERNET_FLAG_PASSIVE : 0, 0);
+        if (!m_hConnection) {
+            m_errorText = kNoConnection;
+            return FALSE;
+        }
+    }
+    return TRUE;
+}
+
+BOOL CFtpUpdater::ParsePackageDate(CString name, PackageDate& date) {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    if (std::sscanf(name.c_str(), "%2d%2d%2d", &year, &month, &day) < 3)
+        return FALSE;
+    // Without a real date the package has no place in the order: it is skipped like an undated one.
+    if (!IsCalendarDate(year + 2000, month, day))
+        return FALSE;
+    date.year = year + 2000;
+    date.month = month;
+    date.day = day;
+    return TRUE;
+}
+
+BOOL CFtpUpdater::InstallNewestPackage(CString folder) {
+    if (!m_hConnection)
+        return FALSE;
+    if (!folder.empty())
+        m_remoteFolder = std::move(folder);
+
+    if (!::FtpSetCurrentDirectoryA(m_hConnection, m_remoteFolder.c_str())) {
+        DWORD error = ::GetLastError();
+        // 12003: the server answered with a text (no such folder); search where we are instead.
+        if (error != ERROR_INTERNET_EXTENDED_ERROR) {
+            char text[64];
+            std::snprintf(text, sizeof text, "Unable to set PathToFile [%li].\n", static_cast<long>(error));
+            m_errorText = text;
+            return FALSE;
+        }
+    }
+
+    bool found = false;
+    CString candidateName;
+    PackageDate candidateDate;
+    std::uint64_t candidateSize = 0;
+    WIN32_FIND_DATAA data{};
+    HINTERNET find = ::FtpFindFirstFileA(
+        m_hConnection, "*-update.exe", &data,
+        INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RESYNCHRONIZE, 0);
+    if (find) {
+        do {
+            PackageDate date;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                continue;
+            if (!IsSafePackageName(data.cFileName) || !ParsePackageDate(data.cFileName, date))
+                continue;
+            // Strictly later only: among equal dates the first listed stays.
+            if (!found || candidateDate < date) {
+                found = true;
+                candidateName = data.cFileName;
+                candidateDate = date;
+                candidateSize = ListedSize(data);
+            }
+        } while (::InternetFindNextFileA(find, &data));
+        ::InternetCloseHandle(find);
+    }
+    if (!found) {
+        m_errorText = "No Update Available.";
+        return FALSE;
+    }
+
+    CUpdaterApp* app = GetUpdaterApp();
+    CString downloadFolder = app->GetDownloadFilePath("");
+    if (!downloadFolder.empty())
+        ::CreateDirectoryA(downloadFolder.c_str(), nullptr);
+    CString localPath = app->GetDownloadFilePath(candidateName);
+    if (localPath.empty()) {
+        m_errorText = kRetrieveFailed; // no room for the path: never write a cut one
+        return FALSE;
+    }
+    if (_mbsicmp(reinterpret_cast<const unsigned char*>(localPath.c_str()),
+                 reinterpret_cast<const unsigned char*>(app->m_lastDownloadFile.c_str())) == 0) {
+        m_errorText = "There are no new updates available for download.";
+        return FALSE;
+    }
+    char commandLine[MAX_PATH];
+    if (!BuildCommandLine(localPath, commandLine)) {
+        m_errorText = kInstallFailed; // it could be fetched but never started
+        return FALSE;
+    }
+
+    m_bytesReceived = 0;
+    m_bytesExpected = candidateSize;
+    ::InternetSetStatusCallback(m_hConnection, &TransferStatusCallback);
+    BOOL transferred =
+        ::FtpGetFileA(m_hConnection, candidateName.c_str(), localPath.c_str(), FALSE, FILE_ATTRIBUTE_NORMAL,
+                      FTP_TRANSFER_TYPE_BINARY, reinterpret_cast<DWORD_PTR>(this));
+    // A transfer the server ended early may still report success: the listing's size decides.
+    if (transferred && candidateSize != 0 &&
+        LocalFileSize(localPath) != static_cast<long long>(candidateSize))
+        transferred = FALSE;
+
+    BOOL result = FALSE;
+    if (transferred) {
+        CloseProgressWindow();
+        if (RunInstaller(localPath)) {
+            ::DeleteFileA(localPath.c_str());
+            app->RecordLastDownload(localPath);
+            result = TRUE;
+        } else {
+            m_errorText = kInstallFailed;
+        }
+    } else {
+        ::DeleteFileA(localPath.c_str()); // a partial package must never be run later
+        m_errorText = m_progress && m_progress->IsCancelRequested() ? "Download aborted!" : kRetrieveFailed;
+    }
+    if (m_hConnection)
+        ::InternetSetStatusCallback(m_hConnection, nullptr);
+    return result;
+}
+
+BOOL CFtpUpdater::RunInstaller(CString path) {
+    char commandLine[MAX_PATH];
+    if (!BuildCommandLine(path, commandLine))
+        return FALSE;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    HANDLE processHandle = nullptr;
+    if (::CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                         &process)) {
+        ::CloseHandle(process.hThread);
+        processHandle = process.hProcess;
+    } else if (::GetLastError() == ERROR_ELEVATION_REQUIRED) {
+        processHandle = StartPackageElevated(path);
+    }
+    if (!processHandle)
+        return FALSE;
+    ::WaitForSingleObject(processHandle, INFINITE);
+    ::CloseHandle(processHandle);
+    return TRUE;
+}
+
+void CFtpUpdater::CloseInternetHandles() {
+    if (m_hConnection) {
+        ::InternetCloseHandle(m_hConnection);
+        m_hConnection = nullptr;
+    }
+    if (m_hInternet) {
+        ::InternetCloseHandle(m_hInternet);
+        m_hInternet = nullptr;
+    }
+}
+
+BOOL CFtpUpdater::OpenProgressWindow(BOOL showControls) {
+    CloseProgressWindow();
+    auto progress = std::make_unique<CTransferProgressDlg>(0);
+    progress->m_showCancel = showControls;
+    progress->m_showProgress = showControls;
+    // A window that could not be made is no window at all: nothing is shown and nothing cancels.
+    if (!progress->CreateModeless(nullptr))
+        return FALSE;
+    m_progress = std::move(progress);
+    if (HWND owner = CDialog::GetSafeOwner(nullptr))
+        Activate(owner);
+    Activate(m_progress->m_hWnd);
+    return TRUE;
+}
+
+void CFtpUpdater::ShowStatus(CString text) {
+    if (!m_progress)
+        return;
+    if (HWND owner = CDialog::GetSafeOwner(nullptr))
+        Activate(owner);
+    Activate(m_progress->m_hWnd);
+    ::SetWindowPos(m_progress->m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);
+    m_progress->SetStatusText(text);
+    PumpMessages();
+}
+
+void CFtpUpdater::CloseProgressWindow() {
+    if (!m_progress)
+        return;
+    // Taken out first: whatever the destruction dispatches finds no window open any more.
+    std::unique_ptr<CTransferProgressDlg> progress = std::move(m_progress);
+    if (progress->IsWindow())
+        progress->DestroyWindow();
+    progress.reset();
+    PumpMessages();
+}
+
+void CFtpUpdater::PumpMessages() {
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            // The end of the program belongs to the message loop: put the request back.
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+}

@@ -1,0 +1,64 @@
+// One update against the FTP server: find the newest dated package, download, run and record it.
+#pragma once
+
+#include "framework/Afx.h"
+
+#include <wininet.h>
+
+#include <cstdint>
+#include <memory>
+
+class CTransferProgressDlg;
+
+// A package's release date, from the first six characters of its name.
+struct PackageDate {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    bool operator<(const PackageDate& other) const {
+        if (year != other.year)
+            return year < other.year;
+        if (month != other.month)
+            return month < other.month;
+        return day < other.day;
+    }
+};
+
+class CFtpUpdater {
+  public:
+    CFtpUpdater(CString server, CString userName, CString password, CString remoteFolder, int passive);
+    ~CFtpUpdater();
+    CFtpUpdater(const CFtpUpdater&) = delete;
+    CFtpUpdater& operator=(const CFtpUpdater&) = delete;
+
+    BOOL Connect();
+    // An empty folder keeps the stored remote folder; another one replaces it.
+    BOOL InstallNewestPackage(CString folder);
+    void CloseInternetHandles();
+    BOOL OpenProgressWindow(BOOL showControls);
+    void ShowStatus(CString text);
+    void CloseProgressWindow();
+    void PumpMessages();
+    BOOL RunInstaller(CString path);
+    // FALSE, date untouched, unless the name starts with a real calendar date as YYMMDD.
+    BOOL ParsePackageDate(CString name, PackageDate& date);
+
+    CString m_errorText;
+    HINTERNET m_hInternet = nullptr;
+    HINTERNET m_hConnection = nullptr;
+    CString m_server;
+    CString m_userName;
+    CString m_password;
+    CString m_remoteFolder;
+    int m_passive;
+    std::uint64_t m_bytesReceived = 0; // also written by the status callback
+    std::uint64_t m_bytesExpected = 0;
+    std::unique_ptr<CTransferProgressDlg> m_progress;
+};
+
+// A listed name that can be used as a file name in the download folder and nowhere else.
+bool IsSafePackageName(const CString& name);
+
+// Starts the package through the shell with elevation, for packages Windows treats as installers.
+// Returns the process handle (the caller closes it), or null when refused or failed.
+HANDLE StartPackageElevated(const CString& path);

@@ -1,0 +1,71 @@
+#include "TransferStatusCallback.h"
+
+#include "FtpUpdater.h"
+#include "TransferProgressDlg.h"
+#include "res/resource.h"
+
+#include <cmath>
+#include <cstdint>
+
+namespace {
+// The nearest whole percentage, a half going up, never above 100. Without a known size (the
+// listing said 0 bytes) there is no share to show: the bar stays at 0 rather than claim an end.
+int TransferPercent(std::uint64_t received, std::uint64_t expected) {
+    if (expected == 0)
+        return 0;
+    double percent = std::floor(static_cast<double>(received) / static_cast<double>(expected) * 100.0 + 0.5);
+    return percent > 100.0 ? 100 : static_cast<int>(percent);
+}
+
+void Reveal(CWnd& control) {
+    control.EnableWindow(TRUE);
+    control.ShowWindow(SW_SHOWNORMAL);
+}
+} // namespace
+
+void CALLBACK TransferStatusCallback(HINTERNET, DWORD_PTR context, DWORD status, LPVOID information,
+                                     DWORD informationLength) {
+    if (context == 0)
+        return;
+    auto* updater = reinterpret_cast<CFtpUpdater*>(context);
+    switch (status) {
+    case INTERNET_STATUS_SENDING_REQUEST:
+        if (CTransferProgressDlg* progress = updater->m_progress.get()) {
+            progress->SetStatusText("Requesting update...");
+            Reveal(progress->m_cancelButton);
+            Reveal(progress->m_progressBar);
+            Reveal(progress->m_percentText);
+        }
+        break;
+    case INTERNET_STATUS_REQUEST_SENT:
+        if (updater->m_progress)
+            updater->m_progress->SetStatusText("Receiving update...");
+        updater->m_bytesReceived = 0;
+        break;
+    case INTERNET_STATUS_RESPONSE_RECEIVED: {
+        if (information && informationLength >= sizeof(DWORD))
+            updater->m_bytesReceived += *static_cast<const DWORD*>(information);
+        if (!updater->m_progress)
+            break;
+        updater->m_progress->SetPosition(TransferPercent(updater->m_bytesReceived, updater->m_bytesExpected));
+        updater->PumpMessages();
+        // The pumps may have let the window go; ask whatever is open now.
+        if (updater->m_progress && updater->m_progress->IsCancelRequested()) {
+            if (updater->m_hConnection)
+                ::InternetSetStatusCallback(updater->m_hConnection, nullptr);
+            updater->CloseProgressWindow();
+            // Closing the connection is what makes the running transfer fail.
+            updater->CloseInternetHandles();
+        }
+        break;
+    }
+    case INTERNET_STATUS_HANDLE_CREATED:
+        updater->m_bytesReceived = 0;
+        break;
+    case INTERNET_STATUS_HANDLE_CLOSING:
+        updater->CloseProgressWindow();
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,79 @@
+#include "FtpTestServer.h"
+
+#include "TestEnv.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <sstream>
+
+namespace pmtest {
+
+namespace {
+// The fixture passes Linux paths; Wine shows the Linux root as drive Z:.
+std::string FromLinuxPath(const std::string& path) {
+    std::string result = "Z:" + path;
+    for (char& c : result) {
+        if (c == '/')
+            c = '\\';
+    }
+    return result;
+}
+
+std::string EnvOr(const char* name, const char* fallback) {
+    const char* value = std::getenv(name);
+    return value && *value ? value : fallback;
+}
+} // namespace
+
+FtpTestServer::FtpTestServer(const char* name, int host) {
+    m_address = EnvOr("PM_TEST_NET", "127.0.0") + "." + std::to_string(host);
+    std::string state = EnvOr("PM_FTP_STATE", "");
+    m_state = state.empty() ? std::string() : FromLinuxPath(state) + "\\" + name;
+    m_root = m_state.empty() ? std::string() : m_state + "\\root";
+}
+
+bool FtpTestServer::Available() const {
+    return !m_root.empty() && DirExists(m_root);
+}
+
+void FtpTestServer::Clear() const {
+    if (m_root.empty())
+        return;
+    RemoveTree(m_root);
+    ::CreateDirectoryA(m_root.c_str(), nullptr);
+    WriteFileText(m_state + "\\logins.txt", "");
+}
+
+bool FtpTestServer::Serve(const std::string& name, const std::string& bytes) const {
+    return WriteFileText(m_root + "\\" + name, bytes);
+}
+
+bool FtpTestServer::ServeCopy(const std::string& name, const std::string& sourcePath) const {
+    return ::CopyFileA(sourcePath.c_str(), (m_root + "\\" + name).c_str(), FALSE) != FALSE;
+}
+
+bool FtpTestServer::SetListing(const std::vector<std::string>& lines, const std::string& folder) const {
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\n";
+    std::string dir = folder.empty() ? m_root : m_root + "\\" + folder;
+    return WriteFileText(dir + "\\.order", text);
+}
+
+bool FtpTestServer::RefuseListing() const {
+    return WriteFileText(m_root + "\\.listfail", "");
+}
+
+std::vector<std::string> FtpTestServer::Logins() const {
+    std::vector<std::string> logins;
+    std::istringstream in(ReadFileText(m_state + "\\logins.txt"));
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty())
+            logins.push_back(line);
+    }
+    return logins;
+}
+
+} // namespace pmtest

@@ -1,0 +1,136 @@
+#!/usr/bin/python3
+"""FTP server of the update tests: serves one folder on <address>:21 with pyftpdlib.
+
+Test-controlled behaviour, all read from the served folder at request time:
+  .order       the LIST output, one entry a line: "name", "name<TAB>size" or "name<TAB>size<TAB>d".
+               Entries need not exist (names no real file may carry); an existing file without a
+               size is listed with its real size. Without .order the folder is listed as usual.
+  .listfail    LIST is refused with 550.
+  reply-NNN    a CWD into a (missing) folder of that name is answered with reply code NNN.
+Logins (user and password) are appended to --log as "user<TAB>password" lines.
+"""
+import argparse
+import os
+import re
+import sys
+
+from pyftpdlib.authorizers import AuthenticationFailed, DummyAuthorizer
+from pyftpdlib.filesystems import AbstractedFS
+from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
+from pyftpdlib.servers import FTPServer
+
+class OrderedFS(AbstractedFS):
+    def listdir(self, path):
+        if os.path.exists(os.path.join(path, ".listfail")):
+            raise OSError(13, "Listing refused")
+        return AbstractedFS.listdir(self, path)
+
+    def format_list(self, basedir, listing, ignore_err=True):
+        order = os.path.join(basedir, ".order")
+        if not os.path.exists(order):
+            visible = [name for name in listing if not name.startswith(".")]
+            yield from AbstractedFS.format_list(self, basedir, visible, ignore_err)
+            return
+        with open(order, encoding="utf-8") as f:
+            lines = [line.rstrip("\r\n") for line in f if line.strip()]
+        for line in lines:
+            fields = line.split("\t")
+            name = fields[0]
+            full = os.path.join(basedir, name)
+            is_dir = len(fields) > 2 and fields[2] == "d"
+            if len(fields) > 1:
+                size = int(fields[1])
+            elif os.path.isfile(full):
+                size = os.path.getsize(full)
+            else:
+                size = 0
+            if not is_dir and len(fields) < 3 and os.path.isdir(full):
+                is_dir = True
+            mode = "drwxr-xr-x" if is_dir else "-rw-r--r--"
+            yield ("%s   1 owner    group %12d Jan 01  2020 %s\r\n" % (mode, size, name)).encode("utf-8")
+
+
+class LoggingAuthorizer(DummyAuthorizer):
+    def __init__(self, log, refuse):
+        DummyAuthorizer.__init__(self)
+        self.log = log
+        self.refuse = refuse
+
+    def validate_authentication(self, username, password, handler):
+        if self.log:
+            with open(self.log, "a", encoding="utf-8") as f:
+                f.write("%s\t%s\n" % (username, password))
+        if self.refuse:
+            raise AuthenticationFailed("Login refused.")
+        DummyAuthorizer.validate_authentication(self, username, password, handler)
+
+
+class ReplyHandler(FTPHandler):
+    def ftp_CWD(self, path):
+        match = re.fullmatch(r"reply-(\d{3})", os.path.basename(path.rstrip("/")))
+        if match and not os.path.isdir(path):
+            self.respond("%s Folder refused." % match.group(1))
+            return None
+        return FTPHandler.ftp_CWD(self, path)
+
+
+def cut_dtp_handler(limit):
+    class CutDTPHandler(DTPHandler):
+        """Ends every file transfer after `limit` bytes by closing the data connection."""
+
+        def send(self, data):
+            if self.cmd == "RETR" and self.tot_bytes_sent >= limit:
+                self._resp = ("426 Transfer cut; %d bytes transmitted." % self.tot_bytes_sent, lambda *a: None)
+                self.close()
+                return 0
+            if self.cmd == "RETR":
+                data = data[: max(1, limit - self.tot_bytes_sent)]
+            return DTPHandler.send(self, data)
+
+    return CutDTPHandler
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--address", required=True)
+    parser.add_argument("--port", type=int, default=21)
+    parser.add_argument("--root", required=True)
+    parser.add_argument("--log", default="")
+    parser.add_argument("--user", default="pmuser")
+    parser.add_argument("--password", default="pmsecret")
+    parser.add_argument("--refuse", action="store_true", help="refuse every login at once")
+    parser.add_argument("--passive-ports", default="", help="LOW-HIGH")
+    parser.add_argument("--cut-after", type=int, default=0, help="cut file transfers after N bytes")
+    parser.add_argument("--throttle", type=int, default=0, help="bytes per second of data transfers")
+    args = parser.parse_args()
+
+    authorizer = LoggingAuthorizer(args.log, args.refuse)
+    authorizer.add_anonymous(args.root, perm="elr")
+    authorizer.add_user(args.user, args.password, args.root, perm="elr")
+
+    handler = ReplyHandler
+    handler.authorizer = authorizer
+    handler.abstracted_fs = OrderedFS
+    handler.auth_failed_timeout = 0
+    handler.use_sendfile = False
+    handler.permit_foreign_addresses = True
+    if args.passive_ports:
+        low, high = (int(p) for p in args.passive_ports.split("-"))
+        handler.passive_ports = range(low, high + 1)
+    if args.cut_after:
+        handler.dtp_handler = cut_dtp_handler(args.cut_after)
+    elif args.throttle:
+        ThrottledDTPHandler.read_limit = args.throttle
+        ThrottledDTPHandler.write_limit = args.throttle
+        handler.dtp_handler = ThrottledDTPHandler
+
+    server = FTPServer((args.address, args.port), handler)
+    server.max_cons = 64
+    server.serve_forever(timeout=1.0)
+
+
+if __name__ == "__main__":
+    import logging
+
+    logging.basicConfig(level=logging.WARNING)
+    sys.exit(main())
