@@ -1,4 +1,53 @@
 // "&Update Now": one complete, user-visible update.
+#include "FtpUpdater.h"
+#include "app/UpdaterApp.h"
 #include "shell/MainFrame.h"
 
-void CMainFrame::OnUpdateNow() {}
+void CMainFrame::OnUpdateNow() {
+    m_bInUpdateRun = true;
+    RunUpdate();
+    m_bInUpdateRun = false;
+    // Posted rather than carried out here, so that a scheduler thread waiting for this command is
+    // released first and the close's stop of the scheduler finds it free to end.
+    if (m_bClosePending && !::PostMessageA(m_hWnd, WM_CLOSE, 0, 0))
+        OnClose();
+}
+
+void CMainFrame::ShowRunMessage(const CString& text) {
+    ::BringWindowToTop(m_hWnd);
+    ::MessageBoxA(nullptr, text.c_str(), "Corvalis Wayrail", MB_OK | MB_TOPMOST);
+}
+
+void CMainFrame::RunUpdate() {
+    if (m_hUpdateRunning)
+        ::SetEvent(m_hUpdateRunning);
+    {
+        CUpdaterApp* app = GetUpdaterApp();
+        CFtpUpdater updater(app->m_server, app->m_user, app->m_pass, app->m_pathToFile, app->m_passiveFTP);
+        if (app->m_browserDir.empty()) {
+            // Refused before any network activity; the text is still empty.
+            ShowRunMessage(updater.m_errorText);
+        } else {
+            updater.OpenProgressWindow(FALSE);
+            updater.ShowStatus("Checking for internet connection...");
+            if (!updater.Connect()) {
+                // The progress window goes first so that the box is never hidden behind it.
+                updater.CloseProgressWindow();
+                ShowRunMessage(updater.m_errorText);
+                updater.CloseProgressWindow();
+            } else {
+                updater.ShowStatus("Checking for updates...");
+                if (!updater.InstallNewestPackage("")) {
+                    updater.CloseProgressWindow();
+                    ShowRunMessage(updater.m_errorText);
+                }
+                updater.CloseInternetHandles();
+                updater.CloseProgressWindow();
+            }
+        }
+        if (m_hAutoUpdateDone)
+            ::SetEvent(m_hAutoUpdateDone);
+        if (m_hUpdateRunning)
+            ::ResetEvent(m_hUpdateRunning);
+    }
+}
