@@ -323,3 +323,48 @@ TEST(HelpTemplate, CarriesTheBrowsersInitialisationRecord) {
 }
 
 } // namespace
+
+// The running program: its start-up prepares what the help window needs (OLE), and its main window
+// opens both boxes on their commands.
+class RunningProgram : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResetProgramState();
+        DeleteCorvalisKeys();
+        WriteCvlIni(m_browser.Path().c_str(), m_launcher.Path().c_str());
+    }
+    void TearDown() override {
+        ResetProgramState();
+        RemoveCvlIni();
+        DeleteCorvalisKeys();
+    }
+    TempDir m_browser{"pm-browser"};
+    TempDir m_launcher{"pm-launcher"};
+};
+
+TEST_F(RunningProgram, OpensTheHelpWindowAndTheAboutBoxOnTheirCommands) {
+    Process program = Process::Start("\"" + BuiltProgram("Pendlemark.exe") + "\" -NoUpdateOnStartup");
+    HWND main = FindMainWindow();
+    ASSERT_NE(main, nullptr);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(main, &pid);
+    ASSERT_EQ(pid, program.Id());
+
+    ::PostMessageA(main, WM_COMMAND, ID_HELP_WINDOW, 0);
+    HWND help = WaitForWindow("#32770", kHelpCaption);
+    ASSERT_NE(help, nullptr);
+    HWND host = ::GetDlgItem(help, IDC_BROWSER);
+    EXPECT_EQ(ClassOf(host), kBrowserClass);
+    EXPECT_NE(::GetWindow(host, GW_CHILD), nullptr) << "the control did not activate in place";
+    ClickButton(help, IDOK);
+    EXPECT_TRUE(WaitForWindowGone(help, 5000));
+
+    ::PostMessageA(main, WM_COMMAND, ID_APP_ABOUT, 0);
+    HWND about = WaitForWindow("#32770", kAboutCaption);
+    ASSERT_NE(about, nullptr);
+    PressEscape(about);
+    EXPECT_TRUE(WaitForWindowGone(about, 5000));
+
+    ::PostMessageA(main, WM_COMMAND, ID_TRAY_EXIT, 0);
+    EXPECT_EQ(program.Wait(10000), 0);
+}
