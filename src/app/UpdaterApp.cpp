@@ -1,6 +1,7 @@
 #include "UpdaterApp.h"
 
 #include "UpdaterCommandLineInfo.h"
+#include "dialogs/AboutDlg.h"
 #include "framework/FrameWnd.h"
 #include "framework/Mutex.h"
 #include "res/resource.h"
@@ -96,4 +97,7 @@ BOOL CUpdaterApp::OnCmdMsg(UINT id, CCmdUI* pCmdUI) {
     return CWinApp::OnCmdMsg(id, pCmdUI);
 }
 
-void CUpdaterApp::ShowAboutBox() {}
+void CUpdaterApp::ShowAboutBox() {
+    CAboutDlg dialog;
+    dialog.DoModal();
+}

@@ -109,8 +109,8 @@ BOOL DDX_Check(CDataExchange* pDX, int id, BOOL& value) {
     HWND control = pDX->PrepareCtrl(id);
     if (pDX->m_bSaveAndValidate)
         value = static_cast<BOOL>(::SendMessageA(control, BM_GETCHECK, 0, 0));
-    else
-        ::SendMessageA(control, BM_SETCHECK, static_cast<WPARAM>(value), 0);
+    else // a flag: any non-zero value is on
+        ::SendMessageA(control, BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED, 0);
     return TRUE;
 }
 

@@ -2,6 +2,8 @@
 
 #include "TrayIcon.h"
 #include "app/UpdaterApp.h"
+#include "dialogs/HelpDlg.h"
+#include "dialogs/SettingsDlg.h"
 #include "res/resource.h"
 
 #include <cstdio>
@@ -140,9 +142,28 @@ void CMainFrame::OnRunLauncher() {
     }
 }
 
-void CMainFrame::OnSettings() {}
+void CMainFrame::OnSettings() {
+    CUpdaterApp* app = GetUpdaterApp();
+    if (!app)
+        return;
+    CSettingsDlg dialog(nullptr);
+    dialog.m_nUpdateChoice = app->m_updateChoice;
+    dialog.m_nUpdateInterval = app->m_updateInterval;
+    dialog.m_bEnableAutoUpdate = app->m_enableAutoUpdate;
+    dialog.m_bAskForConfirmation = app->m_askForConfirmation;
+    if (dialog.DoModal() != IDOK)
+        return;
+    app->m_updateChoice = dialog.m_nUpdateChoice;
+    app->m_updateInterval = dialog.m_nUpdateInterval;
+    app->m_enableAutoUpdate = dialog.m_bEnableAutoUpdate;
+    app->m_askForConfirmation = dialog.m_bAskForConfirmation;
+    app->SaveSettings();
+}
 
-void CMainFrame::OnHelp() {}
+void CMainFrame::OnHelp() {
+    CHelpDlg dialog(nullptr);
+    dialog.DoModal();
+}
 
 void CMainFrame::OnExit() {
     SendMessage(WM_CLOSE);

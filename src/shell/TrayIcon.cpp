@@ -1,4 +1,5 @@
 #include "TrayIcon.h"
+#include "framework/MessagePump.h"
 
 #include "framework/Handles.h"
 
@@ -18,19 +19,6 @@ static_assert(NOTIFYICONDATAA_V2_SIZE == 488, "the shell's 488-byte record");
 namespace {
 // A busy shell refuses now and then; it gets this many calls in all.
 constexpr int kShellCalls = 51;
-
-void DrainMessageQueue() {
-    MSG msg;
-    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            // Swallowing it would keep the message loop running after the main window is gone.
-            ::PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
-        }
-        ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
-    }
-}
 
 // At most 127 bytes and the terminator, without splitting a double-byte character.
 void CopyTip(char (&tip)[128], const char* text) {
@@ -115,13 +103,13 @@ BOOL CTrayIcon::SetIconHandle(HICON icon, LPCSTR tip) {
     LifeGuard guard(*this);
     BOOL accepted = FALSE;
     for (int call = 0; call < kShellCalls && !accepted; ++call) {
-        DrainMessageQueue();
+        AfxPumpWaitingMessages();
         if (!guard.Alive())
             return FALSE;
         accepted = NotifyShell(operation);
     }
     if (!accepted) {
-        DrainMessageQueue();
+        AfxPumpWaitingMessages();
         if (!guard.Alive())
             return FALSE;
     }

@@ -1,4 +1,5 @@
 #include "FtpUpdater.h"
+#include "framework/MessagePump.h"
 
 #include "TransferProgressDlg.h"
 #include "TransferStatusCallback.h"
@@ -306,14 +307,5 @@ void CFtpUpdater::CloseProgressWindow() {
 }
 
 void CFtpUpdater::PumpMessages() {
-    MSG msg;
-    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            // The end of the program belongs to the message loop: put the request back.
-            ::PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
-        }
-        ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
-    }
+    AfxPumpWaitingMessages();
 }

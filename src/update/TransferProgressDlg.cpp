@@ -1,4 +1,5 @@
 #include "TransferProgressDlg.h"
+#include "framework/MessagePump.h"
 
 #include "framework/DataExchange.h"
 #include "res/resource.h"
@@ -105,16 +106,5 @@ BOOL CTransferProgressDlg::IsCancelRequested() {
 }
 
 void CTransferProgressDlg::PumpDialogMessages() {
-    MSG msg;
-    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            // Not ours to take: leave it for the message loop.
-            ::PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
-        }
-        if (m_hWnd && ::IsDialogMessageA(m_hWnd, &msg))
-            continue;
-        ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
-    }
+    AfxPumpWaitingMessages(m_hWnd);
 }

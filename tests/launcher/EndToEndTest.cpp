@@ -27,8 +27,8 @@ TEST_F(EndToEnd, SwapInRunCorvalisAndUninstall) {
     EXPECT_TRUE(ReadFileText(LauncherFile("cvlex.exe")) == original) << "the original was not saved";
     EXPECT_TRUE(ReadFileText(LauncherFile("cvl.exe")) == ours) << "our copy was not put in place";
 
-    // "Run Corvalis", as the tray double-click sends it.
-    ::PostMessageA(window, WM_COMMAND, ID_RUN_LAUNCHER, 0);
+    // A double-click on the tray icon (id 130, callback message WM_USER) runs "Run Corvalis".
+    ::PostMessageA(window, WM_USER, IDR_TRAY, WM_LBUTTONDBLCLK);
     const std::string record = LauncherFile("cvlex.exe.txt");
     ASSERT_TRUE(pmtest::WaitUntil([&] { return FileExists(record); }, 10000)) << "the original did not start";
     EXPECT_EQ(ReadFileText(record), Quote(LauncherFile("cvlex.exe")));

@@ -1,0 +1,26 @@
+#include "HelpDlg.h"
+
+#include "app/UpdaterApp.h"
+#include "framework/DataExchange.h"
+#include "res/resource.h"
+
+CHelpDlg::CHelpDlg(CWnd* parent) : CDialog(IDD_HELP, parent) {}
+
+BOOL CHelpDlg::DoDataExchange(CDataExchange* pDX) {
+    return DDX_Control(pDX, IDC_BROWSER, m_browser);
+}
+
+BOOL CHelpDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    NavigateToHelpPage();
+    return TRUE;
+}
+
+void CHelpDlg::NavigateToHelpPage() {
+    CUpdaterApp* app = GetUpdaterApp();
+    CString path = app ? app->GetProgramFilePath("CVLHelp.htm") : CString();
+    // The path goes in as it is: drive, colon and backslashes, blanks unescaped. Whether the page
+    // exists or loads is the control's business.
+    CString url = "file://" + path;
+    m_browser.Navigate(url.c_str(), nullptr, nullptr, nullptr, nullptr);
+}

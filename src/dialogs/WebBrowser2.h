@@ -1,0 +1,32 @@
+// The WebBrowser ActiveX control as a window object; calls go through its automation interface.
+#pragma once
+
+#include "framework/Wnd.h"
+
+#include <oaidl.h>
+
+class CWebBrowser2 : public CWnd {
+    PM_DECLARE_RUNTIME_CLASS()
+  public:
+    // Also makes dialog templates able to place the control by its class id.
+    CWebBrowser2();
+    ~CWebBrowser2() override = default;
+
+    static CObject* CreateObject();
+    static const CLSID& GetClsid();
+
+    // Creates the control itself (no persisted state, no storage, no licence key) as a child of parent.
+    BOOL Create(LPCSTR windowName, DWORD style, const RECT& rect, CWnd* parent, UINT id);
+
+    // Navigate(URL, Flags, TargetFrameName, PostData, Headers); each optional argument may be null.
+    void Navigate(LPCSTR url, VARIANT* flags, VARIANT* targetFrameName, VARIANT* postData, VARIANT* headers);
+
+    // What the last Navigate of this thread handed to the control, and what the control answered:
+    // the page itself cannot be inspected where no rendering engine is installed.
+    struct NavigationRecord {
+        int count = 0;
+        CString url;
+        HRESULT result = E_FAIL;
+    };
+    static const NavigationRecord& LastNavigation();
+};

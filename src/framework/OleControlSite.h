@@ -1,0 +1,80 @@
+// Hosts one ActiveX control in a child window: client site and in-place site of the control.
+//
+// The host window's class is named after the control's class id string ("{...}"), so a dialog
+// template can place the control as an ordinary control of that class. The window creates the
+// control (without persisted state) when it is created and closes it when it is destroyed.
+#pragma once
+
+#include "Afx.h"
+#include "ComPtr.h"
+
+#include <ocidl.h>
+#include <ole2.h>
+
+class COleControlSite final : public IOleClientSite, public IOleInPlaceSite {
+  public:
+    // Registers, once per class id, the host window class for that control.
+    static BOOL RegisterHostClass(REFCLSID clsid);
+    // Creates a host window, and the control in it, as a child of parent; null on failure.
+    static HWND CreateHostWindow(REFCLSID clsid, LPCSTR windowName, DWORD style, const RECT& rect,
+                                 HWND parent, UINT id);
+    // The site of a host window, or null for any other window.
+    static COleControlSite* FromHostWindow(HWND host);
+
+    // The control's automation interface (borrowed, not add-ref'd); null when it has none.
+    IDispatch* GetDispatch() const { return m_pDispatch.Get(); }
+    // Calls member dispid of the automation interface with flags (DISPATCH_METHOD, ...); no result
+    // value is asked for. paramTypes is a zero-terminated list of type codes, one per further
+    // argument: kVtAnsiString (a const char*, passed as a BSTR) or kVtVariantRef (a VARIANT*, passed
+    // by reference; it may be null).
+    HRESULT InvokeHelper(DISPID dispid, WORD flags, const BYTE* paramTypes, ...);
+
+    // Type codes of InvokeHelper's argument list; 0x40 marks "by reference" in one byte.
+    static constexpr BYTE kVtAnsiString = 0x0E;
+    static constexpr BYTE kVtVariantRef = 0x40 | VT_VARIANT;
+
+    // IUnknown
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+    // IOleClientSite: the control lives in a window, not in a document.
+    STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
+    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** ppmk) override;
+    STDMETHODIMP GetContainer(IOleContainer** ppContainer) override;
+    STDMETHODIMP ShowObject() override { return S_OK; }
+    STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
+    STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
+    // IOleWindow
+    STDMETHODIMP GetWindow(HWND* phwnd) override;
+    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    // IOleInPlaceSite
+    STDMETHODIMP CanInPlaceActivate() override { return S_OK; }
+    STDMETHODIMP OnInPlaceActivate() override { return S_OK; }
+    STDMETHODIMP OnUIActivate() override { return S_OK; }
+    STDMETHODIMP GetWindowContext(IOleInPlaceFrame** ppFrame, IOleInPlaceUIWindow** ppDoc, LPRECT lprcPosRect,
+                                  LPRECT lprcClipRect, LPOLEINPLACEFRAMEINFO lpFrameInfo) override;
+    STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
+    STDMETHODIMP OnUIDeactivate(BOOL) override { return S_OK; }
+    STDMETHODIMP OnInPlaceDeactivate() override { return S_OK; }
+    STDMETHODIMP DiscardUndoState() override { return S_OK; }
+    STDMETHODIMP DeactivateAndUndo() override { return S_OK; }
+    STDMETHODIMP OnPosRectChange(LPCRECT lprcPosRect) override;
+
+  private:
+    explicit COleControlSite(HWND host) : m_hWndHost(host) {}
+    ~COleControlSite() = default;
+    COleControlSite(const COleControlSite&) = delete;
+    COleControlSite& operator=(const COleControlSite&) = delete;
+
+    HRESULT CreateControl(REFCLSID clsid);
+    void DestroyControl();
+    void FitToHost();
+
+    static LRESULT CALLBACK HostWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+
+    LONG m_refs = 1;
+    HWND m_hWndHost;
+    CComPtr<IOleObject> m_pObject;
+    CComPtr<IOleInPlaceObject> m_pInPlaceObject;
+    CComPtr<IDispatch> m_pDispatch;
+};
