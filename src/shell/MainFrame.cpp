@@ -175,6 +175,10 @@ void CMainFrame::OnClose() {
         m_bClosePending = true;
         return;
     }
+    // Removing the icon serves the queue; a second close found there must not destroy us under the first.
+    if (m_bClosing)
+        return;
+    m_bClosing = true;
     m_bClosePending = false;
     m_pTrayIcon.reset();
     StopScheduler();

@@ -59,4 +59,5 @@ class CMainFrame : public CFrameWnd {
     // A close that arrives while an update run pumps messages waits for the run to end.
     bool m_bInUpdateRun = false;
     bool m_bClosePending = false;
+    bool m_bClosing = false;
 };

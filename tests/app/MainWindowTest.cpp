@@ -122,3 +122,11 @@ TEST_F(MainWindow, ExitRemovesEverythingAndEndsTheLoop) {
     MSG msg;
     EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
+
+TEST_F(MainWindow, ASecondCloseServedWhileClosingIsHarmless) {
+    // Removing the tray icon serves the queue, where this posted close is waiting.
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    SendMessageA(main, WM_COMMAND, ID_TRAY_EXIT, 0);
+    EXPECT_FALSE(IsWindow(main));
+    EXPECT_EQ(app->m_pMainWnd, nullptr);
+}
