@@ -1,6 +1,7 @@
 // The scheduler: the main window's shared events and stop event, and the thread that decides when an
 // automatic update runs.
 #include "SchedulerContext.h"
+#include "framework/TopMostMessageBox.h"
 #include "app/UpdaterApp.h"
 #include "res/resource.h"
 #include "shell/MainFrame.h"
@@ -144,8 +145,8 @@ void CMainFrame::DoAutoUpdate(CSchedulerContext& context) {
     HANDLE done = context.m_autoUpdateDone.Get();
     if (app->m_askForConfirmation != 0) {
         ::BringWindowToTop(context.m_hMainWnd);
-        int answer = ::MessageBoxA(nullptr, "Do you wish to automatically update your menu items?",
-                                   "Corvalis", MB_YESNO | MB_DEFBUTTON1 | MB_TOPMOST);
+        int answer = TopMostMessageBox(nullptr, "Do you wish to automatically update your menu items?",
+                                       "Corvalis", MB_YESNO | MB_DEFBUTTON1 | MB_TOPMOST);
         if (answer != IDYES) {
             if (done)
                 ::SetEvent(done);

@@ -1,6 +1,7 @@
 // "&Update Now": one complete, user-visible update.
 #include "FtpUpdater.h"
 #include "app/UpdaterApp.h"
+#include "framework/TopMostMessageBox.h"
 #include "shell/MainFrame.h"
 
 void CMainFrame::OnUpdateNow() {
@@ -15,7 +16,7 @@ void CMainFrame::OnUpdateNow() {
 
 void CMainFrame::ShowRunMessage(const CString& text) {
     ::BringWindowToTop(m_hWnd);
-    ::MessageBoxA(nullptr, text.c_str(), "Corvalis Wayrail", MB_OK | MB_TOPMOST);
+    TopMostMessageBox(nullptr, text.c_str(), "Corvalis Wayrail", MB_OK | MB_TOPMOST);
 }
 
 void CMainFrame::RunUpdate() {

@@ -37,6 +37,5 @@ HWND WaitForBox(const char* caption, DWORD timeoutMs);
 // How many are shown at once.
 int CountBoxes(const char* caption);
 
-// Reads the box as a user sees it. (Wine does not mark a box shown with MB_TOPMOST as a top-most
-// window, so topMost cannot be checked here.)
+// Reads the box as a user sees it.
 pmtest::MessageBoxSeen ReadBox(HWND box);

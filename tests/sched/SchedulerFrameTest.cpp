@@ -72,6 +72,7 @@ TEST_F(SchedulerTest, ConfirmationNoSignalsDoneAndSendsNothing) {
     ASSERT_TRUE(seen.shown);
     EXPECT_EQ(seen.text, kQuestion);
     EXPECT_EQ(seen.owner, nullptr);
+    EXPECT_TRUE(seen.topMost);
     EXPECT_EQ(seen.defaultButton, IDYES);
     EXPECT_TRUE(NeverWithin([&] { return spy.m_updateNow > 0; }, 300));
 }

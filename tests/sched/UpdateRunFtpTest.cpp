@@ -74,6 +74,7 @@ TEST_F(FtpRunTest, NoServerSaysSo) {
     ASSERT_TRUE(seen.shown);
     EXPECT_EQ(seen.text, "Unable to establish connection to the Internet");
     EXPECT_EQ(seen.owner, nullptr);
+    EXPECT_TRUE(seen.topMost);
 }
 
 TEST_F(FtpRunTest, NothingOnTheServerSaysNoUpdateAvailable) {

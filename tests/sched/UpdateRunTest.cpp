@@ -28,6 +28,7 @@ TEST_F(UpdateRunTest, EmptyBrowserDirectoryShowsOneEmptyBoxAndKeepsTheEvents) {
     ASSERT_TRUE(seen.shown);
     EXPECT_EQ(seen.text, "");
     EXPECT_EQ(seen.owner, nullptr);
+    EXPECT_TRUE(seen.topMost);
     EXPECT_EQ(seen.defaultButton, IDOK);
     EXPECT_TRUE(runningDuring);
     EXPECT_FALSE(doneDuring);
