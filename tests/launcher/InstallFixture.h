@@ -3,16 +3,33 @@
 // are cleared before and after each test.
 #pragma once
 
+#include "framework/Handles.h"
 #include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
+// The launcher file contents the tests tell apart.
+const char kOriginal[] = "the browser's own launcher";
+const char kOurs[] = "our launcher copy";
+
+inline std::string Quote(const std::string& path) {
+    return "\"" + path + "\"";
+}
+
 class InstallFixture : public ::testing::Test {
   protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override {
+        TearDown();
+        ASSERT_TRUE(::CopyFileA(pmtest::BuiltProgram("Pendlemark.exe").c_str(), Program().c_str(), FALSE));
+        pmtest::WriteCvlIni(m_browser.Path().c_str(), m_launcher.Path().c_str());
+    }
+    void TearDown() override {
+        pmtest::ResetProgramState();
+        pmtest::RemoveCvlIni();
+        pmtest::DeleteCorvalisKeys();
+    }
 
     std::string Program() const { return m_program.File("Pendlemark.exe"); }
     std::string ProgramFile(const std::string& name) const { return m_program.File(name); }
@@ -20,26 +37,25 @@ class InstallFixture : public ::testing::Test {
     std::string DownloadFolder() const { return m_browser.File("Pendlemark"); }
 
     // Starts the resident program and waits for its main window; null window on failure.
-    pmtest::Process StartResident(HWND& window, const char* currentDir = nullptr);
+    pmtest::Process StartResident(HWND& window, const char* currentDir = nullptr) {
+        // Without the switch the default settings would ask for an update at once.
+        pmtest::Process process =
+            pmtest::Process::Start(Quote(Program()) + " /NoUpdateOnStartup", currentDir);
+        window = pmtest::FindMainWindow();
+        return process;
+    }
     // One resident start, closed again as soon as its main window exists (the swap-in is done by then).
-    void StartAndCloseResident(const char* currentDir = nullptr);
-    // Runs the program with the uninstall switch and waits for it; its exit code, or -1 after the time-out.
-    long RunUninstall(const std::string& uninstallSwitch = "/uninstall");
+    void StartAndCloseResident(const char* currentDir = nullptr) {
+        HWND window = nullptr;
+        pmtest::Process process = StartResident(window, currentDir);
+        ASSERT_NE(window, nullptr) << "the resident instance showed no main window";
+        ::PostMessageA(window, WM_CLOSE, 0, 0);
+        EXPECT_NE(process.Wait(10000), -1) << "the resident instance did not end after WM_CLOSE";
+    }
+    // Runs the program with the uninstall switch; its exit code, or -1 after the time-out.
+    long RunUninstall() { return pmtest::Process::Start(Quote(Program()) + " /uninstall").Wait(15000); }
 
     pmtest::TempDir m_program{"pm-program"};
     pmtest::TempDir m_launcher{"pm-launcher dir"};
     pmtest::TempDir m_browser{"pm-browser"};
 };
-
-// The launcher file contents the tests tell apart.
-const char kOriginal[] = "the browser's own launcher";
-const char kOurs[] = "our launcher copy";
-
-std::string Quote(const std::string& path);
-// Creation and last-write time, milliseconds after a fixed second (Wine keeps only the last-write
-// time and reports it as the creation time).
-bool SetFileTimes(const std::string& path, int millisecondsAfterBase);
-// The top-level "Pendlemark" window of that process, waited for; null after the time-out.
-HWND WaitForMainWindowOf(DWORD processId, DWORD timeoutMs = 15000);
-// Waits until no process of that executable name (no folder) runs; false after the time-out.
-bool WaitForNoProcessNamed(const char* exeName, DWORD timeoutMs = 10000);

@@ -1,108 +1,101 @@
-// cvlx.exe, deployed as cvl.exe: starts the saved original launcher beside it.
+// cvlx.exe, deployed as cvl.exe, starts the saved original launcher beside it; and the whole round trip
+// through the real program. pm_record_args stands in for the original launcher.
 #include "InstallFixture.h"
 
+#include "res/resource.h"
 #include "support/UiDriver.h"
+
+#include <tlhelp32.h>
 
 namespace {
 
-using pmtest::FileExists;
+using pmtest::BuiltProgram;
+using pmtest::ReadFileText;
 
-// Splits a recorded command line into the program (unquoted) and the raw rest.
-void SplitRecord(const std::string& line, std::string& program, std::string& rest) {
-    size_t end = line[0] == '"' ? line.find('"', 1) : line.find(' ');
-    program = line[0] == '"' ? line.substr(1, end - 1) : line.substr(0, end);
-    rest = end == std::string::npos ? std::string() : line.substr(end + 1);
-    if (!rest.empty() && rest[0] == ' ')
-        rest.erase(0, 1);
+// The command line pm_record_args, copied to that path, recorded once it is complete; empty after
+// the time-out.
+std::string WaitForRecord(const std::string& program) {
+    std::string text;
+    pmtest::WaitUntil([&] {
+        text = pmtest::ReadFileText(program + ".args");
+        return !text.empty() && text.back() == '\n';
+    });
+    return text;
 }
 
-class LauncherCopy : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(
-            ::CopyFileA(pmtest::BuiltProgram("cvlx.exe").c_str(), m_dir.File("cvl.exe").c_str(), FALSE));
+// Waits until no process of that executable name (no folder) runs, so that its file can be replaced.
+bool WaitForNoProcessNamed(const char* exeName) {
+    return pmtest::WaitUntil([&] {
+        CHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        PROCESSENTRY32 entry{};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = snapshot && ::Process32First(snapshot.Get(), &entry); more;
+             more = ::Process32Next(snapshot.Get(), &entry))
+            if (lstrcmpiA(entry.szExeFile, exeName) == 0)
+                return false;
+        return static_cast<bool>(snapshot);
+    });
+}
+
+TEST(LauncherCopy, StartsTheOriginalWithTheSameArguments) {
+    pmtest::TempDir dir("pm-run corvalis");
+    const std::string original = dir.File("cvlex.exe");
+    ASSERT_TRUE(::CopyFileA(BuiltProgram("cvlx.exe").c_str(), dir.File("cvl.exe").c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileA(BuiltProgram("pm_record_args.exe").c_str(), original.c_str(), FALSE));
+
+    for (std::string arguments :
+         {"", "-url http://example.test/", "/new \"C:\\My Pages\\start page.htm\"  plain \"x\\\"y\" \"\""}) {
+        SCOPED_TRACE(arguments);
+        ::DeleteFileA((original + ".args").c_str());
+        const std::string tail = arguments.empty() ? "" : " " + arguments;
+
+        EXPECT_EQ(pmtest::Process::Start(Quote(dir.File("cvl.exe")) + tail).Wait(10000), 0);
+        EXPECT_EQ(WaitForRecord(original), Quote(original) + tail + "\n");
+        ASSERT_TRUE(WaitForNoProcessNamed("cvlex.exe"));
     }
-    void AddOriginal() {
-        ASSERT_TRUE(::CopyFileA(pmtest::BuiltProgram("pm_record_launch.exe").c_str(),
-                                m_dir.File("cvlex.exe").c_str(), FALSE));
-    }
-    std::string Record() const { return m_dir.File("cvlex.exe.txt"); }
-
-    pmtest::TempDir m_dir{"pm-run corvalis"};
-};
-
-struct Arguments {
-    const char* name;
-    const char* text;
-};
-
-void PrintTo(const Arguments& a, std::ostream* out) {
-    *out << a.name;
 }
 
-class LauncherCopyArguments : public LauncherCopy, public ::testing::WithParamInterface<Arguments> {};
+TEST(LauncherCopy, ReportsAMissingOriginal) {
+    pmtest::TempDir dir("pm-run corvalis");
+    ASSERT_TRUE(::CopyFileA(BuiltProgram("cvlx.exe").c_str(), dir.File("cvl.exe").c_str(), FALSE));
 
-TEST_P(LauncherCopyArguments, StartsTheOriginalWithTheSameArgumentsAndReturnsAtOnce) {
-    AddOriginal();
-    // Keeps the original running until the end, so that ours is seen to return first.
-    HANDLE release = ::CreateEventA(nullptr, TRUE, FALSE, "PMTestLauncherRelease");
-    ASSERT_NE(release, nullptr);
-    const std::string arguments = GetParam().text;
-    std::string commandLine = Quote(m_dir.File("cvl.exe"));
-    if (!arguments.empty())
-        commandLine += " " + arguments;
+    pmtest::MessageBoxWatcher watcher("Corvalis", IDOK);
+    pmtest::Process launcher = pmtest::Process::Start(Quote(dir.File("cvl.exe")) + " -url x");
+    pmtest::MessageBoxSeen box = watcher.Wait();
 
-    pmtest::Process launcher = pmtest::Process::Start(commandLine);
-    long code = launcher.Wait(10000);
-    bool recorded = pmtest::WaitUntil([&] { return FileExists(Record()); }, 10000);
-    ::SetEvent(release);
-    ::CloseHandle(release);
-
-    EXPECT_EQ(code, 0);
-    ASSERT_TRUE(recorded) << "the original launcher was not started";
-    std::string program, rest;
-    SplitRecord(pmtest::ReadFileText(Record()), program, rest);
-    EXPECT_EQ(lstrcmpiA(program.c_str(), m_dir.File("cvlex.exe").c_str()), 0) << program;
-    EXPECT_EQ(rest, arguments);
-    EXPECT_TRUE(WaitForNoProcessNamed("cvlex.exe"));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    , LauncherCopyArguments,
-    ::testing::Values(Arguments{"None", ""}, Arguments{"Simple", "-url http://example.test/"},
-                      Arguments{"QuotedSpacedAndEmpty",
-                                "/new \"C:\\My Pages\\start page.htm\"  plain \"x\\\"y\" \"\""}),
-    [](const ::testing::TestParamInfo<Arguments>& info) { return info.param.name; });
-
-// The icon of a message box: a visible static control showing one.
-bool ShowsIcon(HWND box) {
-    bool found = false;
-    ::EnumChildWindows(
-        box,
-        [](HWND child, LPARAM param) -> BOOL {
-            LONG style = ::GetWindowLongA(child, GWL_STYLE);
-            if ((style & WS_VISIBLE) && (style & SS_TYPEMASK) == SS_ICON &&
-                ::SendMessageA(child, STM_GETICON, 0, 0) != 0)
-                *reinterpret_cast<bool*>(param) = true;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
-TEST_F(LauncherCopy, ReportsAMissingOriginal) {
-    pmtest::Process launcher = pmtest::Process::Start(Quote(m_dir.File("cvl.exe")) + " -url x");
-
-    HWND box = pmtest::WaitForWindow("#32770", "Corvalis", 10000);
-    ASSERT_NE(box, nullptr) << "no message box";
-    std::string text = pmtest::GetItemText(box, 0xFFFF);
-    bool icon = ShowsIcon(box);
-    ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-
-    EXPECT_NE(text.find(m_dir.File("cvlex.exe")), std::string::npos) << text;
-    EXPECT_TRUE(icon);
+    EXPECT_TRUE(box.shown);
+    EXPECT_EQ(box.text,
+              "Corvalis cannot be started because its launcher is missing:\n\n" + dir.File("cvlex.exe"));
     EXPECT_EQ(launcher.Wait(10000), 1);
-    EXPECT_FALSE(FileExists(Record()));
+}
+
+class EndToEnd : public InstallFixture {};
+
+TEST_F(EndToEnd, SwapInRunCorvalisAndUninstall) {
+    const std::string original = ReadFileText(BuiltProgram("pm_record_args.exe"));
+    const std::string ours = ReadFileText(BuiltProgram("cvlx.exe"));
+    ASSERT_FALSE(original.empty() || ours.empty());
+    ASSERT_TRUE(::CopyFileA(BuiltProgram("cvlx.exe").c_str(), ProgramFile("cvlx.exe").c_str(), FALSE));
+    ASSERT_TRUE(
+        ::CopyFileA(BuiltProgram("pm_record_args.exe").c_str(), LauncherFile("cvl.exe").c_str(), FALSE));
+
+    HWND window = nullptr;
+    pmtest::Process resident = StartResident(window);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(ReadFileText(LauncherFile("cvlex.exe")) == original) << "the original was not saved";
+    EXPECT_TRUE(ReadFileText(LauncherFile("cvl.exe")) == ours) << "our copy was not put in place";
+
+    // A double-click on the tray icon (id 130, callback message WM_USER) runs "Run Corvalis".
+    ::PostMessageA(window, WM_USER, IDR_TRAY, WM_LBUTTONDBLCLK);
+    EXPECT_EQ(WaitForRecord(LauncherFile("cvlex.exe")), Quote(LauncherFile("cvlex.exe")) + "\n");
+    // The copy must have ended before the uninstall can put the original back over it.
+    ASSERT_TRUE(WaitForNoProcessNamed("cvl.exe"));
+    ASSERT_TRUE(WaitForNoProcessNamed("cvlex.exe"));
+
+    ASSERT_EQ(RunUninstall(), 0);
+    EXPECT_TRUE(ReadFileText(LauncherFile("cvl.exe")) == original) << "the original was not restored";
+    EXPECT_FALSE(pmtest::FileExists(LauncherFile("cvlex.exe")));
+    EXPECT_FALSE(pmtest::RegValueExists(pmtest::kParamsKey, "InstallDir"));
 }
 
 } // namespace

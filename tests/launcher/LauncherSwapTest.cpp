@@ -1,120 +1,86 @@
 // The swap-in at each start of the resident instance, run through the real program.
 #include "InstallFixture.h"
 
-using pmtest::FileExists;
-using pmtest::ReadFileText;
-using pmtest::WriteFileText;
-
 namespace {
 
-class SwapIn : public InstallFixture {};
+using pmtest::ReadFileText;
 
-TEST_F(SwapIn, FirstStartSavesTheLauncherAndPutsOursInItsPlace) {
-    ASSERT_TRUE(WriteFileText(LauncherFile("cvl.exe"), kOriginal));
-    ASSERT_TRUE(WriteFileText(ProgramFile("cvlx.exe"), kOurs));
+const char kStale[] = "an older copy of ours";
 
-    StartAndCloseResident();
-
-    EXPECT_EQ(ReadFileText(LauncherFile("cvlex.exe")), kOriginal);
-    EXPECT_EQ(ReadFileText(LauncherFile("cvl.exe")), kOurs);
-    EXPECT_EQ(ReadFileText(ProgramFile("cvlx.exe")), kOurs);
+// Creation and last-write time, milliseconds after a fixed second (Wine keeps only the last-write
+// time and reports it as the creation time).
+bool SetFileTimes(const std::string& path, int millisecondsAfterBase) {
+    // 2020-09-13 12:26:40 UTC, in 100 ns ticks since 1601.
+    const unsigned long long base = (1600000000ULL + 11644473600ULL) * 10000000ULL;
+    ULARGE_INTEGER ticks;
+    ticks.QuadPart = base + static_cast<unsigned long long>(millisecondsAfterBase) * 10000ULL;
+    FILETIME time{ticks.LowPart, ticks.HighPart};
+    CHandle file(::CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, 0, nullptr));
+    return file && ::SetFileTime(file.Get(), &time, nullptr, &time);
 }
 
-TEST_F(SwapIn, FirstStartWithoutALauncherChangesNothing) {
-    ASSERT_TRUE(WriteFileText(ProgramFile("cvlx.exe"), kOurs));
+enum LauncherDir { kGiven, kEmpty, kTooLong };
 
-    StartAndCloseResident();
-
-    // No backup could be made, so ours must not appear either.
-    EXPECT_FALSE(FileExists(LauncherFile("cvlex.exe")));
-    EXPECT_FALSE(FileExists(LauncherFile("cvl.exe")));
-}
-
-TEST_F(SwapIn, WithoutOurCopyOnlyTheBackupIsMadeAndLaterStartsDoNothing) {
-    ASSERT_TRUE(WriteFileText(LauncherFile("cvl.exe"), kOriginal));
-
-    StartAndCloseResident();
-    EXPECT_EQ(ReadFileText(LauncherFile("cvlex.exe")), kOriginal);
-    EXPECT_EQ(ReadFileText(LauncherFile("cvl.exe")), kOriginal);
-
-    // The second start takes the time comparison, which cannot read our missing copy.
-    ASSERT_TRUE(SetFileTimes(LauncherFile("cvl.exe"), 0));
-    StartAndCloseResident();
-    EXPECT_EQ(ReadFileText(LauncherFile("cvlex.exe")), kOriginal);
-    EXPECT_EQ(ReadFileText(LauncherFile("cvl.exe")), kOriginal);
-}
-
-TEST_F(SwapIn, BackupWithoutALauncherCopiesNothing) {
-    ASSERT_TRUE(WriteFileText(LauncherFile("cvlex.exe"), kOriginal));
-    ASSERT_TRUE(WriteFileText(ProgramFile("cvlx.exe"), kOurs));
-
-    StartAndCloseResident();
-
-    EXPECT_FALSE(FileExists(LauncherFile("cvl.exe")));
-    EXPECT_EQ(ReadFileText(LauncherFile("cvlex.exe")), kOriginal);
-}
-
-TEST_F(SwapIn, EmptyLauncherDirectoryUsesBareNamesInTheCurrentFolder) {
-    pmtest::TempDir current("pm-current");
-    pmtest::WriteCvlIni(m_browser.Path().c_str(), nullptr);
-    ASSERT_TRUE(WriteFileText(current.File("cvl.exe"), kOriginal));
-    ASSERT_TRUE(WriteFileText(ProgramFile("cvlx.exe"), kOurs));
-
-    StartAndCloseResident(current.Path().c_str());
-
-    EXPECT_EQ(ReadFileText(current.File("cvlex.exe")), kOriginal);
-    EXPECT_EQ(ReadFileText(current.File("cvl.exe")), kOurs);
-}
-
-TEST_F(SwapIn, LauncherPathTooLongTouchesNothing) {
-    // The joined launcher path would not fit: the swap-in must not fall back to bare names.
-    pmtest::TempDir current("pm-current");
-    const std::string longDir = "C:\\" + std::string(250, 'x');
-    pmtest::WriteCvlIni(m_browser.Path().c_str(), longDir.c_str());
-    ASSERT_TRUE(WriteFileText(current.File("cvl.exe"), kOriginal));
-    ASSERT_TRUE(WriteFileText(ProgramFile("cvlx.exe"), kOurs));
-
-    StartAndCloseResident(current.Path().c_str());
-
-    EXPECT_FALSE(FileExists(current.File("cvlex.exe")));
-    EXPECT_EQ(ReadFileText(current.File("cvl.exe")), kOriginal);
-}
-
-// Swapped state: a backup exists and cvl.exe is refreshed only when created in an earlier second.
-struct TimeCase {
+// One start of the resident instance: cvl.exe, its backup cvlex.exe and our cvlx.exe before and after
+// ("": missing, as ReadFileText reports it); the creation times of cvl.exe and cvlx.exe in ms after a
+// fixed second (-1: now).
+struct SwapCase {
     const char* name;
-    int launcherMs; // creation of cvl.exe, after a fixed second
-    int oursMs;     // creation of cvlx.exe
-    bool copied;
+    LauncherDir dir;
+    const char *launcher, *backup, *ours;
+    int launcherMs, oursMs;
+    const char *launcherAfter, *backupAfter;
 };
 
-void PrintTo(const TimeCase& c, std::ostream* out) {
+void PrintTo(const SwapCase& c, std::ostream* out) {
     *out << c.name;
 }
 
-class SwapInByCreationTime : public InstallFixture, public ::testing::WithParamInterface<TimeCase> {};
+class SwapIn : public InstallFixture, public ::testing::WithParamInterface<SwapCase> {};
 
-TEST_P(SwapInByCreationTime, RefreshesOnlyALauncherFromAnEarlierSecond) {
-    const TimeCase& c = GetParam();
-    const char kStale[] = "an older copy of ours";
-    ASSERT_TRUE(WriteFileText(LauncherFile("cvlex.exe"), kOriginal));
-    ASSERT_TRUE(WriteFileText(LauncherFile("cvl.exe"), kStale));
-    ASSERT_TRUE(WriteFileText(ProgramFile("cvlx.exe"), kOurs));
-    ASSERT_TRUE(SetFileTimes(LauncherFile("cvl.exe"), c.launcherMs));
-    ASSERT_TRUE(SetFileTimes(ProgramFile("cvlx.exe"), c.oursMs));
+TEST_P(SwapIn, LeavesTheLauncherFilesAsExpected) {
+    const SwapCase& c = GetParam();
+    pmtest::TempDir current("pm-current");
+    const std::string tooLong = "C:\\" + std::string(250, 'x'); // fits, but not with "\cvl.exe" added
+    if (c.dir != kGiven)
+        pmtest::WriteCvlIni(m_browser.Path().c_str(), c.dir == kEmpty ? nullptr : tooLong.c_str());
+    // Bare names would act in the current folder: that is where an empty directory must lead and where
+    // an unusable one must not.
+    const pmtest::TempDir& dir = c.dir == kGiven ? m_launcher : current;
+    const std::pair<std::string, const char*> files[] = {{dir.File("cvl.exe"), c.launcher},
+                                                         {dir.File("cvlex.exe"), c.backup},
+                                                         {ProgramFile("cvlx.exe"), c.ours}};
+    for (const auto& file : files)
+        ASSERT_TRUE(!*file.second || pmtest::WriteFileText(file.first, file.second)) << file.first;
+    ASSERT_TRUE(c.launcherMs < 0 || SetFileTimes(dir.File("cvl.exe"), c.launcherMs));
+    ASSERT_TRUE(c.oursMs < 0 || SetFileTimes(ProgramFile("cvlx.exe"), c.oursMs));
 
-    StartAndCloseResident();
+    StartAndCloseResident(current.Path().c_str());
 
-    EXPECT_EQ(ReadFileText(LauncherFile("cvl.exe")), c.copied ? kOurs : kStale);
-    EXPECT_EQ(ReadFileText(LauncherFile("cvlex.exe")), kOriginal) << "the backup is never overwritten";
+    EXPECT_EQ(ReadFileText(dir.File("cvl.exe")), c.launcherAfter);
+    EXPECT_EQ(ReadFileText(dir.File("cvlex.exe")), c.backupAfter);
+    EXPECT_EQ(ReadFileText(ProgramFile("cvlx.exe")), c.ours);
 }
 
-INSTANTIATE_TEST_SUITE_P(, SwapInByCreationTime,
-                         ::testing::Values(TimeCase{"LauncherOlderByMinutes", 0, 600000, true},
-                                           TimeCase{"LauncherInThePreviousSecond", 900, 1100, true},
-                                           TimeCase{"SameSecondButEarlier", 100, 900, false},
-                                           TimeCase{"SameInstant", 500, 500, false},
-                                           TimeCase{"LauncherNewer", 20000, 0, false}),
-                         [](const ::testing::TestParamInfo<TimeCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    , SwapIn,
+    ::testing::Values(
+        // First start: the launcher is saved once and ours put in its place, only when both exist.
+        SwapCase{"FirstStart", kGiven, kOriginal, "", kOurs, -1, -1, kOurs, kOriginal},
+        SwapCase{"FirstStartWithoutLauncher", kGiven, "", "", kOurs, -1, -1, "", ""},
+        SwapCase{"FirstStartWithoutOurCopy", kGiven, kOriginal, "", "", -1, -1, kOriginal, kOriginal},
+        SwapCase{"LaterStartWithoutOurCopy", kGiven, kOriginal, kOriginal, "", 0, -1, kOriginal, kOriginal},
+        SwapCase{"BackupWithoutLauncher", kGiven, "", kOriginal, kOurs, -1, -1, "", kOriginal},
+        // Swapped: cvl.exe is refreshed only when created in an earlier second; the backup never changes.
+        SwapCase{"LauncherOlderByMinutes", kGiven, kStale, kOriginal, kOurs, 0, 600000, kOurs, kOriginal},
+        SwapCase{"LauncherInThePreviousSecond", kGiven, kStale, kOriginal, kOurs, 900, 1100, kOurs,
+                 kOriginal},
+        SwapCase{"SameSecondButEarlier", kGiven, kStale, kOriginal, kOurs, 100, 900, kStale, kOriginal},
+        SwapCase{"SameInstant", kGiven, kStale, kOriginal, kOurs, 500, 500, kStale, kOriginal},
+        SwapCase{"LauncherNewer", kGiven, kStale, kOriginal, kOurs, 20000, 0, kStale, kOriginal},
+        SwapCase{"EmptyLauncherDirUsesBareNames", kEmpty, kOriginal, "", kOurs, -1, -1, kOurs, kOriginal},
+        SwapCase{"LauncherPathTooLongTouchesNothing", kTooLong, kOriginal, "", kOurs, -1, -1, kOriginal, ""}),
+    [](const ::testing::TestParamInfo<SwapCase>& info) { return info.param.name; });
 
 } // namespace
