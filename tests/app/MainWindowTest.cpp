@@ -36,12 +36,6 @@ class MainWindow : public testing::Test {
         PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE); // the frame's quit request
         app->m_launcherDir = savedLauncherDir;
     }
-    // Installs the recording launcher as dir\cvl.exe; returns the path of its record.
-    static std::string InstallLauncher(const std::string& dir) {
-        std::string launcher = dir + "\\cvl.exe";
-        CopyFileA(BuiltProgram("pm_record_args.exe").c_str(), launcher.c_str(), FALSE);
-        return launcher + ".args";
-    }
     CUpdaterApp* app = nullptr;
     CMainFrame* frame = nullptr;
     HWND main = nullptr;
@@ -49,84 +43,64 @@ class MainWindow : public testing::Test {
 };
 } // namespace
 
-TEST_F(MainWindow, IsHiddenTitledAndHoldsTheNamedEvents) {
+TEST_F(MainWindow, WhileAnUpdateRunsRunCorvalisIsDroppedAndGreyedOtherwiseItStartsTheQuotedLauncher) {
     EXPECT_FALSE(IsWindowVisible(main));
     EXPECT_EQ(GetText(main), "Pendlemark");
-    EXPECT_NE(frame->m_hAutoUpdate, nullptr);
-    EXPECT_NE(frame->m_hAutoUpdateDone, nullptr);
-    EXPECT_NE(frame->m_hUpdateRunning, nullptr);
-    EXPECT_NE(GetDlgItem(main, AFX_IDW_PANE_FIRST), nullptr);
-    EXPECT_EQ(EventTool("state", "CVLUpdateRunning"), 0);
-}
-
-TEST_F(MainWindow, RunCorvalisStartsTheQuotedLauncherUnlessAnUpdateRuns) {
     TempDir dir("launch dir");
+    const std::string launcher = dir.File("cvl.exe");
+    ASSERT_TRUE(CopyFileA(BuiltProgram("pm_record_args.exe").c_str(), launcher.c_str(), FALSE));
+    // pm_record_args appends each command line it was started with to this record.
+    auto recorded = [&](const std::string& lines) {
+        return WaitUntil([&] { return ReadFileText(launcher + ".args") == lines; }, 10000);
+    };
     app->m_launcherDir = dir.Path();
-    std::string record = InstallLauncher(dir.Path());
-
-    ASSERT_EQ(EventTool("set", "CVLUpdateRunning"), 0);
-    SendMessageA(main, WM_COMMAND, ID_RUN_LAUNCHER, 0);
-    Sleep(500);
-    EXPECT_FALSE(FileExists(record)) << "dropped while an update runs";
-
-    ASSERT_EQ(EventTool("reset", "CVLUpdateRunning"), 0);
-    SendMessageA(main, WM_COMMAND, ID_RUN_LAUNCHER, 0);
-    ASSERT_TRUE(WaitUntil([&] { return FileExists(record); }, 10000));
-    EXPECT_EQ(ReadFileText(record), "\"" + dir.Path() + "\\cvl.exe\"\n");
-}
-
-TEST_F(MainWindow, EmptyLauncherDirectoryStartsTheQuotedBareName) {
-    TempDir dir("cwd");
-    std::string record = InstallLauncher(dir.Path());
-    char saved[MAX_PATH];
-    GetCurrentDirectoryA(MAX_PATH, saved);
-    SetCurrentDirectoryA(dir.Path().c_str());
-    app->m_launcherDir.clear();
-    SendMessageA(main, WM_COMMAND, ID_RUN_LAUNCHER, 0);
-    bool started = WaitUntil([&] { return FileExists(record); }, 10000);
-    SetCurrentDirectoryA(saved);
-    ASSERT_TRUE(started);
-    EXPECT_EQ(ReadFileText(record), "\"cvl.exe\"\n");
-}
-
-TEST_F(MainWindow, OverlongLauncherPathStartsNothing) {
-    app->m_launcherDir = "C:\\" + std::string(250, 'x'); // with "\cvl.exe" more than the 257 that fit
-    SendMessageA(main, WM_COMMAND, ID_RUN_LAUNCHER, 0);  // must neither crash nor start anything
-    EXPECT_TRUE(IsWindow(main));
-}
-
-TEST_F(MainWindow, StateHandlersGreyTheTwoItemsOfAnOwnedMenuWhileAnUpdateRuns) {
     HMENU menu = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_TRAY));
     HMENU popup = GetSubMenu(menu, 0);
-    auto greyed = [&](UINT id) { return (GetMenuState(popup, id, MF_BYCOMMAND) & MF_GRAYED) != 0; };
+    auto greyed = [&](UINT id) {
+        SendMessageA(main, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), 0);
+        return (GetMenuState(popup, id, MF_BYCOMMAND) & MF_GRAYED) != 0;
+    };
 
+    EXPECT_EQ(EventTool("state", "CVLUpdateRunning"), 0);
     ASSERT_EQ(EventTool("set", "CVLUpdateRunning"), 0);
-    SendMessageA(main, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), 0);
+    SendMessageA(main, WM_COMMAND, ID_RUN_LAUNCHER, 0);
     EXPECT_TRUE(greyed(ID_RUN_LAUNCHER));
     EXPECT_TRUE(greyed(ID_UPDATE_NOW));
     EXPECT_FALSE(greyed(ID_SETTINGS));
     EXPECT_FALSE(greyed(ID_HELP_WINDOW));
     EXPECT_FALSE(greyed(ID_TRAY_EXIT));
+    Sleep(500);
+    EXPECT_FALSE(FileExists(launcher + ".args")) << "dropped while an update runs";
 
     ASSERT_EQ(EventTool("reset", "CVLUpdateRunning"), 0);
-    SendMessageA(main, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), 0);
     EXPECT_FALSE(greyed(ID_RUN_LAUNCHER));
     EXPECT_FALSE(greyed(ID_UPDATE_NOW));
     DestroyMenu(menu);
+    SendMessageA(main, WM_COMMAND, ID_RUN_LAUNCHER, 0);
+    const std::string quoted = "\"" + launcher + "\"\n";
+    EXPECT_TRUE(recorded(quoted)) << ReadFileText(launcher + ".args");
+
+    // An empty launcher directory: the quoted bare name, found in the current folder.
+    char saved[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, saved);
+    SetCurrentDirectoryA(dir.Path().c_str());
+    app->m_launcherDir.clear();
+    SendMessageA(main, WM_COMMAND, ID_RUN_LAUNCHER, 0);
+    bool bareName = recorded(quoted + "\"cvl.exe\"\n");
+    SetCurrentDirectoryA(saved);
+    EXPECT_TRUE(bareName) << ReadFileText(launcher + ".args");
+
+    app->m_launcherDir = "C:\\" + std::string(250, 'x'); // with "\cvl.exe" more than the 257 that fit
+    SendMessageA(main, WM_COMMAND, ID_RUN_LAUNCHER, 0);  // must neither crash nor start anything
+    EXPECT_TRUE(IsWindow(main));
 }
 
-TEST_F(MainWindow, ExitRemovesEverythingAndEndsTheLoop) {
-    SendMessageA(main, WM_COMMAND, ID_TRAY_EXIT, 0);
-    EXPECT_FALSE(IsWindow(main));
-    EXPECT_EQ(app->m_pMainWnd, nullptr);
-    MSG msg;
-    EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-}
-
-TEST_F(MainWindow, ASecondCloseServedWhileClosingIsHarmless) {
+TEST_F(MainWindow, ExitEndsTheLoopAndASecondCloseServedWhileClosingIsHarmless) {
     // Removing the tray icon serves the queue, where this posted close is waiting.
     PostMessageA(main, WM_CLOSE, 0, 0);
     SendMessageA(main, WM_COMMAND, ID_TRAY_EXIT, 0);
     EXPECT_FALSE(IsWindow(main));
     EXPECT_EQ(app->m_pMainWnd, nullptr);
+    MSG msg;
+    EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }

@@ -27,7 +27,7 @@ TEST(PathJoin, TrailByteOfADoubleByteCharacterIsNoSeparator) {
     EXPECT_EQ(DirectoryOf("C:\\dir\\name.exe"), "C:\\dir\\");
 }
 
-TEST(PathJoin, LongResultsAreRefusedNotCut) {
+TEST(PathJoin, LongResultsAreRefusedNotCutAndProgramFilesLieBesideThisProgram) {
     std::string dir(250, 'a');
     EXPECT_EQ(JoinPath(dir, "12345678").size(), 260u - 1);
     EXPECT_EQ(JoinPath(dir, "123456789"), "");
@@ -36,10 +36,6 @@ TEST(PathJoin, LongResultsAreRefusedNotCut) {
     EXPECT_EQ(app->GetDownloadFilePath(""), app->m_browserDir + "\\Pendlemark\\");
     EXPECT_EQ(app->GetDownloadFilePath("050101-update.exe"), "");
     app->m_browserDir.clear();
-}
-
-TEST(PathJoin, ProgramFilePathIsThisProgramsFolder) {
-    CUpdaterApp* app = GetUpdaterApp();
     EXPECT_EQ(app->GetProgramFilePath(""), pmtest::ProgramDir());
     EXPECT_EQ(app->GetProgramFilePath("CVLHelp.htm"), pmtest::ProgramDir() + "CVLHelp.htm");
 }
