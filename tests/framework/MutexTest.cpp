@@ -5,30 +5,23 @@
 
 #include <thread>
 
-TEST(NamedMutex, OnlyOneOwnerUntilReleased) {
-    CMutex first(FALSE, "PmTestMutexA");
-    ASSERT_TRUE(first.Lock(0));
-    bool otherGotIt = true;
-    std::thread([&] {
-        CMutex second(FALSE, "PmTestMutexA");
-        otherGotIt = second.Lock(0);
-    }).join();
-    EXPECT_FALSE(otherGotIt);
-    EXPECT_TRUE(first.Unlock());
-    std::thread([&] {
-        CMutex second(FALSE, "PmTestMutexA");
-        otherGotIt = second.Lock(0);
-        second.Unlock();
-    }).join();
-    EXPECT_TRUE(otherGotIt);
-}
-
-TEST(NamedMutex, AnAbandonedMutexIsAcquired) {
-    CMutex mine(FALSE, "PmTestMutexB");
-    std::thread([] {
-        CMutex owner(FALSE, "PmTestMutexB");
-        owner.Lock(0); // ends without releasing
-    }).join();
+TEST(NamedMutex, OnlyOneOwnerUntilReleasedOrAbandoned) {
+    CMutex mine(FALSE, "PmTestMutex");
+    ASSERT_TRUE(mine.Lock(0));
+    auto otherLocks = [](bool release) {
+        bool locked = false;
+        std::thread([&] {
+            CMutex other(FALSE, "PmTestMutex");
+            locked = other.Lock(0);
+            if (locked && release)
+                other.Unlock();
+        }).join();
+        return locked;
+    };
+    EXPECT_FALSE(otherLocks(true));
+    EXPECT_TRUE(mine.Unlock());
+    // The other thread ends without releasing: the abandoned mutex is still acquired.
+    EXPECT_TRUE(otherLocks(false));
     EXPECT_TRUE(mine.Lock(0));
     mine.Unlock();
 }

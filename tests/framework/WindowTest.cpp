@@ -4,14 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 class RecordingWnd : public CWnd {
-public:
+  public:
     CWnd* other = nullptr;
     MSG seenInside{};
     MSG seenAfterNested{};
 
-protected:
+  protected:
     BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) override {
         if (message == WM_APP) {
             seenInside = AfxGetThreadState()->m_lastSentMsg;
@@ -46,12 +48,10 @@ TEST(CurrentMessage, RecordShowsTheMessageAndIsRestoredAfterNesting) {
     MSG before = AfxGetThreadState()->m_lastSentMsg;
 
     EXPECT_EQ(outer.SendMessage(WM_APP, 1, 2), 5);
-    EXPECT_EQ(outer.seenInside.hwnd, outer.m_hWnd);
-    EXPECT_EQ(outer.seenInside.message, static_cast<UINT>(WM_APP));
-    EXPECT_EQ(outer.seenInside.wParam, 1u);
-    EXPECT_EQ(outer.seenInside.lParam, 2);
-    EXPECT_EQ(outer.seenAfterNested.message, static_cast<UINT>(WM_APP));
-    EXPECT_EQ(outer.seenAfterNested.hwnd, outer.m_hWnd);
+    auto fields = [](const MSG& m) { return std::make_tuple(m.hwnd, m.message, m.wParam, m.lParam); };
+    const auto sent = std::make_tuple(outer.m_hWnd, static_cast<UINT>(WM_APP), WPARAM{1}, LPARAM{2});
+    EXPECT_EQ(fields(outer.seenInside), sent);
+    EXPECT_EQ(fields(outer.seenAfterNested), sent);
     EXPECT_EQ(AfxGetThreadState()->m_lastSentMsg.message, before.message);
 
     SetWindowTextA(outer.m_hWnd, "hello");
