@@ -1,10 +1,15 @@
-// What the dialog tests share: a hidden main window that counts "&Update Now", a fixture that
-// owns it and the settings key, and a script thread that plays the user.
+// What the dialog tests share: a hidden main window that counts "&Update Now", a fixture that owns
+// it and the settings key, and a script thread that plays the user.
 #pragma once
 
+#include "app/UpdaterApp.h"
+#include "res/resource.h"
 #include "shell/MainFrame.h"
+#include "support/TestEnv.h"
+#include "support/UiDriver.h"
 
 #include <gtest/gtest.h>
+#include <ole2.h>
 
 #include <functional>
 #include <string>
@@ -21,50 +26,117 @@ constexpr const char* kAppCaption = "Pendlemark";
 // replaced by a counter, so a test sees what reaches it.
 class CTestMainFrame : public CMainFrame {
   public:
-    BOOL OnCmdMsg(UINT id, CCmdUI* pCmdUI) override;
-
+    BOOL OnCmdMsg(UINT id, CCmdUI* pCmdUI) override {
+        if (id != ID_UPDATE_NOW || pCmdUI)
+            return CMainFrame::OnCmdMsg(id, pCmdUI);
+        ++m_updateRuns;
+        HWND settings = ::FindWindowA("#32770", kSettingsCaption);
+        m_settingsOpenDuringRun = settings && ::IsWindowVisible(settings);
+        if (m_onUpdate)
+            m_onUpdate();
+        return TRUE;
+    }
     int m_updateRuns = 0;
     bool m_settingsOpenDuringRun = false;
     std::function<void()> m_onUpdate; // runs inside the counted update
 };
 
-// Plays the user on its own thread. Whatever the script leaves open (a dialog or message box of
-// this process) is cancelled afterwards, so the modal loop on the test thread always returns.
+// A dialog or message box of this process with one of our captions, or null.
+inline HWND FindOurDialog() {
+    for (const char* caption : {kAppCaption, kHelpCaption, kAboutCaption, kSettingsCaption}) {
+        for (HWND window = nullptr;
+             (window = ::FindWindowExA(nullptr, window, "#32770", caption)) != nullptr;) {
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(window, &pid);
+            if (pid == ::GetCurrentProcessId())
+                return window;
+        }
+    }
+    return nullptr;
+}
+
+// Plays the user on its own thread. Whatever the script leaves open is cancelled afterwards, top-most
+// first, so the modal loop on the test thread always returns.
 class UiScript {
   public:
-    explicit UiScript(std::function<void()> script);
-    ~UiScript();
-    UiScript(const UiScript&) = delete;
-    UiScript& operator=(const UiScript&) = delete;
-    void Join();
+    explicit UiScript(std::function<void()> script)
+        : m_thread([script = std::move(script)] {
+              script();
+              WaitUntil([] {
+                  HWND window = FindOurDialog();
+                  if (window)
+                      ::PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+                  return window == nullptr;
+              });
+          }) {}
+    ~UiScript() { Join(); }
+    void Join() {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
 
   private:
     std::thread m_thread;
 };
 
 // A click served before the call returns; only for buttons that open no modal loop.
-bool ClickNow(HWND dialog, int id);
+inline bool ClickNow(HWND dialog, int id) {
+    DWORD_PTR result = 0;
+    return ::SendMessageTimeoutA(::GetDlgItem(dialog, id), BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &result) != 0;
+}
+
 // The window holding the keyboard focus in the thread that owns window.
-HWND FocusOf(HWND window);
-// Escape key to the focused control, as the keyboard sends it.
-void PressEscape(HWND dialog);
-// The close box of the caption.
-void PressCloseBox(HWND dialog);
-// Selection of an edit control as (start, end).
-std::pair<int, int> EditSelection(HWND edit);
-// Waits until none of the windows with these captions is left in this process.
-bool WaitForNoDialogs(DWORD timeoutMs = 5000);
+inline HWND FocusOf(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
+}
 
 class DialogTest : public ::testing::Test {
   protected:
-    void SetUp() override;
-    void TearDown() override;
-
+    void SetUp() override {
+        // What the program's start-up does before any window: common controls and OLE.
+        INITCOMMONCONTROLSEX controls{sizeof controls,
+                                      ICC_BAR_CLASSES | ICC_PROGRESS_CLASS | ICC_WIN95_CLASSES};
+        ::InitCommonControlsEx(&controls);
+        m_oleStarted = SUCCEEDED(::OleInitialize(nullptr));
+        DeleteCorvalisKeys();
+        CUpdaterApp* app = GetUpdaterApp();
+        app->SetRegistryKey("Corvalis");
+        app->m_server = "ftp.example.invalid";
+        app->m_pathToFile = "/update/";
+        app->m_lastDownloadFile.clear();
+        SetRecord(0, 7, 1, 1);
+        m_updateRunning = OpenOrCreateEvent("CVLUpdateRunning");
+        ::ResetEvent(m_updateRunning);
+        m_frame = new CTestMainFrame;
+        ASSERT_TRUE(
+            m_frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE, nullptr, nullptr));
+        m_frame->ShowWindow(SW_HIDE);
+        app->m_pMainWnd = m_frame;
+    }
+    void TearDown() override {
+        if (m_frame) {
+            // Not the main window any more, so closing it does not end the thread's message loop.
+            GetUpdaterApp()->m_pMainWnd = nullptr;
+            m_frame->SendMessage(WM_CLOSE);
+        }
+        WaitUntil([] { return FindOurDialog() == nullptr; }, 5000);
+        ::ResetEvent(m_updateRunning);
+        ::CloseHandle(m_updateRunning);
+        DeleteCorvalisKeys();
+        if (m_oleStarted)
+            ::OleUninitialize();
+    }
     // Sends a command to the main window as the tray menu does; returns when its handler returns.
-    void SendCommand(UINT id);
-    // The settings record as the defaults give it, and as a test wants it before opening the dialog.
-    void SetRecord(int choice, int interval, int enableAutoUpdate, int askForConfirmation);
-    void SetUpdateRunning(bool running);
+    void SendCommand(UINT id) { m_frame->SendMessage(WM_COMMAND, id, 0); }
+    static void SetRecord(int choice, int interval, int enableAutoUpdate, int askForConfirmation) {
+        CUpdaterApp* app = GetUpdaterApp();
+        app->m_updateChoice = choice;
+        app->m_updateInterval = interval;
+        app->m_enableAutoUpdate = enableAutoUpdate;
+        app->m_askForConfirmation = askForConfirmation;
+    }
 
     CTestMainFrame* m_frame = nullptr;
     HANDLE m_updateRunning = nullptr;

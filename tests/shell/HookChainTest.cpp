@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -16,18 +18,24 @@ namespace {
 constexpr UINT kProbe = WM_APP + 1;
 constexpr WPARAM kSentNcDestroyParam = 0x1234;
 
-struct Seen {
-    std::string who;
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-};
-std::vector<Seen> g_seen;
+// Who saw the probe or WM_NCDESTROY, in order; the window's own procedure adds the parameters.
+std::vector<std::string> g_seen;
+
+std::string Joined() {
+    std::string joined;
+    for (const std::string& seen : g_seen)
+        joined += (joined.empty() ? "" : ">") + seen;
+    return joined;
+}
 
 // The window's own procedure: it answers the probe with 42.
 LRESULT CALLBACK OwnProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == kProbe || message == WM_NCDESTROY)
-        g_seen.push_back({"own", message, wParam, lParam});
+    if (message == kProbe || message == WM_NCDESTROY) {
+        char seen[64];
+        std::snprintf(seen, sizeof seen, "%s(%lx,%lx)", message == kProbe ? "own" : "own-ncdestroy",
+                      static_cast<unsigned long>(wParam), static_cast<unsigned long>(lParam));
+        g_seen.push_back(seen);
+    }
     if (message == kProbe)
         return 42;
     if (message == WM_NCDESTROY && wParam == kSentNcDestroyParam)
@@ -35,27 +43,21 @@ LRESULT CALLBACK OwnProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) 
     return ::DefWindowProcA(hWnd, message, wParam, lParam);
 }
 
-class RawWindow {
-  public:
+// A plain window on OwnProc, destroyed (if still there) with its owner.
+struct RawWindow {
+    HWND hWnd;
     RawWindow() {
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = &OwnProc;
-        wc.hInstance = ::GetModuleHandleA(nullptr);
-        wc.lpszClassName = "PmHookChainTest";
+        WNDCLASSA wc{0,       &OwnProc, 0,       0,       ::GetModuleHandleA(nullptr),
+                     nullptr, nullptr,  nullptr, nullptr, "PmHook"};
         ::RegisterClassA(&wc); // fails harmlessly once registered
-        m_hWnd = ::CreateWindowExA(0, wc.lpszClassName, "hooked", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
-                                   nullptr, nullptr, wc.hInstance, nullptr);
+        hWnd = ::CreateWindowExA(0, wc.lpszClassName, "hooked", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                                 nullptr, wc.hInstance, nullptr);
     }
     ~RawWindow() {
-        if (m_hWnd && ::IsWindow(m_hWnd))
-            ::DestroyWindow(m_hWnd);
+        if (::IsWindow(hWnd))
+            ::DestroyWindow(hWnd);
     }
-    RawWindow(const RawWindow&) = delete;
-    RawWindow& operator=(const RawWindow&) = delete;
-    HWND Get() const { return m_hWnd; }
-
-  private:
-    HWND m_hWnd;
+    HWND Get() const { return hWnd; }
 };
 
 class RecordingHook : public CSubclassWnd {
@@ -63,12 +65,13 @@ class RecordingHook : public CSubclassWnd {
     explicit RecordingHook(std::string name) : m_name(std::move(name)) {}
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
         m_messages.push_back(message);
-        if (message == kProbe)
-            g_seen.push_back({m_name, message, wParam, lParam});
-        if (message == kProbe && m_onProbe)
-            m_onProbe(wParam, lParam);
-        if (message == kProbe && m_answer)
-            return m_answer; // the sender gets it; older hooks and the window see nothing
+        if (message == kProbe) {
+            g_seen.push_back(m_name);
+            if (m_onProbe)
+                m_onProbe();
+            if (m_answer)
+                return m_answer; // the sender gets it; older hooks and the window see nothing
+        }
         return CSubclassWnd::HandleMessage(message, wParam, lParam);
     }
     bool Saw(UINT message) const {
@@ -77,7 +80,7 @@ class RecordingHook : public CSubclassWnd {
 
     std::string m_name;
     std::vector<UINT> m_messages;
-    std::function<void(WPARAM, LPARAM)> m_onProbe;
+    std::function<void()> m_onProbe;
     LRESULT m_answer = 0;
 };
 
@@ -91,10 +94,7 @@ std::string Route(HWND hWnd, LRESULT* result = nullptr) {
     LRESULT r = ::SendMessageA(hWnd, kProbe, 7, 8);
     if (result)
         *result = r;
-    std::string route;
-    for (const Seen& seen : g_seen)
-        route += (route.empty() ? "" : ">") + seen.who;
-    return route;
+    return Joined();
 }
 
 class HookChainTest : public testing::Test {
@@ -108,156 +108,88 @@ class HookChainTest : public testing::Test {
     RecordingHook b{"B"};
 };
 
-TEST_F(HookChainTest, NewestHookSeesEachMessageFirstAndPassesItOn) {
-    EXPECT_STREQ(a.GetRuntimeClass()->m_lpszClassName, "CSubclassWnd");
-    EXPECT_TRUE(a.SetHookedWindow(window.Get()));
-    EXPECT_TRUE(b.SetHookedWindow(window.Get()));
+// Every removal order of three hooks; each round starts on the procedure the last removal restored.
+TEST_F(HookChainTest, NewestHookFirstAndAnyRemovalOrderKeepsTheRestChained) {
+    RecordingHook c{"C"};
+    RecordingHook* hooks[] = {&a, &b, &c};
+    int order[] = {0, 1, 2};
+    do {
+        for (RecordingHook* hook : hooks)
+            ASSERT_TRUE(hook->SetHookedWindow(window.Get()));
+        EXPECT_EQ(CurrentProc(window.Get()), &SharedHookProc);
+        RecordingHook never{"never"};
+        EXPECT_TRUE(never.SetHookedWindow(nullptr)); // detaching an unattached hook changes nothing
+        LRESULT result = 0;
+        EXPECT_EQ(Route(window.Get(), &result), "C>B>A>own(7,8)");
+        EXPECT_EQ(result, 42);
 
-    EXPECT_EQ(CurrentProc(window.Get()), &SharedHookProc);
-    EXPECT_EQ(GetHookMap().FirstHook(window.Get()), &b);
-    EXPECT_EQ(b.m_pNextHook, &a);
-    EXPECT_EQ(a.m_pNextHook, nullptr);
-    EXPECT_EQ(a.m_pfnPrevProc, &OwnProc);
-    EXPECT_EQ(b.m_pfnPrevProc, &OwnProc);
-    EXPECT_EQ(a.m_hHookedWnd, window.Get());
-    EXPECT_EQ(b.m_hHookedWnd, window.Get());
-
-    LRESULT result = 0;
-    EXPECT_EQ(Route(window.Get(), &result), "B>A>own");
-    EXPECT_EQ(result, 42);
-    ASSERT_EQ(g_seen.size(), 3u);
-    EXPECT_EQ(g_seen[2].wParam, 7u);
-    EXPECT_EQ(g_seen[2].lParam, 8);
+        std::vector<RecordingHook*> left(std::begin(hooks), std::end(hooks));
+        for (int i : order) {
+            ASSERT_TRUE(hooks[i]->SetHookedWindow(nullptr));
+            EXPECT_EQ(hooks[i]->m_hHookedWnd, nullptr);
+            EXPECT_EQ(hooks[i]->m_pfnPrevProc, nullptr);
+            left.erase(std::find(left.begin(), left.end(), hooks[i]));
+            std::string expected;
+            for (auto it = left.rbegin(); it != left.rend(); ++it) {
+                expected += (*it)->m_name + ">";
+                EXPECT_EQ((*it)->m_pfnPrevProc, &OwnProc);
+            }
+            EXPECT_EQ(Route(window.Get()), expected + "own(7,8)") << "removed " << hooks[i]->m_name;
+        }
+        EXPECT_EQ(CurrentProc(window.Get()), &OwnProc);
+        EXPECT_EQ(GetHookMap().FirstHook(window.Get()), nullptr);
+    } while (std::next_permutation(order, order + 3));
 
     // What the newest hook returns is what the sender gets.
+    a.SetHookedWindow(window.Get());
+    b.SetHookedWindow(window.Get());
     b.m_answer = 99;
+    LRESULT result = 0;
     EXPECT_EQ(Route(window.Get(), &result), "B");
     EXPECT_EQ(result, 99);
 }
 
-TEST_F(HookChainTest, RemovingTheOlderHookLeavesTheNewerOnTheOwnProcedure) {
-    a.SetHookedWindow(window.Get());
-    b.SetHookedWindow(window.Get());
-
-    EXPECT_TRUE(a.SetHookedWindow(nullptr));
-    EXPECT_EQ(a.m_hHookedWnd, nullptr);
-    EXPECT_EQ(a.m_pfnPrevProc, nullptr);
-    EXPECT_EQ(b.m_pNextHook, nullptr);
-    EXPECT_EQ(CurrentProc(window.Get()), &SharedHookProc);
-    EXPECT_EQ(Route(window.Get()), "B>own");
-
-    b.SetHookedWindow(nullptr);
-    EXPECT_EQ(CurrentProc(window.Get()), &OwnProc);
-    EXPECT_EQ(GetHookMap().FirstHook(window.Get()), nullptr);
-    EXPECT_EQ(Route(window.Get()), "own");
-}
-
-TEST_F(HookChainTest, RemovingTheNewerHookMakesTheOlderTheHead) {
-    a.SetHookedWindow(window.Get());
-    b.SetHookedWindow(window.Get());
-
-    b.SetHookedWindow(nullptr);
-    EXPECT_EQ(GetHookMap().FirstHook(window.Get()), &a);
-    EXPECT_EQ(a.m_pfnPrevProc, &OwnProc);
-    EXPECT_EQ(CurrentProc(window.Get()), &SharedHookProc);
-    EXPECT_EQ(Route(window.Get()), "A>own");
-
-    a.SetHookedWindow(nullptr);
-    EXPECT_EQ(CurrentProc(window.Get()), &OwnProc);
-    EXPECT_EQ(Route(window.Get()), "own");
-}
-
-TEST_F(HookChainTest, LastRemovalRestoresTheProcedureAndTheNextAttachReplacesItAgain) {
-    RecordingHook c{"C"};
-    a.SetHookedWindow(window.Get());
-    b.SetHookedWindow(window.Get());
-    c.SetHookedWindow(window.Get());
-
-    b.SetHookedWindow(nullptr); // from the middle
-    EXPECT_EQ(c.m_pNextHook, &a);
-    EXPECT_EQ(Route(window.Get()), "C>A>own");
-    c.SetHookedWindow(nullptr);
-    a.SetHookedWindow(nullptr);
-    EXPECT_EQ(CurrentProc(window.Get()), &OwnProc);
-
-    b.SetHookedWindow(window.Get());
-    EXPECT_EQ(CurrentProc(window.Get()), &SharedHookProc);
-    EXPECT_EQ(b.m_pfnPrevProc, &OwnProc);
-    EXPECT_EQ(b.m_pNextHook, nullptr);
-    EXPECT_EQ(Route(window.Get()), "B>own");
-}
-
-TEST_F(HookChainTest, DestroyedWindowTakesItsHooksAlongAndOnlyItsOwnProcedureSeesNcDestroy) {
+// Sent to a live window with the test's own parameters first, then by the real destruction.
+TEST_F(HookChainTest, NcDestroyDetachesEveryHookAndReachesOnlyTheOwnProcedure) {
     RawWindow other;
     RecordingHook c{"C"};
     a.SetHookedWindow(window.Get());
-    b.SetHookedWindow(window.Get());
-    c.SetHookedWindow(other.Get());
-    g_seen.clear();
+    c.SetHookedWindow(window.Get());
+    c.SetHookedWindow(other.Get()); // an attached hook attached again leaves its old window first
+    EXPECT_EQ(Route(window.Get()), "A>own(7,8)");
+    EXPECT_EQ(Route(other.Get()), "C>own(7,8)");
+    for (bool destroy : {false, true}) {
+        a.SetHookedWindow(window.Get());
+        b.SetHookedWindow(window.Get());
+        EXPECT_EQ(Route(window.Get()), "B>A>own(7,8)");
+        g_seen.clear();
+        if (destroy)
+            ASSERT_TRUE(::DestroyWindow(window.Get()));
+        else
+            EXPECT_EQ(::SendMessageA(window.Get(), WM_NCDESTROY, kSentNcDestroyParam, 0x5678), 0x5EED);
 
-    ASSERT_TRUE(::DestroyWindow(window.Get()));
-
-    for (RecordingHook* hook : {&a, &b}) {
-        EXPECT_EQ(hook->m_hHookedWnd, nullptr) << hook->m_name;
-        EXPECT_EQ(hook->m_pfnPrevProc, nullptr) << hook->m_name;
-        EXPECT_TRUE(hook->Saw(WM_DESTROY)) << hook->m_name;
-        EXPECT_FALSE(hook->Saw(WM_NCDESTROY)) << hook->m_name;
+        for (RecordingHook* hook : {&a, &b}) {
+            EXPECT_EQ(hook->m_hHookedWnd, nullptr) << hook->m_name;
+            EXPECT_EQ(hook->m_pfnPrevProc, nullptr) << hook->m_name;
+            EXPECT_FALSE(hook->Saw(WM_NCDESTROY)) << hook->m_name;
+        }
+        EXPECT_EQ(GetHookMap().FirstHook(window.Get()), nullptr);
+        EXPECT_EQ(Joined(), destroy ? "own-ncdestroy(0,0)" : "own-ncdestroy(1234,5678)");
+        EXPECT_TRUE(destroy || CurrentProc(window.Get()) == &OwnProc);
     }
-    EXPECT_EQ(GetHookMap().FirstHook(window.Get()), nullptr);
-    ASSERT_EQ(g_seen.size(), 1u);
-    EXPECT_EQ(g_seen[0].who, "own");
-    EXPECT_EQ(g_seen[0].message, static_cast<UINT>(WM_NCDESTROY));
+    EXPECT_TRUE(a.Saw(WM_DESTROY));
 
     // The other window keeps its hook, and a freed hook can watch another window.
     EXPECT_EQ(GetHookMap().FirstHook(other.Get()), &c);
     a.SetHookedWindow(other.Get());
-    EXPECT_EQ(Route(other.Get()), "A>C>own");
+    EXPECT_EQ(Route(other.Get()), "A>C>own(7,8)");
 }
 
-TEST_F(HookChainTest, NcDestroyReachesTheOwnProcedureWithItsParameters) {
-    a.SetHookedWindow(window.Get());
-    b.SetHookedWindow(window.Get());
-    g_seen.clear();
-
-    LRESULT result = ::SendMessageA(window.Get(), WM_NCDESTROY, kSentNcDestroyParam, 0x5678);
-
-    EXPECT_EQ(result, 0x5EED);
-    ASSERT_EQ(g_seen.size(), 1u);
-    EXPECT_EQ(g_seen[0].wParam, kSentNcDestroyParam);
-    EXPECT_EQ(g_seen[0].lParam, 0x5678);
-    EXPECT_FALSE(a.Saw(WM_NCDESTROY));
-    EXPECT_FALSE(b.Saw(WM_NCDESTROY));
-    EXPECT_EQ(a.m_hHookedWnd, nullptr);
-    EXPECT_EQ(b.m_hHookedWnd, nullptr);
-    EXPECT_EQ(CurrentProc(window.Get()), &OwnProc);
-}
-
-TEST_F(HookChainTest, DetachingAHookThatIsNotAttachedChangesNothing) {
-    a.SetHookedWindow(window.Get());
-    {
-        RecordingHook never{"never"};
-        EXPECT_TRUE(never.SetHookedWindow(nullptr));
-        EXPECT_EQ(never.m_hHookedWnd, nullptr);
-        EXPECT_EQ(never.m_pfnPrevProc, nullptr);
-    }
-    EXPECT_EQ(GetHookMap().FirstHook(window.Get()), &a);
-    EXPECT_EQ(CurrentProc(window.Get()), &SharedHookProc);
-    EXPECT_EQ(Route(window.Get()), "A>own");
-}
-
-TEST_F(HookChainTest, AttachingAnAttachedHookMovesIt) {
-    RawWindow other;
-    a.SetHookedWindow(window.Get());
-    b.SetHookedWindow(window.Get());
-
-    b.SetHookedWindow(other.Get());
-
-    EXPECT_EQ(GetHookMap().FirstHook(window.Get()), &a);
-    EXPECT_EQ(GetHookMap().FirstHook(other.Get()), &b);
-    EXPECT_EQ(b.m_pNextHook, nullptr);
-    EXPECT_EQ(Route(window.Get()), "A>own");
-    EXPECT_EQ(Route(other.Get()), "B>own");
-    b.SetHookedWindow(nullptr);
+std::string Describe(const MSG& m) {
+    char text[128];
+    std::snprintf(text, sizeof text, "%p %x %lu %ld t%lu (%ld,%ld)", static_cast<void*>(m.hwnd), m.message,
+                  static_cast<unsigned long>(m.wParam), static_cast<long>(m.lParam), m.time, m.pt.x, m.pt.y);
+    return text;
 }
 
 TEST_F(HookChainTest, CurrentMessageRecordFollowsNestedHookedMessages) {
@@ -267,45 +199,25 @@ TEST_F(HookChainTest, CurrentMessageRecordFollowsNestedHookedMessages) {
     innerHook.SetHookedWindow(inner.Get());
 
     MSG& record = AfxGetThreadState()->m_lastSentMsg;
-    MSG outside{};
-    outside.hwnd = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(0x7700));
-    outside.message = 0x7777;
-    outside.wParam = 1;
-    outside.lParam = 2;
-    outside.time = 12345;
-    outside.pt = POINT{3, 4};
+    const MSG outside{reinterpret_cast<HWND>(static_cast<ULONG_PTR>(0x7700)), 0x7777, 1, 2, 12345, {3, 4}};
     record = outside;
-
-    std::vector<MSG> snapshots;
-    innerHook.m_onProbe = [&](WPARAM, LPARAM) { snapshots.push_back(record); };
-    a.m_onProbe = [&](WPARAM, LPARAM) {
-        snapshots.push_back(record);
+    std::vector<std::string> snapshots;
+    innerHook.m_onProbe = [&] { snapshots.push_back(Describe(record)); };
+    a.m_onProbe = [&] {
+        snapshots.push_back(Describe(record));
         ::SendMessageA(inner.Get(), kProbe, 5, 6);
-        snapshots.push_back(record);
+        snapshots.push_back(Describe(record));
     };
 
     ::SendMessageA(window.Get(), kProbe, 7, 8);
 
-    ASSERT_EQ(snapshots.size(), 3u);
-    const HWND expectedWindow[] = {window.Get(), inner.Get(), window.Get()};
-    const WPARAM expectedWParam[] = {7, 5, 7};
-    const LPARAM expectedLParam[] = {8, 6, 8};
-    for (size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(snapshots[i].hwnd, expectedWindow[i]) << i;
-        EXPECT_EQ(snapshots[i].message, kProbe) << i;
-        EXPECT_EQ(snapshots[i].wParam, expectedWParam[i]) << i;
-        EXPECT_EQ(snapshots[i].lParam, expectedLParam[i]) << i;
-        EXPECT_EQ(snapshots[i].time, 12345u) << i; // time and cursor are not the hook's to change
-        EXPECT_EQ(snapshots[i].pt.x, 3) << i;
-        EXPECT_EQ(snapshots[i].pt.y, 4) << i;
-    }
-    EXPECT_EQ(record.hwnd, outside.hwnd);
-    EXPECT_EQ(record.message, outside.message);
-    EXPECT_EQ(record.wParam, outside.wParam);
-    EXPECT_EQ(record.lParam, outside.lParam);
-    EXPECT_EQ(record.time, outside.time);
-    EXPECT_EQ(record.pt.x, outside.pt.x);
-    EXPECT_EQ(record.pt.y, outside.pt.y);
+    // Time and cursor are not the hook's to change.
+    auto expected = [&](HWND hWnd, WPARAM wParam, LPARAM lParam) {
+        return Describe(MSG{hWnd, kProbe, wParam, lParam, outside.time, outside.pt});
+    };
+    EXPECT_EQ(snapshots, (std::vector<std::string>{expected(window.Get(), 7, 8), expected(inner.Get(), 5, 6),
+                                                   expected(window.Get(), 7, 8)}));
+    EXPECT_EQ(Describe(record), Describe(outside));
     record = MSG{};
 }
 
