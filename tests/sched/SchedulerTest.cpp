@@ -1,5 +1,5 @@
-// The scheduler: its due times, its thread on a context of the test's making, and the thread as the
-// main window starts and stops it, with real named events.
+// The scheduler: its due times, and its thread as the main window starts and stops it, with real
+// named events.
 #include "CommandSpy.h"
 #include "FrameTest.h"
 #include "update/SchedulerContext.h"
@@ -36,88 +36,54 @@ TEST(DueTime, IntervalsInDays) {
         EXPECT_EQ(CMainFrame::SchedulerDueTime(c.days), c.due) << c.days;
 }
 
-// A plain window stands in for the main window, and timers are armed with short equivalents of days.
-class SchedulerThreadTest : public FrameTest {
-  protected:
-    void SetUp() override {
-        FrameTest::SetUp();
-        m_window = ::CreateWindowExA(0, "STATIC", "sched-target", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                     nullptr, nullptr);
-        ASSERT_NE(m_window, nullptr);
-        m_spy = std::make_unique<CommandSpy>(m_window, false);
-        m_stop.Reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    }
-    void TearDown() override {
-        if (m_thread) {
-            ::SetEvent(m_stop.Get());
-            if (!WaitUntil([&] { return Signalled(m_thread); }, 3000))
-                ::TerminateThread(m_thread.Get(), 1); // a broken build must not hang the run
-        }
-        m_spy.reset();
-        ::DestroyWindow(m_window);
-        FrameTest::TearDown();
-    }
-    std::unique_ptr<CSchedulerContext> MakeContext(int intervalDays) {
-        return CSchedulerContext::Create(m_window, m_stop.Get(), m_autoUpdate.Get(), m_done.Get(),
-                                         intervalDays);
-    }
-    void Start(std::unique_ptr<CSchedulerContext> context) {
-        ASSERT_TRUE(context);
-        m_thread.Reset(
-            ::CreateThread(nullptr, 0, &CMainFrame::UpdateScheduler, context.release(), 0, nullptr));
-        ASSERT_TRUE(m_thread);
-    }
-    // The thread ended by itself with exit code 0.
-    bool EndedCleanly(DWORD timeoutMs) {
-        DWORD code = 99;
-        return WaitUntil([&] { return Signalled(m_thread); }, timeoutMs) &&
-               ::GetExitCodeThread(m_thread.Get(), &code) && code == 0;
-    }
+using SchedulerTest = FrameTest;
 
-    HWND m_window = nullptr;
-    std::unique_ptr<CommandSpy> m_spy;
-    CHandle m_stop;
-};
-
-TEST_F(SchedulerThreadTest, TimerDecidesOnceEveryIntervalCountedFromEachExpiry) {
+TEST_F(SchedulerTest, TimerDecidesOnceEveryIntervalCountedFromEachExpiry) {
+    // The thread on a context of the test's making: a plain window stands in for the main window,
+    // and 300 ms for the 7 days.
+    HWND window = ::CreateWindowExA(0, "STATIC", "sched-target", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                    nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    CommandSpy spy(window, false);
     std::vector<DWORD> ticks;
-    m_spy->m_onUpdateNow = [&] {
+    spy.m_onUpdateNow = [&] {
         ticks.push_back(::GetTickCount());
         ::Sleep(100); // a decision that takes time does not shorten the next interval
     };
-    auto context = MakeContext(7);
-    context->m_dueTime = -3000000; // 300 ms instead of 7 days
+    CHandle stop(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    auto context = CSchedulerContext::Create(window, stop.Get(), m_autoUpdate.Get(), m_done.Get(), 7);
+    ASSERT_TRUE(context);
+    context->m_dueTime = -3000000;
     DWORD start = ::GetTickCount();
-    Start(std::move(context));
-    ASSERT_TRUE(WaitUntil([&] { return ticks.size() >= 3; }, 4000));
+    m_thread.Reset(::CreateThread(nullptr, 0, &CMainFrame::UpdateScheduler, context.release(), 0, nullptr));
+    bool decidedThrice = WaitUntil([&] { return ticks.size() >= 3; }, 4000);
+    ::SetEvent(stop.Get());
+    DWORD exitCode = 99;
+    bool ended = WaitUntil([&] { return Signalled(m_thread); }, 1000);
+    if (!ended)
+        ::TerminateThread(m_thread.Get(), 1); // a broken build must not hang the run
+    ::GetExitCodeThread(m_thread.Get(), &exitCode);
+    ::DestroyWindow(window);
+    ASSERT_TRUE(decidedThrice);
     EXPECT_GE(ticks[0] - start, 250u);
     EXPECT_GE(ticks[1] - ticks[0], 250u);
     EXPECT_GE(ticks[2] - ticks[1], 250u);
-    EXPECT_EQ(m_spy->m_fromOtherThread, m_spy->m_updateNow);
-    ::SetEvent(m_stop.Get());
-    EXPECT_TRUE(EndedCleanly(1000));
+    EXPECT_EQ(spy.m_fromOtherThread, spy.m_updateNow);
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(exitCode, 0u);
 }
 
-TEST_F(SchedulerThreadTest, IntervalZeroDecidesRightAfterStartAndThenOnlyOnRequest) {
-    Start(MakeContext(0));
-    ASSERT_TRUE(WaitUntil([&] { return m_spy->m_updateNow == 1; }, 2000));
-    EXPECT_FALSE(WaitUntil([&] { return m_spy->m_updateNow > 1; }, 600));
+TEST_F(SchedulerTest, IntervalZeroDecidesRightAfterStartAndThenOnlyOnRequest) {
+    App().m_updateInterval = 0;
+    CreateFrame();
+    CommandSpy spy(m_hwnd, false); // the first decision waits for this thread's messages
+    ASSERT_TRUE(WaitUntil([&] { return spy.m_updateNow == 1; }, 2000));
+    EXPECT_FALSE(WaitUntil([&] { return spy.m_updateNow > 1; }, 600));
     ::SetEvent(m_autoUpdate.Get());
-    ASSERT_TRUE(WaitUntil([&] { return m_spy->m_updateNow == 2; }, 2000));
+    ASSERT_TRUE(WaitUntil([&] { return spy.m_updateNow == 2; }, 2000));
     EXPECT_FALSE(Signalled(m_autoUpdate));
-    EXPECT_FALSE(WaitUntil([&] { return m_spy->m_updateNow > 2; }, 300));
+    EXPECT_FALSE(WaitUntil([&] { return spy.m_updateNow > 2; }, 300));
 }
-
-TEST_F(SchedulerThreadTest, AWaitThatFailsEndsTheThreadInsteadOfSpinning) {
-    auto context = MakeContext(7);
-    // A handle value no object has: every wait including it fails.
-    context->m_autoUpdate.Reset(reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(0x7FFF0000)));
-    Start(std::move(context));
-    EXPECT_TRUE(EndedCleanly(1000));
-    EXPECT_EQ(m_spy->m_updateNow, 0);
-}
-
-using SchedulerTest = FrameTest;
 
 TEST_F(SchedulerTest, EnableAutoUpdateOffTakesTheRequestAndNothingElse) {
     App().m_enableAutoUpdate = 0;
