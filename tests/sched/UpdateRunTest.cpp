@@ -1,67 +1,144 @@
-// "&Update Now" in the test program's own main window: the outcomes that need no FTP server, the
-// events, and the command gate while a run is in progress.
-#include "BoxScript.h"
+// "&Update Now" in the test program's own main window: the outcome of each run against a real FTP
+// server, the events, the command gate while a run is in progress, and a close during a run.
 #include "CommandSpy.h"
 #include "FrameTest.h"
+#include "support/FtpTestServer.h"
 #include "support/TestEnv.h"
-#include "res/resource.h"
+
+using namespace pmtest;
 
 namespace {
 
-class UpdateRunTest : public FrameTest {};
+const char kPackage[] = "240105-update.exe";
+const char kCaption[] = "Corvalis Wayrail";
+const char kProgressCaption[] = "Updating Corvalis...";
 
-TEST_F(UpdateRunTest, EmptyBrowserDirectoryShowsOneEmptyBoxAndKeepsTheEvents) {
+class UpdateRunTest : public FrameTest {
+  protected:
+    void SetUp() override {
+        FrameTest::SetUp();
+        ASSERT_TRUE(m_ftp.Available()) << "no FTP server fixture";
+        m_ftp.Clear();
+        App().SetRegistryKey("Corvalis");
+        App().m_server = m_ftp.Address();
+        m_probeStarted.Reset(OpenOrCreateEvent("PmSchedProbeStarted"));
+        m_probeSawProgress.Reset(OpenOrCreateEvent("PmSchedProbeSawProgress"));
+        ::ResetEvent(m_probeStarted.Get());
+        ::ResetEvent(m_probeSawProgress.Get());
+    }
+    void TearDown() override {
+        FrameTest::TearDown();
+        m_ftp.Clear();
+        DeleteCorvalisKeys();
+    }
+
+    FtpTestServer m_ftp{"sched", 40};
+    TempDir m_browserDir{"sched-browser"};
+    CHandle m_probeStarted;
+    CHandle m_probeSawProgress;
+};
+
+TEST_F(UpdateRunTest, EachOutcomeShowsOneTopMostBoxWithItsTextAndSuccessNone) {
     // A run asked for directly does not depend on the scheduler's settings.
     App().m_enableAutoUpdate = 0;
     App().m_askForConfirmation = 1;
     CreateFrame();
-    bool runningDuring = false;
-    bool doneDuring = true;
-    bool progressDuring = true;
-    BoxScript box("Corvalis Wayrail", IDOK, [&](HWND) {
-        runningDuring = Signalled(m_running);
-        doneDuring = Signalled(m_done);
-        progressDuring = ::FindWindowA(nullptr, "Updating Corvalis...") != nullptr;
-    });
-    SendUpdateNow();
-    pmtest::MessageBoxSeen seen = box.Wait();
-    ASSERT_TRUE(seen.shown);
-    EXPECT_EQ(seen.text, "");
-    EXPECT_EQ(seen.owner, nullptr);
-    EXPECT_TRUE(seen.topMost);
-    EXPECT_EQ(seen.defaultButton, IDOK);
-    EXPECT_TRUE(runningDuring);
-    EXPECT_FALSE(doneDuring);
-    EXPECT_FALSE(progressDuring);
-    EXPECT_FALSE(Signalled(m_running));
-    EXPECT_TRUE(Signalled(m_done));
-    EXPECT_EQ(WaitForBox("Corvalis Wayrail", 300), nullptr);
+    const std::string downloaded = m_browserDir.Path() + "\\Pendlemark\\" + kPackage;
+    const std::string nobody = m_ftp.Address().substr(0, m_ftp.Address().rfind('.')) + ".249";
+    const struct {
+        const char* what;
+        bool hasBrowserDir;
+        const std::string& server;
+        bool served;
+        bool installedBefore;
+        const char* text; // null: no box
+    } cases[] = {
+        {"empty browser directory", false, m_ftp.Address(), true, false, ""},
+        {"no server", true, nobody, true, false, "Unable to establish connection to the Internet"},
+        {"nothing on the server", true, m_ftp.Address(), false, false, "No Update Available."},
+        {"newest already installed", true, m_ftp.Address(), true, true,
+         "There are no new updates available for download."},
+        {"new package", true, m_ftp.Address(), true, false, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        m_ftp.Clear();
+        if (c.served) {
+            ASSERT_TRUE(m_ftp.ServeCopy(kPackage, BuiltProgram("sched_probe.exe")));
+        }
+        App().m_browserDir = c.hasBrowserDir ? m_browserDir.Path() : "";
+        App().m_server = c.server;
+        App().m_lastDownloadFile = c.installedBefore ? downloaded : "";
+        ::ResetEvent(m_done.Get());
+        bool runningDuring = false;
+        bool doneDuring = true;
+        bool progressDuring = true;
+        int boxesDuring = 0;
+        MessageBoxWatcher box(kCaption, IDOK, 30000, [&](HWND) {
+            runningDuring = Signalled(m_running);
+            doneDuring = Signalled(m_done);
+            progressDuring = ::FindWindowA(nullptr, kProgressCaption) != nullptr;
+            boxesDuring = CountBoxes(kCaption);
+        });
+        SendUpdateNow();
+        MessageBoxSeen seen = box.Stop();
+        EXPECT_EQ(WaitForBox(kCaption, 300), nullptr); // nothing follows
+        EXPECT_EQ(::FindWindowA(nullptr, kProgressCaption), nullptr);
+        EXPECT_TRUE(Signalled(m_done));
+        EXPECT_FALSE(Signalled(m_running));
+        EXPECT_EQ(Signalled(m_probeStarted), c.text == nullptr);
+        if (!c.text) {
+            EXPECT_FALSE(seen.shown) << seen.text;
+            continue;
+        }
+        ASSERT_TRUE(seen.shown);
+        EXPECT_EQ(seen.text, c.text);
+        EXPECT_EQ(seen.owner, nullptr);
+        EXPECT_TRUE(seen.topMost);
+        EXPECT_EQ(seen.defaultButton, IDOK);
+        EXPECT_EQ(boxesDuring, 1);
+        EXPECT_TRUE(runningDuring);
+        EXPECT_FALSE(doneDuring);
+        EXPECT_FALSE(progressDuring);
+        EXPECT_FALSE(FileExists(downloaded));
+        if (!c.hasBrowserDir) {
+            EXPECT_TRUE(m_ftp.Logins().empty());
+        }
+    }
+    // The new package started after the progress window had gone, and was deleted and recorded.
+    EXPECT_FALSE(Signalled(m_probeSawProgress));
+    EXPECT_FALSE(FileExists(downloaded));
+    EXPECT_EQ(App().m_lastDownloadFile, downloaded);
+    EXPECT_EQ(RegString(kParamsKey, "LastDownloadFile"), downloaded);
 }
 
 TEST_F(UpdateRunTest, WhileARunIsInProgressUpdateNowAndRunCorvalisAreDropped) {
-    pmtest::TempDir launcherDir("sched-launcher");
-    ASSERT_TRUE(::CopyFileA(pmtest::BuiltProgram("sched_probe.exe").c_str(),
-                            launcherDir.File("cvl.exe").c_str(), FALSE));
+    TempDir launcherDir("sched-launcher");
+    ASSERT_TRUE(
+        ::CopyFileA(BuiltProgram("sched_probe.exe").c_str(), launcherDir.File("cvl.exe").c_str(), FALSE));
     App().m_launcherDir = launcherDir.Path();
-    CHandle probeStarted(::CreateEventA(nullptr, TRUE, FALSE, "PmSchedProbeStarted"));
-    ::ResetEvent(probeStarted.Get());
     CreateFrame();
-    CommandSpy spy(m_hwnd, true);
+    // A run in another process (CVLUpdateRunning signalled there) keeps "&Update Now" from starting.
+    ::SetEvent(m_running.Get());
+    SendUpdateNow();
+    EXPECT_EQ(WaitForBox(kCaption, 300), nullptr);
+    ::ResetEvent(m_running.Get());
 
+    CommandSpy spy(m_hwnd, true);
     ::SetEvent(m_done.Get());
     int boxesDuring = 0;
     bool schedulerResetDone = false;
     bool launcherStartedDuring = true;
-    BoxScript box("Corvalis Wayrail", IDOK, [&](HWND) {
+    MessageBoxWatcher box(kCaption, IDOK, 30000, [&](HWND) {
         // Another sender, the scheduler (a request with no question) and "Run Corvalis".
         DWORD_PTR result;
         ::SendMessageTimeoutA(m_hwnd, WM_COMMAND, ID_UPDATE_NOW, 0, SMTO_NORMAL, 5000, &result);
         ::SetEvent(m_autoUpdate.Get());
-        pmtest::WaitUntil([&] { return spy.m_updateNow == 3; }, 5000);
+        WaitUntil([&] { return spy.m_updateNow == 3; }, 5000);
         schedulerResetDone = !Signalled(m_done);
         ::SendMessageTimeoutA(m_hwnd, WM_COMMAND, ID_RUN_LAUNCHER, 0, SMTO_NORMAL, 5000, &result);
-        launcherStartedDuring = ::WaitForSingleObject(probeStarted.Get(), 500) == WAIT_OBJECT_0;
-        boxesDuring = CountBoxes("Corvalis Wayrail");
+        launcherStartedDuring = ::WaitForSingleObject(m_probeStarted.Get(), 500) == WAIT_OBJECT_0;
+        boxesDuring = CountBoxes(kCaption);
     });
     SendUpdateNow();
     ASSERT_TRUE(box.Wait().shown);
@@ -71,24 +148,63 @@ TEST_F(UpdateRunTest, WhileARunIsInProgressUpdateNowAndRunCorvalisAreDropped) {
     EXPECT_TRUE(schedulerResetDone);
     EXPECT_FALSE(launcherStartedDuring);
     // Dropped, not queued: nothing follows the run.
-    EXPECT_EQ(WaitForBox("Corvalis Wayrail", 500), nullptr);
+    EXPECT_EQ(WaitForBox(kCaption, 500), nullptr);
     EXPECT_TRUE(Signalled(m_done));
     EXPECT_FALSE(Signalled(m_running));
 
     // After the run the same command starts the launcher.
     ::SendMessageA(m_hwnd, WM_COMMAND, ID_RUN_LAUNCHER, 0);
-    EXPECT_EQ(::WaitForSingleObject(probeStarted.Get(), 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(::WaitForSingleObject(m_probeStarted.Get(), 10000), WAIT_OBJECT_0);
 }
 
-TEST_F(UpdateRunTest, CVLUpdateRunningSignalledElsewhereKeepsUpdateNowDisabled) {
-    CreateFrame();
-    ::SetEvent(m_running.Get());
-    SendUpdateNow();
-    EXPECT_EQ(WaitForBox("Corvalis Wayrail", 300), nullptr);
-    ::ResetEvent(m_running.Get());
-    BoxScript box("Corvalis Wayrail", IDOK);
-    SendUpdateNow();
-    EXPECT_TRUE(box.Wait().shown);
+TEST_F(UpdateRunTest, ACloseDuringARunIsCarriedOutRightAfterIt) {
+    const struct {
+        const char* what;
+        bool scheduled;
+        bool byShutdown;
+    } cases[] = {
+        {"E&xit during a run from the menu", false, false},
+        {"CVLShutdown during a run from the menu", false, true},
+        {"E&xit during a scheduled run", true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CreateFrame();
+        SchedulerThread();
+        CommandSpy spy(m_hwnd, true);
+        int closesDuring = 0;
+        bool aliveAfterClose = false;
+        bool runningAfterClose = false;
+        MessageBoxWatcher box(kCaption, IDOK, 30000, [&](HWND) {
+            DWORD_PTR result;
+            if (c.byShutdown)
+                ::SetEvent(m_shutdown.Get());
+            else
+                ::SendMessageTimeoutA(m_hwnd, WM_COMMAND, ID_TRAY_EXIT, 0, SMTO_NORMAL, 5000, &result);
+            // The close reaches the window (CVLShutdown's through the box's message loop) and waits.
+            WaitUntil([&] { return spy.m_close == 1; }, 3000);
+            closesDuring = spy.m_close;
+            aliveAfterClose = ::IsWindow(m_hwnd) != FALSE;
+            runningAfterClose = Signalled(m_running);
+        });
+        if (c.scheduled)
+            ::SetEvent(m_autoUpdate.Get());
+        else
+            SendUpdateNow();
+        ASSERT_TRUE(WaitUntil([&] { return box.Finished(); }, 15000));
+        ASSERT_TRUE(box.Wait().shown);
+        DWORD answered = ::GetTickCount();
+        EXPECT_EQ(closesDuring, 1);
+        EXPECT_TRUE(aliveAfterClose);
+        EXPECT_TRUE(runningAfterClose);
+        // Carried out once the run has ended, and the scheduler, released first, never stalls it.
+        ASSERT_TRUE(WaitUntil([&] { return !FrameAlive(); }, 5000));
+        EXPECT_LT(::GetTickCount() - answered, 1500u);
+        EXPECT_TRUE(WaitUntil([&] { return Signalled(m_thread); }, 1000));
+        EXPECT_TRUE(Signalled(m_done));
+        EXPECT_FALSE(Signalled(m_running));
+        ResetEvents();
+    }
 }
 
 } // namespace

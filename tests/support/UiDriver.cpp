@@ -68,24 +68,83 @@ bool IsChecked(HWND dialog, int id) {
     return ::SendMessageA(::GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-MessageBoxWatcher::MessageBoxWatcher(const char* caption, int answerId, DWORD timeoutMs)
-    : m_thread([this, caption = std::string(caption), answerId, timeoutMs] {
-          HWND box = WaitForWindow("#32770", caption.c_str(), timeoutMs);
-          if (!box)
-              return;
-          m_seen.shown = true;
-          m_seen.text = GetItemText(box, 0xFFFF);
-          m_seen.topMost = (::GetWindowLongA(box, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
-          m_seen.owner = ::GetWindow(box, GW_OWNER);
-          LRESULT def = ::SendMessageA(box, DM_GETDEFID, 0, 0);
-          m_seen.defaultButton = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : 0;
-          ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(answerId, BN_CLICKED),
-                         reinterpret_cast<LPARAM>(::GetDlgItem(box, answerId)));
+namespace {
+struct BoxSearch {
+    std::wstring caption;
+    HWND first = nullptr;
+    int count = 0;
+};
+
+BOOL CALLBACK CollectBox(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<BoxSearch*>(param);
+    char cls[16] = "";
+    WCHAR title[256] = L"";
+    ::GetClassNameA(window, cls, sizeof cls);
+    if (std::string(cls) == "#32770" && ::IsWindowVisible(window) &&
+        ::InternalGetWindowText(window, title, 256) >= 0 && search->caption == title) {
+        if (!search->first)
+            search->first = window;
+        ++search->count;
+    }
+    return TRUE;
+}
+
+BoxSearch Search(const char* caption) {
+    WCHAR wide[256] = L"";
+    ::MultiByteToWideChar(CP_ACP, 0, caption, -1, wide, 256);
+    BoxSearch search{wide};
+    ::EnumWindows(&CollectBox, reinterpret_cast<LPARAM>(&search));
+    return search;
+}
+
+BOOL CALLBACK FindDefaultButton(HWND child, LPARAM param) {
+    if ((::GetWindowLongA(child, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+        reinterpret_cast<MessageBoxSeen*>(param)->defaultButton = ::GetDlgCtrlID(child);
+    return TRUE;
+}
+} // namespace
+
+HWND FindBox(const char* caption) {
+    return Search(caption).first;
+}
+
+int CountBoxes(const char* caption) {
+    return Search(caption).count;
+}
+
+HWND WaitForBox(const char* caption, DWORD timeoutMs) {
+    HWND box = nullptr;
+    WaitUntil([&] { return (box = FindBox(caption)) != nullptr; }, timeoutMs);
+    return box;
+}
+
+MessageBoxWatcher::MessageBoxWatcher(const char* caption, int answerId, DWORD timeoutMs,
+                                     std::function<void(HWND)> whileShown)
+    : m_thread([this, caption = std::string(caption), answerId, timeoutMs, whileShown] {
+          HWND box = nullptr;
+          WaitUntil([&] { return m_stop || (box = FindBox(caption.c_str())) != nullptr; }, timeoutMs);
+          if (box) {
+              ::Sleep(150); // a box becomes visible before its initialisation has finished
+              m_seen.shown = true;
+              m_seen.text = GetItemText(box, 0xFFFF);
+              m_seen.topMost = (::GetWindowLongA(box, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+              m_seen.owner = ::GetWindow(box, GW_OWNER);
+              ::EnumChildWindows(box, &FindDefaultButton, reinterpret_cast<LPARAM>(&m_seen));
+              if (whileShown)
+                  whileShown(box);
+              ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(answerId, BN_CLICKED),
+                             reinterpret_cast<LPARAM>(::GetDlgItem(box, answerId)));
+          }
+          m_finished = true;
       }) {}
 
 MessageBoxWatcher::~MessageBoxWatcher() {
-    if (m_thread.joinable())
-        m_thread.join();
+    Wait();
+}
+
+MessageBoxSeen MessageBoxWatcher::Stop() {
+    m_stop = true;
+    return Wait();
 }
 
 MessageBoxSeen MessageBoxWatcher::Wait() {

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <thread>
@@ -27,26 +28,42 @@ bool IsItemEnabled(HWND dialog, int id);
 bool IsItemVisible(HWND dialog, int id);
 bool IsChecked(HWND dialog, int id);
 
+// Visible message boxes ("#32770") with exactly this caption, in any process. Titles are read
+// without sending messages, so a busy box never holds the search up, and a hidden box of that
+// caption never hides a shown one.
+HWND FindBox(const char* caption);
+HWND WaitForBox(const char* caption, DWORD timeoutMs = 10000); // null after the time-out
+int CountBoxes(const char* caption);
+
 // What a message box showed.
 struct MessageBoxSeen {
     bool shown = false;
     std::string text;
     bool topMost = false;
     HWND owner = nullptr;
-    int defaultButton = 0; // id of the default push button
+    int defaultButton = 0; // id of the push button drawn as the default
 };
 
-// Watches, on its own thread, for one message box ("#32770") with the caption and answers it
-// with the button id. Join with Wait().
+// Watches, on its own thread, for one message box with the caption, records what it shows, runs
+// whileShown while it is open, then answers it with the button id. Join with Wait().
 class MessageBoxWatcher {
   public:
-    MessageBoxWatcher(const char* caption, int answerId, DWORD timeoutMs = 15000);
+    MessageBoxWatcher(const char* caption, int answerId, DWORD timeoutMs = 30000,
+                      std::function<void(HWND box)> whileShown = {});
     ~MessageBoxWatcher();
+    MessageBoxWatcher(const MessageBoxWatcher&) = delete;
+    MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
     MessageBoxSeen Wait();
+    // Gives up looking for a box that has not come; what was seen.
+    MessageBoxSeen Stop();
+    // The box was answered or never came.
+    bool Finished() const { return m_finished; }
 
   private:
-    std::thread m_thread;
     MessageBoxSeen m_seen;
+    std::atomic<bool> m_finished{false};
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread; // last: it uses the members above
 };
 
 } // namespace pmtest

@@ -14,9 +14,9 @@ import os
 import re
 import sys
 
-from pyftpdlib.authorizers import AuthenticationFailed, DummyAuthorizer
+from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
-from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler
 from pyftpdlib.servers import FTPServer
 
 class OrderedFS(AbstractedFS):
@@ -51,17 +51,14 @@ class OrderedFS(AbstractedFS):
 
 
 class LoggingAuthorizer(DummyAuthorizer):
-    def __init__(self, log, refuse):
+    def __init__(self, log):
         DummyAuthorizer.__init__(self)
         self.log = log
-        self.refuse = refuse
 
     def validate_authentication(self, username, password, handler):
         if self.log:
             with open(self.log, "a", encoding="utf-8") as f:
                 f.write("%s\t%s\n" % (username, password))
-        if self.refuse:
-            raise AuthenticationFailed("Login refused.")
         DummyAuthorizer.validate_authentication(self, username, password, handler)
 
 
@@ -93,18 +90,14 @@ def cut_dtp_handler(limit):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--address", required=True)
-    parser.add_argument("--port", type=int, default=21)
     parser.add_argument("--root", required=True)
     parser.add_argument("--log", default="")
     parser.add_argument("--user", default="pmuser")
     parser.add_argument("--password", default="pmsecret")
-    parser.add_argument("--refuse", action="store_true", help="refuse every login at once")
-    parser.add_argument("--passive-ports", default="", help="LOW-HIGH")
     parser.add_argument("--cut-after", type=int, default=0, help="cut file transfers after N bytes")
-    parser.add_argument("--throttle", type=int, default=0, help="bytes per second of data transfers")
     args = parser.parse_args()
 
-    authorizer = LoggingAuthorizer(args.log, args.refuse)
+    authorizer = LoggingAuthorizer(args.log)
     authorizer.add_anonymous(args.root, perm="elr")
     authorizer.add_user(args.user, args.password, args.root, perm="elr")
 
@@ -114,17 +107,10 @@ def main():
     handler.auth_failed_timeout = 0
     handler.use_sendfile = False
     handler.permit_foreign_addresses = True
-    if args.passive_ports:
-        low, high = (int(p) for p in args.passive_ports.split("-"))
-        handler.passive_ports = range(low, high + 1)
     if args.cut_after:
         handler.dtp_handler = cut_dtp_handler(args.cut_after)
-    elif args.throttle:
-        ThrottledDTPHandler.read_limit = args.throttle
-        ThrottledDTPHandler.write_limit = args.throttle
-        handler.dtp_handler = ThrottledDTPHandler
 
-    server = FTPServer((args.address, args.port), handler)
+    server = FTPServer((args.address, 21), handler)
     server.max_cons = 64
     server.serve_forever(timeout=1.0)
 

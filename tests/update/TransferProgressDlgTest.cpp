@@ -10,7 +10,8 @@
 
 #include <memory>
 #include <string>
-#include <vector>
+
+using namespace pmtest;
 
 namespace {
 
@@ -60,9 +61,6 @@ class SetTextCounter {
 
 class TransferProgressTest : public ::testing::Test {
   protected:
-    void SetUp() override { m_updater = std::make_unique<CFtpUpdater>("", "", "", "/update/", 0); }
-    void TearDown() override { m_updater.reset(); }
-
     HWND Open(BOOL showControls) {
         if (!m_updater->OpenProgressWindow(showControls))
             return nullptr;
@@ -78,43 +76,18 @@ class TransferProgressTest : public ::testing::Test {
         return static_cast<int>(::SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_GETPOS, 0, 0));
     }
 
-    std::unique_ptr<CFtpUpdater> m_updater;
+    std::unique_ptr<CFtpUpdater> m_updater = std::make_unique<CFtpUpdater>("", "", "", "/update/", 0);
 };
 
 LRESULT CALLBACK RefuseEveryWindow(int code, WPARAM wParam, LPARAM lParam) {
     return code == HCBT_CREATEWND ? 1 : ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-std::string ClassOf(HWND window) {
-    char name[64] = "";
-    ::GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
-// One control of a DLGTEMPLATE (not the extended form) as the resource compiler wrote it.
-struct TemplateItem {
-    DWORD style = 0;
-    short x = 0, y = 0, cx = 0, cy = 0;
-    WORD id = 0;
-    std::string windowClass; // a predefined class as "#<atom>"
-    std::string text;
-};
-
-struct DialogTemplate {
-    DWORD style = 0;
-    short cx = 0, cy = 0;
-    std::string title;
-    WORD pointSize = 0;
-    std::string font;
-    std::vector<TemplateItem> items;
-};
-
-// Reads a name-or-ordinal or a string field; advances past it.
+// Reads a name-or-ordinal or a string field of a dialog template; advances past it.
 std::string ReadField(const WORD*& p) {
     if (*p == 0xFFFF) {
-        std::string atom = "#" + std::to_string(p[1]);
         p += 2;
-        return atom;
+        return "#" + std::to_string(p[-1]);
     }
     std::string text;
     while (*p)
@@ -123,119 +96,74 @@ std::string ReadField(const WORD*& p) {
     return text;
 }
 
-DialogTemplate LoadDialogTemplate(UINT id) {
-    DialogTemplate result;
-    HRSRC resource = ::FindResourceA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(5));
-    if (!resource)
-        return result;
-    auto* header =
-        static_cast<const DLGTEMPLATE*>(::LockResource(::LoadResource(AfxGetResourceHandle(), resource)));
-    result.style = header->style;
-    result.cx = header->cx;
-    result.cy = header->cy;
+TEST_F(TransferProgressTest, TemplateAndWindowAreTheOnesGivenAndControlsShowAtTheRequest) {
+    // The template as the resource compiler wrote it (a DLGTEMPLATE, not the extended form).
+    HINSTANCE module = AfxGetResourceHandle();
+    HRSRC resource = ::FindResourceA(module, MAKEINTRESOURCEA(IDD_PROGRESS), MAKEINTRESOURCEA(5));
+    ASSERT_NE(resource, nullptr);
+    auto* header = static_cast<const DLGTEMPLATE*>(::LockResource(::LoadResource(module, resource)));
+    EXPECT_EQ(header->style, DWORD(WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_MODALFRAME | DS_SETFONT));
+    EXPECT_EQ(header->cx, 186);
+    EXPECT_EQ(header->cy, 79);
     auto* p = reinterpret_cast<const WORD*>(header + 1);
-    ReadField(p); // menu
-    ReadField(p); // class
-    result.title = ReadField(p);
-    if (header->style & DS_SETFONT) {
-        result.pointSize = *p++;
-        result.font = ReadField(p);
-    }
-    for (int i = 0; i < header->cdit; ++i) {
-        p = reinterpret_cast<const WORD*>((reinterpret_cast<UINT_PTR>(p) + 3) & ~UINT_PTR(3));
-        auto* item = reinterpret_cast<const DLGITEMTEMPLATE*>(p);
-        TemplateItem entry;
-        entry.style = item->style;
-        entry.x = item->x;
-        entry.y = item->y;
-        entry.cx = item->cx;
-        entry.cy = item->cy;
-        entry.id = item->id;
-        p = reinterpret_cast<const WORD*>(item + 1);
-        entry.windowClass = ReadField(p);
-        entry.text = ReadField(p);
-        WORD extra = *p++;
-        p = reinterpret_cast<const WORD*>(reinterpret_cast<const BYTE*>(p) + extra);
-        result.items.push_back(entry);
-    }
-    return result;
-}
-
-TEST(TransferProgressTemplate, IsTheOneGiven) {
-    DialogTemplate dialog = LoadDialogTemplate(IDD_PROGRESS);
-    EXPECT_EQ(dialog.style, DWORD(WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_MODALFRAME | DS_SETFONT));
-    EXPECT_EQ(dialog.cx, 186);
-    EXPECT_EQ(dialog.cy, 79);
-    EXPECT_EQ(dialog.title, "");
-    EXPECT_EQ(dialog.pointSize, 8);
-    EXPECT_EQ(dialog.font, "MS Sans Serif");
-    ASSERT_EQ(dialog.items.size(), 4u);
+    std::string menu = ReadField(p), windowClass = ReadField(p), title = ReadField(p);
+    EXPECT_EQ(menu + windowClass + title, "");
+    EXPECT_EQ(*p++, 8);
+    EXPECT_EQ(ReadField(p), "MS Sans Serif");
     const DWORD child = WS_CHILD | WS_VISIBLE;
-    struct Expected {
+    const struct {
         WORD id;
-        const char* windowClass;
+        const char* windowClass; // a predefined class as "#<atom>"
         short x, y, cx, cy;
         const char* text;
         DWORD style;
-    };
-    const Expected expected[] = {
+    } expected[] = {
         {IDCANCEL, "#128", 67, 58, 50, 14, "Cancel", child | WS_TABSTOP | BS_DEFPUSHBUTTON},
         {IDC_PROGRESS_BAR, "msctls_progress32", 15, 34, 154, 13, "", child | WS_BORDER},
         {IDC_PERCENT_TEXT, "#130", 85, 23, 18, 8, " 0 %", child | WS_GROUP | SS_LEFT},
         {IDC_STATUS_TEXT, "#130", 13, 7, 158, 8, "", child | WS_GROUP | SS_LEFT},
     };
-    for (size_t i = 0; i < 4; ++i) {
-        const TemplateItem& item = dialog.items[i];
-        SCOPED_TRACE(expected[i].id);
-        EXPECT_EQ(item.id, expected[i].id);
-        EXPECT_STRCASEEQ(item.windowClass.c_str(), expected[i].windowClass); // class names ignore case
-        EXPECT_EQ(item.x, expected[i].x);
-        EXPECT_EQ(item.y, expected[i].y);
-        EXPECT_EQ(item.cx, expected[i].cx);
-        EXPECT_EQ(item.cy, expected[i].cy);
-        EXPECT_EQ(item.text, expected[i].text);
-        EXPECT_EQ(item.style, expected[i].style);
+    ASSERT_EQ(header->cdit, 4);
+    for (const auto& e : expected) {
+        SCOPED_TRACE(e.id);
+        p = reinterpret_cast<const WORD*>((reinterpret_cast<UINT_PTR>(p) + 3) & ~UINT_PTR(3));
+        auto* item = reinterpret_cast<const DLGITEMTEMPLATE*>(p);
+        p = reinterpret_cast<const WORD*>(item + 1);
+        std::string itemClass = ReadField(p), text = ReadField(p);
+        WORD extra = *p++;
+        p = reinterpret_cast<const WORD*>(reinterpret_cast<const BYTE*>(p) + extra);
+        EXPECT_EQ(item->id, e.id);
+        EXPECT_STRCASEEQ(itemClass.c_str(), e.windowClass); // class names ignore case
+        EXPECT_EQ(item->x, e.x);
+        EXPECT_EQ(item->y, e.y);
+        EXPECT_EQ(item->cx, e.cx);
+        EXPECT_EQ(item->cy, e.cy);
+        EXPECT_EQ(text, e.text);
+        EXPECT_EQ(item->style, e.style);
     }
     EXPECT_EQ(AfxLoadString(IDS_PROGRESS_CAPTION), "Updating Corvalis...");
-}
 
-TEST_F(TransferProgressTest, WindowComesUpAsTheTemplateSays) {
-    HWND window = Open(TRUE);
+    HWND window = Open(FALSE);
     ASSERT_NE(window, nullptr);
-    EXPECT_EQ(pmtest::GetText(window), "Updating Corvalis...");
+    EXPECT_EQ(GetText(window), "Updating Corvalis...");
     EXPECT_FALSE(::GetWindowLongA(window, GWL_STYLE) & WS_SYSMENU); // no close box
     EXPECT_EQ(::GetWindow(window, GW_OWNER), nullptr);              // no main window here
-    EXPECT_EQ(ClassOf(::GetDlgItem(window, IDC_PROGRESS_BAR)), "msctls_progress32");
-    EXPECT_EQ(pmtest::GetItemText(window, IDC_PERCENT_TEXT), " 0 %");
-    EXPECT_EQ(pmtest::GetItemText(window, IDC_STATUS_TEXT), "");
     PBRANGE range{};
     ::SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
     EXPECT_EQ(range.iLow, 0);
     EXPECT_EQ(range.iHigh, 100);
     EXPECT_EQ(BarPosition(window), 0);
+    m_updater->ShowStatus("Checking for updates...");
+    EXPECT_EQ(GetItemText(window, IDC_STATUS_TEXT), "Checking for updates...");
+    EXPECT_TRUE(::GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    // The transfer's controls stay hidden until the request goes out (status 30).
     for (int id : {IDCANCEL, IDC_PROGRESS_BAR, IDC_PERCENT_TEXT})
-        EXPECT_TRUE(pmtest::IsItemVisible(window, id) && pmtest::IsItemEnabled(window, id)) << id;
-
-    CTransferProgressDlg other(IDS_SOCKETS_INIT_FAILED);
-    EXPECT_EQ(other.m_captionId, static_cast<UINT>(IDS_SOCKETS_INIT_FAILED));
-    CTransferProgressDlg standard;
-    EXPECT_EQ(standard.m_captionId, static_cast<UINT>(IDS_PROGRESS_CAPTION));
-}
-
-TEST_F(TransferProgressTest, ControlsStayHiddenUntilTheTransferStarts) {
-    HWND window = Open(FALSE);
-    ASSERT_NE(window, nullptr);
-    for (int id : {IDCANCEL, IDC_PROGRESS_BAR, IDC_PERCENT_TEXT}) {
-        EXPECT_FALSE(pmtest::IsItemVisible(window, id)) << id;
-        EXPECT_FALSE(pmtest::IsItemEnabled(window, id)) << id;
-    }
+        EXPECT_FALSE(IsItemVisible(window, id) || IsItemEnabled(window, id)) << id;
     m_updater->m_bytesReceived = 77;
     Notify(INTERNET_STATUS_SENDING_REQUEST);
-    EXPECT_EQ(pmtest::GetItemText(window, IDC_STATUS_TEXT), "Requesting update...");
-    for (int id : {IDCANCEL, IDC_PROGRESS_BAR, IDC_PERCENT_TEXT}) {
-        EXPECT_TRUE(pmtest::IsItemVisible(window, id)) << id;
-        EXPECT_TRUE(pmtest::IsItemEnabled(window, id)) << id;
-    }
+    EXPECT_EQ(GetItemText(window, IDC_STATUS_TEXT), "Requesting update...");
+    for (int id : {IDCANCEL, IDC_PROGRESS_BAR, IDC_PERCENT_TEXT})
+        EXPECT_TRUE(IsItemVisible(window, id) && IsItemEnabled(window, id)) << id;
     EXPECT_EQ(m_updater->m_bytesReceived, 77u);
 }
 
@@ -243,25 +171,24 @@ TEST_F(TransferProgressTest, PercentIsTheNearestWholeShareAndNeverAboveAHundred)
     HWND window = Open(TRUE);
     ASSERT_NE(window, nullptr);
     m_updater->m_bytesExpected = 1000;
-    struct Step {
+    const struct {
         DWORD bytes; // added by this notification
         int position;
         const char* text;
-    };
-    const Step steps[] = {
+    } steps[] = {
         {0, 0, "0%"}, {420, 42, "42%"}, {574, 99, "99%"}, {1, 100, "100%"}, {1000, 100, "100%"},
     };
-    for (const Step& step : steps) {
+    for (const auto& step : steps) {
         SCOPED_TRACE(step.text);
         Notify(INTERNET_STATUS_RESPONSE_RECEIVED, step.bytes);
         EXPECT_EQ(BarPosition(window), step.position);
-        EXPECT_EQ(pmtest::GetItemText(window, IDC_PERCENT_TEXT), step.text);
+        EXPECT_EQ(GetItemText(window, IDC_PERCENT_TEXT), step.text);
     }
     EXPECT_EQ(m_updater->m_bytesReceived, 1995u);
 
     // A new request starts the count again; so does a new handle.
     Notify(INTERNET_STATUS_REQUEST_SENT);
-    EXPECT_EQ(pmtest::GetItemText(window, IDC_STATUS_TEXT), "Receiving update...");
+    EXPECT_EQ(GetItemText(window, IDC_STATUS_TEXT), "Receiving update...");
     EXPECT_EQ(m_updater->m_bytesReceived, 0u);
     Notify(INTERNET_STATUS_RESPONSE_RECEIVED, 10);
     Notify(INTERNET_STATUS_HANDLE_CREATED);
@@ -273,7 +200,7 @@ TEST_F(TransferProgressTest, PercentIsTheNearestWholeShareAndNeverAboveAHundred)
     EXPECT_EQ(BarPosition(window), 0);
     Notify(INTERNET_STATUS_RESPONSE_RECEIVED, 5000);
     EXPECT_EQ(BarPosition(window), 0);
-    EXPECT_EQ(pmtest::GetItemText(window, IDC_PERCENT_TEXT), "0%");
+    EXPECT_EQ(GetItemText(window, IDC_PERCENT_TEXT), "0%");
 }
 
 TEST_F(TransferProgressTest, PercentTextIsRewrittenOnlyWhenItChanges) {
@@ -282,26 +209,28 @@ TEST_F(TransferProgressTest, PercentTextIsRewrittenOnlyWhenItChanges) {
     CTransferProgressDlg& progress = *m_updater->m_progress;
     for (int position = 0; position < 100; ++position) {
         progress.SetPosition(position);
-        ASSERT_EQ(pmtest::GetItemText(window, IDC_PERCENT_TEXT), std::to_string(position) + "%");
+        ASSERT_EQ(GetItemText(window, IDC_PERCENT_TEXT), std::to_string(position) + "%");
     }
     SetTextCounter counter(::GetDlgItem(window, IDC_PERCENT_TEXT));
     EXPECT_EQ(progress.SetPosition(37), 99);
     EXPECT_EQ(counter.Count(), 1);
     EXPECT_EQ(progress.SetPosition(37), 37);
     EXPECT_EQ(counter.Count(), 1);
-    EXPECT_EQ(pmtest::GetItemText(window, IDC_PERCENT_TEXT), "37%");
+    EXPECT_EQ(GetItemText(window, IDC_PERCENT_TEXT), "37%");
 }
 
 TEST_F(TransferProgressTest, OkDoesNothingAndCancelOnlyAsks) {
     HWND window = Open(TRUE);
     ASSERT_NE(window, nullptr);
+    for (int id : {IDCANCEL, IDC_PROGRESS_BAR, IDC_PERCENT_TEXT})
+        EXPECT_TRUE(IsItemVisible(window, id) && IsItemEnabled(window, id)) << id;
     CTransferProgressDlg& progress = *m_updater->m_progress;
     ::SendMessageA(window, WM_COMMAND, IDOK, 0);
     ::SendMessageA(window, WM_KEYDOWN, VK_RETURN, 0);
     EXPECT_TRUE(::IsWindow(window));
     EXPECT_FALSE(progress.IsCancelRequested());
 
-    pmtest::ClickButton(window, IDCANCEL);
+    ClickButton(window, IDCANCEL);
     ::SendMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_TRUE(progress.IsCancelRequested()); // its own pump delivers the click
     EXPECT_TRUE(::IsWindow(window));
@@ -315,7 +244,6 @@ TEST_F(TransferProgressTest, OwnerIsDisabledWhileTheWindowLives) {
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(::GetWindow(window, GW_OWNER), owner.Get());
     EXPECT_FALSE(::IsWindowEnabled(owner.Get()));
-    EXPECT_TRUE(m_updater->m_progress->m_ownerDisabled);
     EXPECT_EQ(::GetForegroundWindow(), window);
     m_updater->CloseProgressWindow();
     EXPECT_FALSE(::IsWindow(window));
@@ -323,80 +251,54 @@ TEST_F(TransferProgressTest, OwnerIsDisabledWhileTheWindowLives) {
 
     // Disabled before: it stays disabled.
     ::EnableWindow(owner.Get(), FALSE);
-    window = Open(TRUE);
-    ASSERT_NE(window, nullptr);
-    EXPECT_FALSE(m_updater->m_progress->m_ownerDisabled);
+    ASSERT_NE(Open(TRUE), nullptr);
     m_updater->CloseProgressWindow();
     EXPECT_FALSE(::IsWindowEnabled(owner.Get()));
     ::EnableWindow(owner.Get(), TRUE);
 
-    // A window that could not be created gives the owner back at once.
-    CTransferProgressDlg refused;
+    // A window that cannot be created leaves the updater as if none were open, and the owner enabled.
     HHOOK hook = ::SetWindowsHookExA(WH_CBT, &RefuseEveryWindow, nullptr, ::GetCurrentThreadId());
-    EXPECT_FALSE(refused.CreateModeless(nullptr));
+    EXPECT_FALSE(m_updater->OpenProgressWindow(TRUE));
     ::UnhookWindowsHookEx(hook);
+    EXPECT_EQ(m_updater->m_progress, nullptr);
     EXPECT_TRUE(::IsWindowEnabled(owner.Get()));
-    EXPECT_FALSE(refused.m_ownerDisabled);
+    m_updater->ShowStatus("Checking for updates...");
+    EXPECT_EQ(::FindWindowA("#32770", "Updating Corvalis..."), nullptr);
 }
 
-TEST_F(TransferProgressTest, CallbackIgnoresNotificationsWithoutContext) {
-    HWND window = Open(TRUE);
-    ASSERT_NE(window, nullptr);
-    m_updater->m_bytesReceived = 123;
-    m_updater->m_bytesExpected = 200;
-    pmtest::SetItemText(window, IDC_STATUS_TEXT, "phase");
-    for (DWORD status : {30, 31, 41, 60, 70, 10, 20, 40}) {
-        Notify(status, 50, 0);
-    }
-    EXPECT_EQ(m_updater->m_bytesReceived, 123u);
-    EXPECT_EQ(pmtest::GetItemText(window, IDC_STATUS_TEXT), "phase");
-    EXPECT_EQ(BarPosition(window), 0);
-    EXPECT_TRUE(::IsWindow(window));
-
-    // Statuses the callback does not know change nothing either.
-    for (DWORD status : {10, 11, 20, 21, 40, 50, 51, 100})
-        Notify(status, 50);
-    EXPECT_EQ(m_updater->m_bytesReceived, 123u);
-    EXPECT_EQ(pmtest::GetItemText(window, IDC_STATUS_TEXT), "phase");
-    EXPECT_TRUE(::IsWindow(window));
-}
-
-TEST_F(TransferProgressTest, CallbackWithoutWindowOnlyCounts) {
+TEST_F(TransferProgressTest, CallbackStatusesWithAndWithoutWindowOrContext) {
+    // Without a window the callback only counts, in 64 bits.
     m_updater->m_bytesExpected = 100;
     Notify(INTERNET_STATUS_SENDING_REQUEST);
     Notify(INTERNET_STATUS_RESPONSE_RECEIVED, 40);
     Notify(INTERNET_STATUS_RESPONSE_RECEIVED, 4000000000ul);
     Notify(INTERNET_STATUS_RESPONSE_RECEIVED, 4000000000ul);
-    EXPECT_EQ(m_updater->m_bytesReceived, 8000000040ull); // 64-bit sum
+    EXPECT_EQ(m_updater->m_bytesReceived, 8000000040ull);
     Notify(INTERNET_STATUS_HANDLE_CLOSING);
     Notify(INTERNET_STATUS_REQUEST_SENT);
     EXPECT_EQ(m_updater->m_bytesReceived, 0u);
     EXPECT_EQ(m_updater->m_progress, nullptr);
-}
 
-TEST_F(TransferProgressTest, HandleClosingClosesTheWindow) {
     TestMainWindow owner;
     HWND window = Open(TRUE);
     ASSERT_NE(window, nullptr);
+    m_updater->m_bytesReceived = 123;
+    m_updater->m_bytesExpected = 200;
+    SetItemText(window, IDC_STATUS_TEXT, "phase");
+    // Context 0 is ignored whatever the status; so are the statuses the callback does not know.
+    for (DWORD status : {30, 31, 41, 60, 70, 10, 20, 40})
+        Notify(status, 50, 0);
+    for (DWORD status : {10, 11, 20, 21, 40, 50, 51, 100})
+        Notify(status, 50);
+    EXPECT_EQ(m_updater->m_bytesReceived, 123u);
+    EXPECT_EQ(GetItemText(window, IDC_STATUS_TEXT), "phase");
+    EXPECT_EQ(BarPosition(window), 0);
+    ASSERT_TRUE(::IsWindow(window));
+    // The handle closing (status 70) closes the window and gives the owner back.
     Notify(INTERNET_STATUS_HANDLE_CLOSING);
     EXPECT_EQ(m_updater->m_progress, nullptr);
     EXPECT_FALSE(::IsWindow(window));
     EXPECT_TRUE(::IsWindowEnabled(owner.Get()));
-}
-
-TEST_F(TransferProgressTest, CancelAtAResponseNotificationClosesEverything) {
-    TestMainWindow owner;
-    HWND window = Open(TRUE);
-    ASSERT_NE(window, nullptr);
-    m_updater->m_bytesExpected = 1000;
-    Notify(INTERNET_STATUS_RESPONSE_RECEIVED, 100);
-    ASSERT_TRUE(::IsWindow(window)); // no Cancel yet: the transfer goes on
-    pmtest::ClickButton(window, IDCANCEL);
-    Notify(INTERNET_STATUS_RESPONSE_RECEIVED, 100);
-    EXPECT_EQ(m_updater->m_progress, nullptr);
-    EXPECT_FALSE(::IsWindow(window));
-    EXPECT_TRUE(::IsWindowEnabled(owner.Get()));
-    EXPECT_EQ(m_updater->m_bytesReceived, 200u);
 }
 
 } // namespace
