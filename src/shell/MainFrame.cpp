@@ -41,6 +41,9 @@ BOOL CMainFrame::PreCreateWindow(CREATESTRUCTA& cs) {
 }
 
 BOOL CMainFrame::OnCmdMsg(UINT id, CCmdUI* pCmdUI) {
+    // Placing the tray icon serves the queue before the events exist: nothing runs that early.
+    if (!m_bCreated && !pCmdUI)
+        return TRUE;
     if (m_wndView.OnCmdMsg(id, pCmdUI))
         return TRUE;
     if (DispatchCommand(this, s_commandTable, id, pCmdUI))
@@ -109,6 +112,9 @@ int CMainFrame::OnCreate(LPCREATESTRUCTA cs) {
             ::SetEvent(m_hAutoUpdate);
         app->m_startupUpdate = 0;
     }
+    m_bCreated = true;
+    if (m_bClosePending)
+        ::PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
     return 0;
 }
 
@@ -170,8 +176,9 @@ void CMainFrame::OnExit() {
 }
 
 void CMainFrame::OnClose() {
-    // The run still uses this window and the events; it carries the close out when it ends.
-    if (m_bInUpdateRun) {
+    // A run still uses this window and the events, and creation is not finished: either carries the
+    // close out when it ends.
+    if (m_bInUpdateRun || !m_bCreated) {
         m_bClosePending = true;
         return;
     }

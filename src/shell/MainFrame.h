@@ -60,4 +60,5 @@ class CMainFrame : public CFrameWnd {
     bool m_bInUpdateRun = false;
     bool m_bClosePending = false;
     bool m_bClosing = false;
+    bool m_bCreated = false; // OnCreate has finished
 };
