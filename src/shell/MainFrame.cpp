@@ -41,9 +41,12 @@ BOOL CMainFrame::PreCreateWindow(CREATESTRUCTA& cs) {
 }
 
 BOOL CMainFrame::OnCmdMsg(UINT id, CCmdUI* pCmdUI) {
-    // Placing the tray icon serves the queue before the events exist: nothing runs that early.
-    if (!m_bCreated && !pCmdUI)
+    // Placing the tray icon serves the queue before the events exist: a command found there runs
+    // once creation has finished.
+    if (!m_bCreated && !pCmdUI) {
+        m_earlyCommands.push_back(id);
         return TRUE;
+    }
     if (m_wndView.OnCmdMsg(id, pCmdUI))
         return TRUE;
     if (DispatchCommand(this, s_commandTable, id, pCmdUI))
@@ -113,6 +116,9 @@ int CMainFrame::OnCreate(LPCREATESTRUCTA cs) {
         app->m_startupUpdate = 0;
     }
     m_bCreated = true;
+    for (UINT id : m_earlyCommands)
+        ::PostMessageA(m_hWnd, WM_COMMAND, id, 0);
+    m_earlyCommands.clear();
     if (m_bClosePending)
         ::PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
     return 0;

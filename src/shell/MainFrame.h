@@ -7,6 +7,7 @@
 #include "framework/ToolBar.h"
 
 #include <memory>
+#include <vector>
 
 class CSchedulerContext;
 class CTrayIcon;
@@ -60,5 +61,6 @@ class CMainFrame : public CFrameWnd {
     bool m_bInUpdateRun = false;
     bool m_bClosePending = false;
     bool m_bClosing = false;
-    bool m_bCreated = false; // OnCreate has finished
+    bool m_bCreated = false;           // OnCreate has finished
+    std::vector<UINT> m_earlyCommands; // commands that arrived before that
 };

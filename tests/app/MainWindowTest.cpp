@@ -107,39 +107,46 @@ TEST_F(MainWindow, ExitEndsTheLoopAndASecondCloseServedWhileClosingIsHarmless) {
 
 namespace {
 thread_local HHOOK t_createHook = nullptr;
-// Queues a command and a close for the frame the moment it exists, before its creation has finished.
-LRESULT CALLBACK QueueEarlyMessages(int code, WPARAM wParam, LPARAM lParam) {
+thread_local UINT t_earlyMessage = 0;
+// Queues a message for the frame the moment it exists, before its creation has finished.
+LRESULT CALLBACK QueueEarlyMessage(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_CREATEWND) {
-        HWND window = reinterpret_cast<HWND>(wParam);
         auto* create = reinterpret_cast<CBT_CREATEWNDA*>(lParam);
-        if (create->lpcs->lpszName && std::string(create->lpcs->lpszName) == "Pendlemark") {
-            PostMessageA(window, WM_COMMAND, ID_UPDATE_NOW, 0);
-            PostMessageA(window, WM_CLOSE, 0, 0);
-        }
+        if (create->lpcs->lpszName && std::string(create->lpcs->lpszName) == "Pendlemark")
+            PostMessageA(reinterpret_cast<HWND>(wParam), t_earlyMessage,
+                         t_earlyMessage == WM_COMMAND ? ID_UPDATE_NOW : 0, 0);
     }
     return CallNextHookEx(t_createHook, code, wParam, lParam);
 }
 } // namespace
 
-TEST(MainWindowCreation, CommandsAndClosesServedDuringCreationNeitherRunNorBreakIt) {
+TEST(MainWindowCreation, CommandsAndClosesServedDuringCreationWaitUntilItHasFinished) {
     CUpdaterApp* app = GetUpdaterApp();
     std::string savedBrowser = app->m_browserDir;
-    app->m_browserDir.clear(); // a run would show its box at once
-    MessageBoxWatcher runBox("Corvalis Wayrail", IDOK, 3000); // answered, should a run slip through
-    t_createHook = SetWindowsHookExA(WH_CBT, &QueueEarlyMessages, nullptr, GetCurrentThreadId());
-    auto* frame = new CMainFrame;
-    app->m_pMainWnd = frame;
-    BOOL created = frame->LoadFrame(IDR_MAINFRAME);
-    UnhookWindowsHookEx(t_createHook);
-    ASSERT_TRUE(created);
-    HWND main = frame->m_hWnd;
+    app->m_browserDir.clear(); // a run shows its box at once
     HANDLE done = OpenOrCreateEvent("CVLAutoUpdateDone");
-    EXPECT_FALSE(IsSignalled(done)) << "no update ran during creation";
-    EXPECT_FALSE(runBox.Wait().shown);
-    // The close is carried out once creation has finished.
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(main); }, 10000));
+    for (UINT early : {WM_COMMAND, WM_CLOSE}) {
+        SCOPED_TRACE(early);
+        ResetEvent(done);
+        t_earlyMessage = early;
+        t_createHook = SetWindowsHookExA(WH_CBT, &QueueEarlyMessage, nullptr, GetCurrentThreadId());
+        auto* frame = new CMainFrame;
+        app->m_pMainWnd = frame;
+        BOOL created = frame->LoadFrame(IDR_MAINFRAME);
+        UnhookWindowsHookEx(t_createHook);
+        ASSERT_TRUE(created);
+        HWND main = frame->m_hWnd;
+        EXPECT_FALSE(IsSignalled(done)) << "no update ran during creation";
+        if (early == WM_COMMAND) {
+            MessageBoxWatcher runBox("Corvalis Wayrail", IDOK, 10000);
+            EXPECT_TRUE(WaitUntil([&] { return IsSignalled(done); }, 15000)) << "the update ran afterwards";
+            EXPECT_TRUE(runBox.Wait().shown);
+            SendMessageA(main, WM_COMMAND, ID_TRAY_EXIT, 0);
+        }
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(main); }, 15000));
+        MSG msg;
+        PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    }
     CloseHandle(done);
-    MSG msg;
-    PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
     app->m_browserDir = savedBrowser;
 }
