@@ -62,6 +62,11 @@ HWND CDataExchange::PrepareEditCtrl(int id) {
 BOOL CDataExchange::Fail(const CString& message) {
     AfxMessageBox(message, MB_ICONEXCLAMATION);
     if (m_hWndLastControl) {
+        // Through the dialog manager, so that the dialog's own focus memory agrees and its
+        // re-activation after the box does not move the focus elsewhere.
+        if (m_pDlgWnd && m_pDlgWnd->m_hWnd)
+            ::SendMessageA(m_pDlgWnd->m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_hWndLastControl),
+                           TRUE);
         ::SetFocus(m_hWndLastControl);
         if (m_bEditLastControl)
             ::SendMessageA(m_hWndLastControl, EM_SETSEL, 0, -1);
