@@ -1,11 +1,4 @@
 # Cross build for 32-bit Windows. It must compile and link; it cannot run here.
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(PM_TRIPLE i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${PM_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${PM_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER ${PM_TRIPLE}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${PM_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
