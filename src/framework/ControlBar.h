@@ -21,6 +21,4 @@ class CControlBar : public CWnd {
     DWORD m_dwBarStyle = 0;
     DWORD m_dwDockStyle = 0;
     void EnableDocking(DWORD dockStyle) { m_dwDockStyle = dockStyle; }
-    // Height the frame gives this bar at the top or bottom of its client area.
-    virtual int CalcHeight() const;
 };

@@ -96,20 +96,6 @@ BOOL DDX_Text(CDataExchange* pDX, int id, int& value) {
     return TRUE;
 }
 
-BOOL DDX_Text(CDataExchange* pDX, int id, CString& value) {
-    HWND control = pDX->PrepareEditCtrl(id);
-    if (pDX->m_bSaveAndValidate) {
-        int length = ::GetWindowTextLengthA(control);
-        CString text(static_cast<size_t>(length) + 1, '\0');
-        int got = ::GetWindowTextA(control, &text[0], length + 1);
-        text.resize(got > 0 ? static_cast<size_t>(got) : 0);
-        value = text;
-    } else {
-        ::SetWindowTextA(control, value.c_str());
-    }
-    return TRUE;
-}
-
 BOOL DDX_Check(CDataExchange* pDX, int id, BOOL& value) {
     HWND control = pDX->PrepareCtrl(id);
     if (pDX->m_bSaveAndValidate)

@@ -26,7 +26,6 @@ class CDataExchange {
 // Each returns FALSE when the exchange must stop.
 BOOL DDX_Control(CDataExchange* pDX, int id, CWnd& control);
 BOOL DDX_Text(CDataExchange* pDX, int id, int& value);
-BOOL DDX_Text(CDataExchange* pDX, int id, CString& value);
 BOOL DDX_Check(CDataExchange* pDX, int id, BOOL& value);
 // Index of the checked button in the radio group that starts at id; -1 when none.
 BOOL DDX_Radio(CDataExchange* pDX, int id, int& value);

@@ -41,14 +41,8 @@ BOOL CFrameWnd::OnCmdMsg(UINT id, CCmdUI* pCmdUI) {
 BOOL CFrameWnd::DockControlBar(CControlBar* bar) {
     if (!bar || !bar->m_hWnd)
         return FALSE;
-    for (CControlBar*& slot : m_dockedBars) {
-        if (!slot || slot == bar) {
-            slot = bar;
-            RecalcLayout();
-            return TRUE;
-        }
-    }
-    return FALSE;
+    RecalcLayout();
+    return TRUE;
 }
 
 void CFrameWnd::RecalcLayout() {

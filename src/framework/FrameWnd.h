@@ -31,5 +31,4 @@ class CFrameWnd : public CWnd {
     void PostNcDestroy() override;
 
     DWORD m_dwDockStyle = 0;
-    CControlBar* m_dockedBars[4] = {};
 };
