@@ -20,6 +20,7 @@ namespace {
 const char kNoConnection[] = "Unable to establish connection to the Internet";
 const char kRetrieveFailed[] = "Error retrieving update file.";
 const char kInstallFailed[] = "Error installing update.";
+const char kUntrusted[] = "The update file is not signed by a trusted publisher.";
 
 // The listing's size, both 32-bit words.
 std::uint64_t ListedSize(const WIN32_FIND_DATAA& data) {
@@ -220,7 +221,12 @@ BOOL CFtpUpdater::InstallNewestPackage(CString folder) {
     BOOL result = FALSE;
     if (transferred) {
         CloseProgressWindow();
-        if (RunInstaller(localPath)) {
+        if (!m_trust.Admit(localPath)) {
+            // Nothing unverified may run, now or on a later run.
+            m_trust.Release();
+            ::DeleteFileA(localPath.c_str());
+            m_errorText = kUntrusted;
+        } else if (RunInstaller(localPath)) {
             ::DeleteFileA(localPath.c_str());
             app->RecordLastDownload(localPath);
             result = TRUE;
@@ -231,6 +237,7 @@ BOOL CFtpUpdater::InstallNewestPackage(CString folder) {
         ::DeleteFileA(localPath.c_str()); // a partial package must never be run later
         m_errorText = m_progress && m_progress->IsCancelRequested() ? "Download aborted!" : kRetrieveFailed;
     }
+    m_trust.Release();
     if (m_hConnection)
         ::InternetSetStatusCallback(m_hConnection, nullptr);
     return result;
@@ -251,6 +258,8 @@ BOOL CFtpUpdater::RunInstaller(CString path) {
     } else if (::GetLastError() == ERROR_ELEVATION_REQUIRED) {
         processHandle = StartPackageElevated(path);
     }
+    // Started (its image is mapped now) or refused: the verified file need not be held any longer.
+    m_trust.Release();
     if (!processHandle)
         return FALSE;
     ::WaitForSingleObject(processHandle, INFINITE);

@@ -1,6 +1,7 @@
 // One update against the FTP server: find the newest dated package, download, run and record it.
 #pragma once
 
+#include "PackageTrust.h"
 #include "framework/Afx.h"
 
 #include <wininet.h>
@@ -54,6 +55,8 @@ class CFtpUpdater {
     std::uint64_t m_bytesReceived = 0; // also written by the status callback
     std::uint64_t m_bytesExpected = 0;
     std::unique_ptr<CTransferProgressDlg> m_progress;
+    // The publishers pinned when this run began, and the hold on the package between check and start.
+    CPackageTrust m_trust;
 };
 
 // A listed name that can be used as a file name in the download folder and nowhere else.
