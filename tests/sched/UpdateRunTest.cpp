@@ -4,6 +4,7 @@
 #include "FrameTest.h"
 #include "support/FtpTestServer.h"
 #include "support/TestEnv.h"
+#include "support/TrustPackages.h"
 
 using namespace pmtest;
 
@@ -52,12 +53,15 @@ TEST_F(UpdateRunTest, EachOutcomeShowsOneTopMostBoxWithItsTextAndSuccessNone) {
         bool served;
         bool installedBefore;
         const char* text; // null: no box
+        bool pinned = false;
     } cases[] = {
         {"empty browser directory", false, m_ftp.Address(), true, false, ""},
         {"no server", true, nobody, true, false, "Unable to establish connection to the Internet"},
         {"nothing on the server", true, m_ftp.Address(), false, false, "No Update Available."},
         {"newest already installed", true, m_ftp.Address(), true, true,
          "There are no new updates available for download."},
+        {"unsigned package while a publisher is pinned", true, m_ftp.Address(), true, false,
+         "The update file is not signed by a trusted publisher.", true},
         {"new package", true, m_ftp.Address(), true, false, nullptr},
     };
     for (const auto& c : cases) {
@@ -69,6 +73,7 @@ TEST_F(UpdateRunTest, EachOutcomeShowsOneTopMostBoxWithItsTextAndSuccessNone) {
         App().m_browserDir = c.hasBrowserDir ? m_browserDir.Path() : "";
         App().m_server = c.server;
         App().m_lastDownloadFile = c.installedBefore ? downloaded : "";
+        SetUserPin(c.pinned ? PublisherThumbprint('a').c_str() : nullptr);
         ::ResetEvent(m_done.Get());
         bool runningDuring = false;
         bool doneDuring = true;
@@ -101,6 +106,7 @@ TEST_F(UpdateRunTest, EachOutcomeShowsOneTopMostBoxWithItsTextAndSuccessNone) {
         EXPECT_FALSE(doneDuring);
         EXPECT_FALSE(progressDuring);
         EXPECT_FALSE(FileExists(downloaded));
+        EXPECT_FALSE(RegValueExists(kParamsKey, "LastDownloadFile"));
         if (!c.hasBrowserDir) {
             EXPECT_TRUE(m_ftp.Logins().empty());
         }

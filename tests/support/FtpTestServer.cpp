@@ -10,16 +10,6 @@
 namespace pmtest {
 
 namespace {
-// The fixture passes Linux paths; Wine shows the Linux root as drive Z:.
-std::string FromLinuxPath(const std::string& path) {
-    std::string result = "Z:" + path;
-    for (char& c : result) {
-        if (c == '/')
-            c = '\\';
-    }
-    return result;
-}
-
 std::string EnvOr(const char* name, const char* fallback) {
     const char* value = std::getenv(name);
     return value && *value ? value : fallback;
@@ -29,7 +19,7 @@ std::string EnvOr(const char* name, const char* fallback) {
 FtpTestServer::FtpTestServer(const char* name, int host) {
     m_address = EnvOr("PM_TEST_NET", "127.0.0") + "." + std::to_string(host);
     std::string state = EnvOr("PM_FTP_STATE", "");
-    m_state = state.empty() ? std::string() : FromLinuxPath(state) + "\\" + name;
+    m_state = state.empty() ? std::string() : WinePath(state) + "\\" + name;
     m_root = m_state.empty() ? std::string() : m_state + "\\root";
 }
 

@@ -27,6 +27,8 @@ class TempDir {
 };
 
 void RemoveTree(const std::string& path);
+// A Linux path as this process sees it: Wine shows the Linux root as drive Z:.
+std::string WinePath(const std::string& linuxPath);
 bool FileExists(const std::string& path);
 bool DirExists(const std::string& path);
 std::string ReadFileText(const std::string& path);

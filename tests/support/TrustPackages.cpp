@@ -1,0 +1,59 @@
+#include "TrustPackages.h"
+
+#include "TestEnv.h"
+
+#include <cstring>
+
+namespace pmtest {
+
+namespace {
+const char kPolicyKey[] = "Software\\Policies\\Corvalis\\Pendlemark";
+
+std::string TrustDir() {
+    return ProgramDir() + "..\\trust";
+}
+
+void SetPin(HKEY root, const char* key, const char* text, DWORD type) {
+    HKEY handle;
+    if (::RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr) != ERROR_SUCCESS)
+        return;
+    if (!text) {
+        ::RegDeleteValueA(handle, "PackageSigners");
+    } else {
+        // REG_MULTI_SZ: ";" separates the strings of the list in the text given here.
+        std::string data = text;
+        if (type == REG_MULTI_SZ) {
+            for (char& c : data)
+                c = c == ';' ? '\0' : c;
+            data += '\0';
+        }
+        ::RegSetValueExA(handle, "PackageSigners", 0, type, reinterpret_cast<const BYTE*>(data.c_str()),
+                         static_cast<DWORD>(data.size() + 1));
+    }
+    ::RegCloseKey(handle);
+}
+} // namespace
+
+std::string TrustPackage(const char* name) {
+    return TrustDir() + "\\" + name;
+}
+
+std::string PublisherThumbprint(char who) {
+    std::string text = ReadFileText(TrustPackage(who == 'a' ? "a.sha256" : "b.sha256"));
+    return text.substr(0, text.find_first_of("\r\n"));
+}
+
+void SetPolicyPin(const char* text, DWORD type) {
+    SetPin(HKEY_LOCAL_MACHINE, kPolicyKey, text, type);
+}
+
+void SetUserPin(const char* text, DWORD type) {
+    SetPin(HKEY_CURRENT_USER, kParamsKey, text, type);
+}
+
+void ClearPins() {
+    SetUserPin(nullptr);
+    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Policies\\Corvalis");
+}
+
+} // namespace pmtest

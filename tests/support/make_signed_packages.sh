@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Makes throwaway publishers and signed test packages for the trust tests (never committed):
+#   make_signed_packages.sh <out dir> <package.exe>
+# Out: a.sha256 and b.sha256 (certificate thumbprints), and the packages signed-a.exe, signed-b.exe,
+# unsigned.exe, tampered-a.exe (one byte changed after signing by a) and not-pe.exe.
+set -euo pipefail
+out=$1
+package=$(realpath "$2")
+rm -rf "$out"
+mkdir -p "$out"
+cd "$out"
+for who in a b; do
+  openssl req -x509 -newkey rsa:2048 -nodes -sha256 -days 30 -keyout "$who.key" -out "$who.crt" \
+    -subj "/CN=Pendlemark test publisher $who" -addext "extendedKeyUsage=codeSigning" 2>/dev/null
+  openssl x509 -in "$who.crt" -noout -fingerprint -sha256 | sed 's/.*=//; s/://g' >"$who.sha256"
+  osslsigncode sign -certs "$who.crt" -key "$who.key" -h sha256 -n "Pendlemark test package" \
+    -in "$package" -out "signed-$who.exe" >/dev/null
+done
+cp "$package" unsigned.exe
+cp signed-a.exe tampered-a.exe
+# A byte in the code, well inside what the signature's digest covers.
+printf '\xAA' | dd of=tampered-a.exe bs=1 seek=4096 conv=notrunc status=none
+cmp -s signed-a.exe tampered-a.exe && { echo "tampering changed nothing" >&2; exit 1; }
+printf 'This is a text file, not a program.\r\n%.0s' {1..100} >not-pe.exe
