@@ -128,6 +128,15 @@ BOOL CPackageTrust::VerifiedSigner(HANDLE file, const CString& path, Thumbprint&
     CRYPT_PROVIDER_CERT* certificate = primary ? ::WTHelperGetProvCertFromChain(primary, 0) : nullptr;
     if (!certificate || !certificate->pCert)
         return FALSE;
+    // Windows reports an expired signer itself; some implementations do not. The signer must be valid
+    // when it signed (its time stamp) or, without one, now.
+    FILETIME asOf = primary->sftVerifyAsOf;
+    if (asOf.dwLowDateTime == 0 && asOf.dwHighDateTime == 0)
+        ::GetSystemTimeAsFileTime(&asOf);
+    if (::CertVerifyTimeValidity(&asOf, certificate->pCert->pCertInfo) != 0) {
+        lastResult = CERT_E_EXPIRED;
+        return FALSE;
+    }
     DWORD size = static_cast<DWORD>(signer.size());
     return ::CryptHashCertificate2(BCRYPT_SHA256_ALGORITHM, 0, nullptr, certificate->pCert->pbCertEncoded,
                                    certificate->pCert->cbCertEncoded, signer.data(), &size) &&

@@ -73,7 +73,7 @@ TEST_F(UpdateRunTest, EachOutcomeShowsOneTopMostBoxWithItsTextAndSuccessNone) {
         App().m_browserDir = c.hasBrowserDir ? m_browserDir.Path() : "";
         App().m_server = c.server;
         App().m_lastDownloadFile = c.installedBefore ? downloaded : "";
-        SetUserPin(c.pinned ? PublisherThumbprint('a').c_str() : nullptr);
+        SetUserPin(c.pinned ? PublisherThumbprint("a").c_str() : nullptr);
         ::ResetEvent(m_done.Get());
         bool runningDuring = false;
         bool doneDuring = true;

@@ -38,8 +38,8 @@ std::string TrustPackage(const char* name) {
     return TrustDir() + "\\" + name;
 }
 
-std::string PublisherThumbprint(char who) {
-    std::string text = ReadFileText(TrustPackage(who == 'a' ? "a.sha256" : "b.sha256"));
+std::string PublisherThumbprint(const char* who) {
+    std::string text = ReadFileText(TrustPackage((std::string(who) + ".sha256").c_str()));
     return text.substr(0, text.find_first_of("\r\n"));
 }
 

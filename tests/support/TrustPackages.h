@@ -8,11 +8,11 @@
 
 namespace pmtest {
 
-// A package of the build's trust folder (signed-a.exe, signed-b.exe, unsigned.exe, tampered-a.exe,
-// not-pe.exe, a.sha256, b.sha256).
+// A file of the build's trust folder (signed-a.exe, signed-b.exe, unsigned.exe, tampered-a.exe,
+// expired.exe, not-pe.exe, and the thumbprints a.sha256, b.sha256, expired.sha256).
 std::string TrustPackage(const char* name);
-// The upper-case SHA-256 thumbprint of publisher "a" or "b".
-std::string PublisherThumbprint(char who);
+// The upper-case SHA-256 thumbprint of publisher "a", "b" or "expired".
+std::string PublisherThumbprint(const char* who);
 
 // PackageSigners under the machine policy key or the user's settings key; null deletes it.
 void SetPolicyPin(const char* text, DWORD type = REG_SZ);

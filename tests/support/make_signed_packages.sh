@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Makes throwaway publishers and signed test packages for the trust tests (never committed):
 #   make_signed_packages.sh <out dir> <package.exe>
-# Out: a.sha256 and b.sha256 (certificate thumbprints), and the packages signed-a.exe, signed-b.exe,
-# unsigned.exe, tampered-a.exe (one byte changed after signing by a) and not-pe.exe.
+# Out: a.sha256, b.sha256 and expired.sha256 (certificate thumbprints), and the packages signed-a.exe,
+# signed-b.exe, unsigned.exe, tampered-a.exe (one byte changed after signing by a), expired.exe (signed,
+# without time stamp, by a certificate that expired long ago) and not-pe.exe.
 set -euo pipefail
 out=$1
 package=$(realpath "$2")
@@ -16,6 +17,17 @@ for who in a b; do
   osslsigncode sign -certs "$who.crt" -key "$who.key" -h sha256 -n "Pendlemark test package" \
     -in "$package" -out "signed-$who.exe" >/dev/null
 done
+# A certificate valid for one month of 2020 only.
+openssl req -newkey rsa:2048 -nodes -keyout expired.key -out expired.csr -subj "/CN=Pendlemark expired publisher" \
+  2>/dev/null
+mkdir -p ca && : >ca/index.txt && echo 01 >ca/serial
+printf '%s\n' '[ca]' 'default_ca = ca0' '[ca0]' 'database = ca/index.txt' 'serial = ca/serial' \
+  'new_certs_dir = ca' 'default_md = sha256' 'policy = any' 'x509_extensions = ext' '[any]' \
+  'commonName = supplied' '[ext]' 'extendedKeyUsage = codeSigning' >ca.cnf
+openssl ca -batch -config ca.cnf -selfsign -keyfile expired.key -in expired.csr -out expired.crt \
+  -startdate 20200101000000Z -enddate 20200201000000Z 2>/dev/null
+openssl x509 -in expired.crt -noout -fingerprint -sha256 | sed 's/.*=//; s/://g' >expired.sha256
+osslsigncode sign -certs expired.crt -key expired.key -h sha256 -in "$package" -out expired.exe >/dev/null
 cp "$package" unsigned.exe
 cp signed-a.exe tampered-a.exe
 # A byte in the code, well inside what the signature's digest covers.

@@ -13,8 +13,8 @@ class PackageTrustTest : public FtpUpdaterTest {
   protected:
     void SetUp() override {
         FtpUpdaterTest::SetUp();
-        m_a = PublisherThumbprint('a');
-        m_b = PublisherThumbprint('b');
+        m_a = PublisherThumbprint("a");
+        m_b = PublisherThumbprint("b");
         ASSERT_EQ(m_a.size(), 64u);
         ASSERT_EQ(m_b.size(), 64u);
     }
@@ -63,6 +63,7 @@ TEST_F(PackageTrustTest, OnlyAnIntactSignatureByAPinnedPublisherRuns) {
         {"unsigned", none, m_a, REG_SZ, "unsigned.exe", false},
         {"one byte changed after signing", none, m_a, REG_SZ, "tampered-a.exe", false},
         {"not a program", none, m_a, REG_SZ, "not-pe.exe", false},
+        {"expired certificate", none, PublisherThumbprint("expired"), REG_SZ, "expired.exe", false},
         {"no pin anywhere", none, none, REG_SZ, "unsigned.exe", true},
         {"both pins empty", "", "", REG_SZ, "unsigned.exe", true},
         {"policy wins over the user", m_a, m_b, REG_SZ, "signed-b.exe", false},
@@ -150,6 +151,8 @@ TEST_F(PackageTrustTest, WindowsResultsAcceptedAreIntactSignaturesOnly) {
         {"signed-a.exe", ERROR_SUCCESS, true},
         {"unsigned.exe", TRUST_E_NOSIGNATURE, false},
         {"tampered-a.exe", TRUST_E_BAD_DIGEST, false},
+        {"expired.exe", CERT_E_EXPIRED, false},
+        {"not-pe.exe", TRUST_E_SUBJECT_FORM_UNKNOWN, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.package);
