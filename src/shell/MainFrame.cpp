@@ -131,8 +131,9 @@ void CMainFrame::OnSetFocus(HWND) {
 
 void CMainFrame::OnUpdateIdleCommands(CCmdUI* pCmdUI) {
     // Any result but "signalled" (also a missing handle) leaves the command enabled, unless this
-    // window's own run is in progress or a close is waiting for it.
-    pCmdUI->Enable(!m_bInUpdateRun && !m_bClosePending &&
+    // window's own run is in progress, a close is waiting for it, or the close has begun (removing
+    // the tray icon serves the queue, where a command sent a moment earlier may wait).
+    pCmdUI->Enable(!m_bInUpdateRun && !m_bClosePending && !m_bClosing &&
                    ::WaitForSingleObject(m_hUpdateRunning, 0) != WAIT_OBJECT_0);
 }
 

@@ -105,6 +105,30 @@ TEST_F(MainWindow, ExitEndsTheLoopAndASecondCloseServedWhileClosingIsHarmless) {
     EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 
+TEST_F(MainWindow, CommandsWaitingWhenTheCloseBeginsRunNothing) {
+    // Removing the tray icon serves the queue: a command a moment older than the close must not
+    // start an update run or the launcher without a tray icon while the program ends.
+    TempDir dir("closing");
+    const std::string launcher = dir.File("cvl.exe");
+    ASSERT_TRUE(CopyFileA(BuiltProgram("pm_record_args.exe").c_str(), launcher.c_str(), FALSE));
+    app->m_launcherDir = dir.Path();
+    std::string savedBrowser = app->m_browserDir;
+    app->m_browserDir.clear(); // a run would show its box at once
+    HANDLE done = OpenOrCreateEvent("CVLAutoUpdateDone");
+    ResetEvent(done);
+    MessageBoxWatcher runBox("Corvalis Wayrail", IDOK, 3000);
+    PostMessageA(main, WM_COMMAND, ID_UPDATE_NOW, 0);
+    PostMessageA(main, WM_COMMAND, ID_RUN_LAUNCHER, 0);
+    SendMessageA(main, WM_COMMAND, ID_TRAY_EXIT, 0);
+    EXPECT_FALSE(IsWindow(main));
+    EXPECT_FALSE(runBox.Wait().shown);
+    EXPECT_FALSE(IsSignalled(done)) << "an update ran during the close";
+    Sleep(300);
+    EXPECT_FALSE(FileExists(launcher + ".args")) << "the launcher started during the close";
+    CloseHandle(done);
+    app->m_browserDir = savedBrowser;
+}
+
 namespace {
 thread_local HHOOK t_createHook = nullptr;
 thread_local UINT t_earlyMessage = 0;
