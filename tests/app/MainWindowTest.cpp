@@ -116,7 +116,7 @@ TEST_F(MainWindow, CommandsWaitingWhenTheCloseBeginsRunNothing) {
     app->m_browserDir.clear(); // a run would show its box at once
     HANDLE done = OpenOrCreateEvent("CVLAutoUpdateDone");
     ResetEvent(done);
-    MessageBoxWatcher runBox("Corvalis Wayrail", IDOK, 3000);
+    MessageBoxWatcher runBox("Corvalis Wayrail", IDOK, 2000);
     PostMessageA(main, WM_COMMAND, ID_UPDATE_NOW, 0);
     PostMessageA(main, WM_COMMAND, ID_RUN_LAUNCHER, 0);
     SendMessageA(main, WM_COMMAND, ID_TRAY_EXIT, 0);
@@ -126,6 +126,31 @@ TEST_F(MainWindow, CommandsWaitingWhenTheCloseBeginsRunNothing) {
     Sleep(300);
     EXPECT_FALSE(FileExists(launcher + ".args")) << "the launcher started during the close";
     CloseHandle(done);
+    app->m_browserDir = savedBrowser;
+}
+
+TEST_F(MainWindow, OnlyTheRunsBoxIsTopMostNotADialogOpenedWhileItShows) {
+    std::string savedBrowser = app->m_browserDir;
+    app->m_browserDir.clear(); // the run shows its box at once
+    bool settingsShown = false;
+    bool settingsTopMost = true;
+    MessageBoxWatcher runBox("Corvalis Wayrail", IDOK, 15000, [&](HWND) {
+        PostMessageA(main, WM_COMMAND, ID_SETTINGS, 0); // from the tray menu, served by the box's loop
+        HWND settings = WaitForWindow("#32770", "Corvalis's Wayrail Settings");
+        settingsShown = settings != nullptr;
+        if (!settings)
+            return;
+        WaitUntil([&] { return GetForegroundWindow() == settings || GetActiveWindow() == settings; }, 1000);
+        settingsTopMost = (GetWindowLongA(settings, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+        ClickButton(settings, IDCANCEL);
+        WaitForWindowGone(settings);
+    });
+    SendMessageA(main, WM_COMMAND, ID_UPDATE_NOW, 0);
+    MessageBoxSeen seen = runBox.Wait();
+    EXPECT_TRUE(seen.shown);
+    EXPECT_TRUE(seen.topMost);
+    EXPECT_TRUE(settingsShown);
+    EXPECT_FALSE(settingsTopMost);
     app->m_browserDir = savedBrowser;
 }
 
