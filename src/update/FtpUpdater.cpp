@@ -22,6 +22,16 @@ const char kRetrieveFailed[] = "Error retrieving update file.";
 const char kInstallFailed[] = "Error installing update.";
 const char kUntrusted[] = "The update file is not signed by a trusted publisher.";
 
+// FTP commands end at a line break: a setting with control characters could smuggle in commands of its
+// own, so it never reaches the server.
+bool IsSafeFtpArgument(const CString& text) {
+    for (unsigned char c : text) {
+        if (c < 0x20 || c == 0x7F)
+            return false;
+    }
+    return true;
+}
+
 // The listing's size, both 32-bit words.
 std::uint64_t ListedSize(const WIN32_FIND_DATAA& data) {
     return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
@@ -113,6 +123,11 @@ BOOL CFtpUpdater::Connect() {
         }
     }
     if (!m_hConnection) {
+        if (!IsSafeFtpArgument(m_server) || !IsSafeFtpArgument(m_userName) ||
+            !IsSafeFtpArgument(m_password)) {
+            m_errorText = kNoConnection;
+            return FALSE;
+        }
         m_hConnection = ::InternetConnectA(m_hInternet, m_server.c_str(), INTERNET_INVALID_PORT_NUMBER,
                                            m_userName.empty() ? nullptr : m_userName.c_str(),
                                            m_password.empty() ? nullptr : m_password.c_str(),
@@ -146,8 +161,10 @@ BOOL CFtpUpdater::InstallNewestPackage(CString folder) {
     if (!folder.empty())
         m_remoteFolder = std::move(folder);
 
-    if (!::FtpSetCurrentDirectoryA(m_hConnection, m_remoteFolder.c_str())) {
-        DWORD error = ::GetLastError();
+    BOOL folderSet =
+        IsSafeFtpArgument(m_remoteFolder) && ::FtpSetCurrentDirectoryA(m_hConnection, m_remoteFolder.c_str());
+    if (!folderSet) {
+        DWORD error = IsSafeFtpArgument(m_remoteFolder) ? ::GetLastError() : ERROR_INVALID_NAME;
         // 12003: the server answered with a text (no such folder); search where we are instead.
         if (error != ERROR_INTERNET_EXTENDED_ERROR) {
             char text[64];

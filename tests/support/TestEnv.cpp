@@ -163,6 +163,10 @@ void SetRegDword(const char* key, const char* name, DWORD value) {
     SetValue(key, name, REG_DWORD, &value, 4);
 }
 
+void SetRegValue(const char* key, const char* name, DWORD type, const std::string& bytes) {
+    SetValue(key, name, type, bytes.data(), static_cast<DWORD>(bytes.size()));
+}
+
 std::string CvlIniPath() {
     char windows[MAX_PATH];
     ::GetWindowsDirectoryA(windows, MAX_PATH);

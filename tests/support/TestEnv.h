@@ -45,6 +45,8 @@ std::string RegString(const char* key, const char* name);
 DWORD RegDword(const char* key, const char* name);
 void SetRegString(const char* key, const char* name, const std::string& value);
 void SetRegDword(const char* key, const char* name, DWORD value);
+// Any type, the bytes as given.
+void SetRegValue(const char* key, const char* name, DWORD type, const std::string& bytes);
 
 // cvl.ini in the Windows folder: the browser and launcher directories; null removes the key.
 std::string CvlIniPath();
