@@ -1,35 +1,38 @@
 #include "ProgramIdentity.h"
 
+#include "core/PeFileVersion.h"
+#include "framework/Handles.h"
+
 #include <vector>
 
 namespace {
-std::uint64_t FileVersion(const CString& path) {
-    DWORD ignored = 0;
-    DWORD size = ::GetFileVersionInfoSizeA(path.c_str(), &ignored);
-    if (size == 0)
-        return 0;
-    std::vector<char> data(size);
-    if (!::GetFileVersionInfoA(path.c_str(), 0, size, data.data()))
-        return 0;
-    VS_FIXEDFILEINFO* info = nullptr;
-    UINT length = 0;
-    if (!::VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &length) || !info ||
-        length < sizeof *info)
-        return 0;
-    return (static_cast<std::uint64_t>(info->dwFileVersionMS) << 32) | info->dwFileVersionLS;
-}
+// Far more than a program of ours; a larger file is read for its size and time only.
+constexpr std::uint64_t kLargestImage = 64ull << 20;
 } // namespace
 
 CProgramIdentity CProgramIdentity::Of(const CString& path) {
     CProgramIdentity identity;
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (path.empty() || !::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
-        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    if (path.empty())
         return identity;
-    identity.m_size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    identity.m_lastWrite = (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                           data.ftLastWriteTime.dwLowDateTime;
-    identity.m_version = FileVersion(path);
+    // A running program may be read, renamed and deleted by others; so may this file while we read it.
+    CHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!file || !::GetFileInformationByHandle(file.Get(), &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return identity;
+    identity.m_size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    identity.m_lastWrite = (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                           info.ftLastWriteTime.dwLowDateTime;
+    if (identity.m_size <= kLargestImage) {
+        std::vector<std::uint8_t> image(static_cast<size_t>(identity.m_size));
+        DWORD read = 0;
+        if (!image.empty() &&
+            ::ReadFile(file.Get(), image.data(), static_cast<DWORD>(image.size()), &read, nullptr) &&
+            read == image.size())
+            ReadPeFileVersion(image, identity.m_version);
+    }
     identity.m_known = true;
     return identity;
 }
