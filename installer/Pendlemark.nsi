@@ -27,8 +27,11 @@ Target amd64-unicode
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
 !define SYNCHRONIZE 0x00100000
 !define EVENT_ALL_ACCESS 0x1F0003
-; How long the resident Pendlemark may take to end once asked to quit.
-!define RESIDENT_WAIT_MS 10000
+; How long the resident Pendlemark may take to end once asked to quit: a healthy one ends within
+; moments of CVLShutdown; one whose scheduler is held by its question box ("Do you wish to
+; automatically update...") does not see the event, and is then closed as E&xit closes it.
+!define SHUTDOWN_WAIT_MS 2000
+!define CLOSE_WAIT_MS 8000
 
 Name "${PRODUCT} ${PM_VERSION}"
 OutFile "${PM_OUTFILE}"
@@ -61,7 +64,7 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) ${COMPANY}"
 Var UpdateRun ; 1: Pendlemark runs this installer as an update package and waits for it
 Var Resident  ; 1: a resident Pendlemark was asked to quit
 
-; Process handle of the resident Pendlemark (found by its hidden main window) in $0, or 0.
+; Process handle of the resident Pendlemark in $0 (or 0), its hidden main window in $1.
 !macro OpenResident UN
 Function ${UN}OpenResident
   StrCpy $0 0
@@ -75,11 +78,16 @@ FunctionEnd
 !insertmacro OpenResident ""
 !insertmacro OpenResident "un."
 
-; Waits up to RESIDENT_WAIT_MS for the process handle in $0 to end, then closes it.
+; Waits for the process in $0, asked to quit through CVLShutdown, to end; closes its window ($1) if it
+; has not ended after SHUTDOWN_WAIT_MS; gives up after CLOSE_WAIT_MS more. Closes the handle.
 !macro AwaitResident UN
 Function ${UN}AwaitResident
   ${If} $0 P<> 0
-    System::Call 'kernel32::WaitForSingleObject(p r0, i ${RESIDENT_WAIT_MS}) i'
+    System::Call 'kernel32::WaitForSingleObject(p r0, i ${SHUTDOWN_WAIT_MS}) i .r2'
+    ${If} $2 <> 0
+      System::Call 'user32::PostMessageW(p r1, i ${WM_CLOSE}, p 0, p 0)'
+      System::Call 'kernel32::WaitForSingleObject(p r0, i ${CLOSE_WAIT_MS}) i'
+    ${EndIf}
     System::Call 'kernel32::CloseHandle(p r0)'
   ${EndIf}
 FunctionEnd
