@@ -53,6 +53,8 @@ step "Starting Wine in a throwaway prefix ($run/wineprefix)"
 . "$root/tools/wine-env.sh"
 pm_wine_start "$run"
 trap stop_all EXIT
+trap 'exit 130' INT TERM
+trap 'echo "run.sh: the step above failed (line $LINENO)" >&2' ERR
 say "display $DISPLAY"
 # Windows-side helper: drives Pendlemark and reports what it does; prints with CRLF endings.
 demo() { "$PM_WINE" "$build/bin/pm_demo.exe" "$@" </dev/null | tr -d '\r'; }
