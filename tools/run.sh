@@ -1,26 +1,182 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, prepares a throwaway Wine prefix with a cvl.ini and a browser
-# folder, and starts Pendlemark resident under Wine (inside Xvfb when no display is set).
+# Pendlemark's main job, end to end: builds everything, installs Pendlemark with its own installer
+# (silently) into a throwaway Wine prefix, serves the next version's installer as today's update
+# package from a local FTP server, has Pendlemark update itself through that channel and reports each
+# step as it happens, with screenshots. Pendlemark then stays running until Enter.
+#
+#   bash tools/run.sh [--server HOST [--folder /update/]] [--no-wait]
+#
+#   --server HOST   use this FTP server (anonymous login, passive mode) instead of the embedded one
+#   --folder PATH   its folder holding the YYMMDD-update.exe packages (default /update/)
+#   --no-wait       end after the summary and stop everything started here
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${PM_BUILD_DIR:-$root/build}
+server="" folder="/update/" wait_for_enter=1
+while [ $# -gt 0 ]; do
+  case $1 in
+  --server) server=${2:?--server needs a host}; shift 2 ;;
+  --folder) folder=${2:?--folder needs a path}; shift 2 ;;
+  --no-wait) wait_for_enter=0; shift ;;
+  -h | --help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  *) echo "unknown argument: $1 (see --help)" >&2; exit 2 ;;
+  esac
+done
+
+started=$(date +%s)
+step() { printf '\n== [%3ds] %s\n' $(($(date +%s) - started)) "$*"; }
+say() { printf '   %s\n' "$*"; }
+
+step "Installing what is missing (apt-get, only when needed)"
 "$root/tools/setup.sh"
+step "Building the program, its installer, the next version's installer and the tests"
 PM_SKIP_I686=1 PM_BUILD_DIR=$build "$root/tools/build.sh"
+version=$(sed -n 's/^#define PM_VERSION_TEXT "\(.*\)"/\1/p' "$build/version/Version.h")
+next_version=$(sed -n 's/^#define PM_VERSION_TEXT "\(.*\)"/\1/p' "$build/next/version/Version.h")
+setup="$build/dist/Pendlemark-$version-setup.exe"
+next_setup="$build/next/Pendlemark-$next_version-setup.exe"
+say "installer: $setup ($(stat -c %s "$setup") bytes)"
+say "next version's installer: $next_setup ($(stat -c %s "$next_setup") bytes)"
+
 run="$build/run"
-mkdir -p "$run"
+shots="$run/screenshots"
+rm -rf "$shots" "$run/ftp"
+mkdir -p "$shots" "$run/ftp/root"
+ftp_pid=""
+stop_all() {
+  [ -n "$ftp_pid" ] && kill "$ftp_pid" 2>/dev/null
+  pm_wine_stop
+}
+
+step "Starting Wine in a throwaway prefix ($run/wineprefix)"
 # shellcheck source=wine-env.sh
 . "$root/tools/wine-env.sh"
 pm_wine_start "$run"
-# A browser folder and a launcher folder with a stand-in launcher.
+trap stop_all EXIT
+trap 'exit 130' INT TERM
+trap 'echo "run.sh: the step above failed (line $LINENO)" >&2' ERR
+say "display $DISPLAY"
+# Windows-side helper: drives Pendlemark and reports what it does; prints with CRLF endings.
+demo() { "$PM_WINE" "$build/bin/pm_demo.exe" "$@" </dev/null | tr -d '\r'; }
+
+# The browser's side: its folder, its launcher (a stand-in) and cvl.ini naming both.
 browser="$run/browser"
+rm -rf "$browser"
 mkdir -p "$browser"
 cp "$build/bin/cvlx.exe" "$browser/cvl.exe"
 winpath=$("$PM_WINE" winepath -w "$browser" 2>/dev/null | tr -d '\r')
 windir=$("$PM_WINE" winepath -u 'C:\windows' 2>/dev/null | tr -d '\r')
 printf '[USER PREFS]\r\nCORVALIS DIRECTORY=%s\r\n[INSTALL]\r\nMAINDIR=%s\r\n' "$winpath" "$winpath" >"$windir/cvl.ini"
-setsid "$PM_WINE" "$build/bin/Pendlemark.exe" "$@" </dev/null >"$run/pendlemark.log" 2>&1 &
-echo "Pendlemark is running under Wine (DISPLAY=$DISPLAY, prefix $WINEPREFIX)."
+
+package="$(date +%y%m%d)-update.exe"
+report="-"
+if [ -z "$server" ]; then
+  server="${PM_TEST_NET:-127.0.0}.70"
+  step "Starting the update server ftp://$server$folder (pyftpdlib)"
+  mkdir -p "$run/ftp/root/${folder#/}"
+  cp "$next_setup" "$run/ftp/root/${folder#/}/$package"
+  : >"$run/ftp/report.txt"
+  report=$("$PM_WINE" winepath -w "$run/ftp/report.txt" 2>/dev/null | tr -d '\r')
+  # Slowed down to 128 KiB/s so that the progress window can be seen (and photographed).
+  setsid /usr/bin/python3 "$root/tests/support/ftp_server.py" --address "$server" --root "$run/ftp/root" \
+    --throttle 131072 --report "$run/ftp/report.txt" </dev/null >"$run/ftp/server.log" 2>&1 &
+  ftp_pid=$!
+  for _ in $(seq 50); do (exec 3<>"/dev/tcp/$server/21") 2>/dev/null && break; sleep 0.1; done
+  say "serving $package: Pendlemark $next_version's installer, dated today"
+else
+  step "Using the update server ftp://$server$folder"
+fi
+
+step "Pointing Pendlemark at it (settings as an administrator leaves them before installing)"
+# Updates when asked and every 7 days, rather than a question at every start.
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Corvalis\\Pendlemark\\Params]\r\n"Server"="%s"\r\n"PathToFile"="%s"\r\n"PassiveFTP"=dword:00000001\r\n"UpdateChoice"=dword:00000001\r\n' \
+  "$server" "$folder" >"$run/settings.reg"
+"$PM_WINE" reg import "$("$PM_WINE" winepath -w "$run/settings.reg" 2>/dev/null | tr -d '\r')" >/dev/null 2>&1
+say "Server=$server PathToFile=$folder PassiveFTP=1 UpdateChoice=1"
+
+step "Installing Pendlemark $version silently: Pendlemark-$version-setup.exe /S"
+"$PM_WINE" "$setup" /S
+read -r pid running_version image <<<"$(demo resident 30000)"
+say "installed into ${image%\\*}"
+say "resident: Pendlemark $running_version, pid $pid, started by the installer"
+say "autostart: $("$PM_WINE" reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Pendlemark 2>/dev/null |
+  tr -d '\r' | sed -n 's/.*REG_SZ *//p')"
+say "Apps & Features (Wine's uninstaller --list): $("$PM_WINE" uninstaller --list 2>/dev/null | tr -d '\r' |
+  sed -n 's/^.*|||//p' | paste -sd,) $("$PM_WINE" reg query \
+  'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Pendlemark' /v DisplayVersion 2>/dev/null |
+  tr -d '\r' | sed -n 's/.*REG_SZ *//p')"
+
+# A screenshot of the display, cropped to "x y width height" (with a margin) when given.
+shot() {
+  local name=$1 file="$shots/$1.png" crop=""
+  if [ $# -ge 5 ]; then
+    local x=$(($2 - 40)) y=$(($3 - 40)) w=$(($4 + 80)) h=$(($5 + 80))
+    [ $x -lt 0 ] && x=0
+    [ $y -lt 0 ] && y=0
+    crop="-crop ${w}x${h}+${x}+${y}"
+  fi
+  # shellcheck disable=SC2086
+  import -window root -display "$DISPLAY" $crop "$file" </dev/null
+  say "screenshot: $file"
+}
+
+step "The tray menu, the settings dialog"
+# shellcheck disable=SC2046
+shot tray-menu $(demo tray-menu)
+demo close-menu
+demo command 32774 # &Settings...
+# shellcheck disable=SC2046
+shot settings $(demo window "Corvalis's Wayrail Settings")
+demo answer "Corvalis's Wayrail Settings" 2
+
+step "&Update Now (the tray menu's command): Pendlemark $version updates itself"
+demo command 32775
+summary=()
+progress_shot=0
+while IFS= read -r line; do
+  line=${line%$'\r'}
+  case $line in
+  SUMMARY*) summary+=("${line#SUMMARY }"); continue ;;
+  esac
+  say "$line"
+  # During the (slowed) download the progress window shows.
+  if [ $progress_shot = 0 ] && [[ $line == *"server: sending"* || $line == *"package found"* ]]; then
+    progress_shot=1
+    # shellcheck disable=SC2046
+    shot progress $(demo window "Updating Corvalis..." 3000) || true
+  fi
+done < <("$PM_WINE" "$build/bin/pm_demo.exe" watch "$report" 180000)
+wait $! || { echo "The update did not end with the new version resident." >&2; exit 1; }
+
+step "Logging on again: a new Wine session starts Pendlemark from its autostart value"
+"$PM_WINE" wineboot --end-session >/dev/null 2>&1 || true
+"$PM_WINESERVER" -k 2>/dev/null || true
+"$PM_WINESERVER" -w 2>/dev/null || true
+"$PM_WINESERVER" -p
+"$PM_WINE" wineboot >/dev/null 2>&1
+read -r pid running_version image <<<"$(demo resident 30000)"
+say "resident: Pendlemark $running_version, pid $pid, $image"
+summary+=("autostart: Pendlemark $running_version resident after a new session")
+
+step "The about box of the new version"
+demo command 57664 # &About Pendlemark...
+# shellcheck disable=SC2046
+shot about $(demo window "About Pendlemark")
+demo answer "About Pendlemark" 1
+
+step "Summary"
+for line in "${summary[@]}"; do say "$line"; done
+for file in "$shots"/*.png; do
+  # A blank picture has no spread of colours at all.
+  spread=$(convert "$file" -format '%[fx:standard_deviation]' info: 2>/dev/null || echo 0)
+  say "screenshot $(basename "$file" .png): $file (spread $spread)"
+done
+say "took $(($(date +%s) - started)) s in all"
+
+[ $wait_for_enter = 1 ] || exit 0
+read -r pid running_version image <<<"$(demo resident 5000)"
+echo
+echo "Pendlemark $running_version is resident under Wine (pid $pid, DISPLAY=$DISPLAY, prefix $WINEPREFIX)."
 echo "Its settings: HKCU\\Software\\Corvalis\\Pendlemark\\Params; cvl.ini: $windir/cvl.ini"
-echo "Press Enter (or Ctrl+C) to stop it; 'Exit' in its tray menu also ends it."
-trap pm_wine_stop EXIT
+echo "Press Enter (or Ctrl+C) to stop it and everything started here."
 read -r _ || true

@@ -45,11 +45,15 @@ BOOL CUpdaterApp::InitInstance() {
         return FALSE;
     }
 
-    if (!TryLockSingleInstance())
+    if (!TryLockSingleInstance(commandLine.m_afterUpdate ? CSelfUpdate::kPredecessorWaitMs : 0))
         return FALSE;
-    // "Always Check on Startup" and the switches decide whether the new instance checks at once.
+    // "Always Check on Startup" and the switches decide whether the new instance checks at once; the
+    // new version an update has just installed does not.
     m_startupUpdate = ((m_updateChoice == 0 && m_enableAutoUpdate != 0) || commandLine.m_updateOnStartup) &&
-                      !commandLine.m_noUpdateOnStartup;
+                      !commandLine.m_noUpdateOnStartup && !commandLine.m_afterUpdate;
+    m_selfUpdate.RememberProgram();
+    if (commandLine.m_afterUpdate)
+        m_selfUpdate.RemoveSetAsideFiles();
 
     SwapInLauncher();
 
@@ -82,8 +86,8 @@ int CUpdaterApp::ExitInstance() {
     return CWinApp::ExitInstance();
 }
 
-BOOL CUpdaterApp::TryLockSingleInstance() {
-    if (!RunOnceMutex().Lock(0))
+BOOL CUpdaterApp::TryLockSingleInstance(DWORD timeoutMs) {
+    if (!RunOnceMutex().Lock(timeoutMs))
         return FALSE;
     m_instanceLocked = 1;
     return TRUE;

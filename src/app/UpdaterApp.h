@@ -1,6 +1,7 @@
 // The application object: settings record, start-up, single instance, shutdown.
 #pragma once
 
+#include "SelfUpdate.h"
 #include "framework/WinApp.h"
 
 #include <atomic>
@@ -25,7 +26,8 @@ class CUpdaterApp : public CWinApp {
     CString GetLauncherFilePath(const CString& name) const;
     CString GetProgramFilePath(const CString& name) const;
 
-    BOOL TryLockSingleInstance();
+    // Waits up to timeoutMs for CVLRunOnce (a restart after an update waits for its predecessor).
+    BOOL TryLockSingleInstance(DWORD timeoutMs = 0);
     void SwapInLauncher();
     void Uninstall();
     void ShowAboutBox();
@@ -49,6 +51,7 @@ class CUpdaterApp : public CWinApp {
 
     int m_startupUpdate = 0;  // the main window asks for an update once created
     int m_instanceLocked = 0; // this process holds CVLRunOnce
+    CSelfUpdate m_selfUpdate; // the program file the resident instance started from
 
   private:
     bool m_socketsStarted = false;

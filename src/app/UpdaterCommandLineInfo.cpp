@@ -18,4 +18,6 @@ void CUpdaterCommandLineInfo::ParseParam(const char* param, bool isSwitch, bool)
         m_updateOnStartup = 1;
     else if (SameSwitch(param, "NoUpdateOnStartup"))
         m_noUpdateOnStartup = 1;
+    else if (SameSwitch(param, "AfterUpdate"))
+        m_afterUpdate = 1;
 }

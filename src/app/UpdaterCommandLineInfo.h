@@ -10,4 +10,5 @@ class CUpdaterCommandLineInfo : public CCommandLineInfo {
     int m_uninstall = 0;
     int m_updateOnStartup = 0;
     int m_noUpdateOnStartup = 0;
+    int m_afterUpdate = 0; // started by the instance it replaces, after an update
 };

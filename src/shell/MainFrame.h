@@ -53,7 +53,8 @@ class CMainFrame : public CFrameWnd {
     void OnUpdateIdleCommands(CCmdUI* pCmdUI);
 
   private:
-    void RunUpdate();
+    // TRUE when a package was installed.
+    BOOL RunUpdate();
     void ShowRunMessage(const CString& text);
 
     static const CommandEntry<CMainFrame> s_commandTable[];

@@ -6,8 +6,14 @@
 
 void CMainFrame::OnUpdateNow() {
     m_bInUpdateRun = true;
-    RunUpdate();
+    const BOOL installed = RunUpdate();
     m_bInUpdateRun = false;
+    // A package that replaced this program: the new version, started now, takes over once this one
+    // has closed as E&xit closes it. A close asked for during the run ends the program for good.
+    CUpdaterApp* app = GetUpdaterApp();
+    if (installed && !m_bClosePending && app && app->m_selfUpdate.ProgramReplaced() &&
+        app->m_selfUpdate.StartNewVersion())
+        m_bClosePending = true;
     // Posted rather than carried out here, so that a scheduler thread waiting for this command is
     // released first and the close's stop of the scheduler finds it free to end.
     if (m_bClosePending && !::PostMessageA(m_hWnd, WM_CLOSE, 0, 0))
@@ -19,7 +25,8 @@ void CMainFrame::ShowRunMessage(const CString& text) {
     TopMostMessageBox(nullptr, text.c_str(), "Corvalis Wayrail", MB_OK | MB_TOPMOST);
 }
 
-void CMainFrame::RunUpdate() {
+BOOL CMainFrame::RunUpdate() {
+    BOOL installed = FALSE;
     if (m_hUpdateRunning)
         ::SetEvent(m_hUpdateRunning);
     {
@@ -38,7 +45,8 @@ void CMainFrame::RunUpdate() {
                 updater.CloseProgressWindow();
             } else {
                 updater.ShowStatus("Checking for updates...");
-                if (!updater.InstallNewestPackage("")) {
+                installed = updater.InstallNewestPackage("");
+                if (!installed) {
                     updater.CloseProgressWindow();
                     ShowRunMessage(updater.m_errorText);
                 }
@@ -51,4 +59,5 @@ void CMainFrame::RunUpdate() {
         if (m_hUpdateRunning)
             ::ResetEvent(m_hUpdateRunning);
     }
+    return installed;
 }

@@ -8,15 +8,18 @@ Test-controlled behaviour, all read from the served folder at request time:
   .listfail    LIST is refused with 550.
   reply-NNN    a CWD into a (missing) folder of that name is answered with reply code NNN.
 Logins (user and password) are appended to --log as "user<TAB>password" lines.
+For tools/run.sh: --throttle limits file transfers to N bytes a second, and --report appends a line
+for each listing and file transfer as it happens.
 """
 import argparse
 import os
 import re
 import sys
+import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
-from pyftpdlib.handlers import DTPHandler, FTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 class OrderedFS(AbstractedFS):
@@ -87,6 +90,34 @@ def cut_dtp_handler(limit):
     return CutDTPHandler
 
 
+def reporting_handler(base, report):
+    """Appends what the server does for the client to the report file, one line an event."""
+
+    def say(text):
+        with open(report, "a", encoding="utf-8") as f:
+            f.write(text + "\n")
+
+    class ReportingHandler(base):
+        def ftp_LIST(self, path):
+            say("listing %s" % self.fs.fs2ftp(path))
+            return base.ftp_LIST(self, path)
+
+        def ftp_RETR(self, file):
+            self._sending = (os.path.basename(file), time.monotonic())
+            if os.path.isfile(file):
+                say("sending %s (%d bytes)" % (self._sending[0], os.path.getsize(file)))
+            return base.ftp_RETR(self, file)
+
+        def on_file_sent(self, file):
+            name, start = getattr(self, "_sending", (os.path.basename(file), time.monotonic()))
+            say("sent %s: %d bytes in %.1f s" % (name, os.path.getsize(file), time.monotonic() - start))
+
+        def on_incomplete_file_sent(self, file):
+            say("transfer of %s broken off" % os.path.basename(file))
+
+    return ReportingHandler
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--address", required=True)
@@ -95,13 +126,15 @@ def main():
     parser.add_argument("--user", default="pmuser")
     parser.add_argument("--password", default="pmsecret")
     parser.add_argument("--cut-after", type=int, default=0, help="cut file transfers after N bytes")
+    parser.add_argument("--throttle", type=int, default=0, help="send files at N bytes a second")
+    parser.add_argument("--report", default="", help="append served listings and transfers to this file")
     args = parser.parse_args()
 
     authorizer = LoggingAuthorizer(args.log)
     authorizer.add_anonymous(args.root, perm="elr")
     authorizer.add_user(args.user, args.password, args.root, perm="elr")
 
-    handler = ReplyHandler
+    handler = reporting_handler(ReplyHandler, args.report) if args.report else ReplyHandler
     handler.authorizer = authorizer
     handler.abstracted_fs = OrderedFS
     handler.auth_failed_timeout = 0
@@ -109,6 +142,8 @@ def main():
     handler.permit_foreign_addresses = True
     if args.cut_after:
         handler.dtp_handler = cut_dtp_handler(args.cut_after)
+    elif args.throttle:
+        handler.dtp_handler = type("Throttled", (ThrottledDTPHandler,), {"write_limit": args.throttle})
 
     server = FTPServer((args.address, 21), handler)
     server.max_cons = 64

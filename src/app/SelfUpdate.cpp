@@ -1,0 +1,67 @@
+#include "SelfUpdate.h"
+
+#include "PathUtil.h"
+
+#include <vector>
+
+namespace {
+// A predecessor that has released the lock ends within moments; its image stays locked until then.
+constexpr DWORD kSetAsideRetryMs = 100;
+constexpr int kSetAsideRetries = 50;
+
+CString ModulePath() {
+    char module[MAX_PATH];
+    DWORD length = ::GetModuleFileNameA(::GetModuleHandleA(nullptr), module, sizeof module);
+    if (length == 0 || length >= sizeof module)
+        return CString();
+    return CString(module, length);
+}
+} // namespace
+
+void CSelfUpdate::RememberProgram() {
+    m_path = ModulePath();
+    m_startedFrom = CProgramIdentity::Of(m_path);
+}
+
+bool CSelfUpdate::ProgramReplaced() const {
+    if (!m_startedFrom.IsKnown())
+        return false;
+    // A file that is gone or unreadable is no new version to start.
+    CProgramIdentity now = CProgramIdentity::Of(m_path);
+    return now.IsKnown() && !now.SameAs(m_startedFrom);
+}
+
+BOOL CSelfUpdate::StartNewVersion() const {
+    if (m_path.empty())
+        return FALSE;
+    CString line = "\"" + m_path + "\" /AfterUpdate";
+    std::vector<char> commandLine(line.begin(), line.end());
+    commandLine.push_back('\0');
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process))
+        return FALSE;
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return TRUE;
+}
+
+void CSelfUpdate::RemoveSetAsideFiles() const {
+    const CString directory = DirectoryOf(m_path);
+    if (directory.empty())
+        return;
+    const CString setAside[] = {m_path + ".old", JoinPath(directory, "cvlx.exe.old")};
+    int retries = kSetAsideRetries;
+    for (const CString& path : setAside) {
+        if (path.empty())
+            continue;
+        while (!::DeleteFileA(path.c_str())) {
+            DWORD error = ::GetLastError();
+            if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || retries-- <= 0)
+                break;
+            ::Sleep(kSetAsideRetryMs);
+        }
+    }
+}
