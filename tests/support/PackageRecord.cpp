@@ -2,9 +2,22 @@
 
 #include "TestEnv.h"
 
+#include <cstdio>
 #include <sstream>
 
 namespace pmtest {
+
+std::string DatedPackageName(int days) {
+    static const int kMonthDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31}; // 2024
+    int month = 0;
+    while (days >= kMonthDays[month % 12]) {
+        days -= kMonthDays[month % 12];
+        ++month;
+    }
+    char name[32];
+    std::snprintf(name, sizeof name, "%02d%02d%02d-update.exe", 24 + month / 12, month % 12 + 1, days + 1);
+    return name;
+}
 
 bool MakeRecordingPackage(const std::string& path, long long size) {
     std::string bytes = ReadFileText(BuiltProgram("pm_recording_package.exe"));

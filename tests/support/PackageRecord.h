@@ -9,6 +9,9 @@
 
 namespace pmtest {
 
+// "YYMMDD-update.exe" of the day that many days after 1 January 2024.
+std::string DatedPackageName(int days);
+
 // A copy of the recording package padded to size bytes (at least its own size).
 bool MakeRecordingPackage(const std::string& path, long long size);
 

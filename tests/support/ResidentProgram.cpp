@@ -49,6 +49,26 @@ void ResidentProgram::RequestUpdate() {
     ::SetEvent(m_request.Get());
 }
 
+bool ResidentProgram::FinishRun(std::string& boxText, DWORD timeoutMs) {
+    boxText.clear();
+    HWND answered = nullptr;
+    bool ended = WaitUntil(
+        [&] {
+            HWND box = FindBox("Corvalis Wayrail");
+            if (box && box != answered) {
+                std::string text = GetItemText(box, 0xFFFF);
+                if (!text.empty()) { // filled in once the box has finished its start
+                    boxText = text;
+                    answered = box;
+                    ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                }
+            }
+            return RunEnded();
+        },
+        timeoutMs);
+    return ended && Idle(timeoutMs);
+}
+
 bool ResidentProgram::Idle(DWORD timeoutMs) const {
     DWORD_PTR result = 0;
     return m_window && ::SendMessageTimeoutA(m_window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;

@@ -29,6 +29,9 @@ class ResidentProgram {
     // Asks for an update as another program does, through CVLAutoUpdate.
     void RequestUpdate();
     bool RunEnded() const { return ::WaitForSingleObject(m_done.Get(), 0) == WAIT_OBJECT_0; }
+    // Waits for the end of the run and for the program to serve its window again, answering the
+    // run's box with OK; boxText gets what it said (empty: no box). False after the time-out.
+    bool FinishRun(std::string& boxText, DWORD timeoutMs = 60000);
     bool RunInProgress() const { return ::WaitForSingleObject(m_running.Get(), 0) == WAIT_OBJECT_0; }
     // True once the program serves its window again (the run has returned); false after the time-out.
     bool Idle(DWORD timeoutMs = 10000) const;

@@ -11,21 +11,7 @@
 namespace pmtest {
 
 namespace {
-const char kBoxCaption[] = "Corvalis Wayrail";
 const char kNothingNew[] = "There are no new updates available for download.";
-
-// "YYMMDD-update.exe" of the day that many days after 1 January 2024.
-std::string PackageName(int days) {
-    static const int kMonthDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31}; // 2024
-    int month = 0;
-    while (days >= kMonthDays[month % 12]) {
-        days -= kMonthDays[month % 12];
-        ++month;
-    }
-    char name[32];
-    std::snprintf(name, sizeof name, "%02d%02d%02d-update.exe", 24 + month / 12, month % 12 + 1, days + 1);
-    return name;
-}
 } // namespace
 
 UpdateSoak::UpdateSoak(const FtpTestServer& server, const std::string& browserDir)
@@ -55,7 +41,7 @@ bool UpdateSoak::Run(int number, SoakRun& run, std::string& error) {
     run.number = number;
     run.newPackage = number % 2 == 1;
     if (run.newPackage) {
-        m_lastPackage = PackageName(number / 2);
+        m_lastPackage = DatedPackageName(number / 2);
         m_server.Clear(); // one package on the server, so that every listing is alike
         if (!m_server.ServeCopy(m_lastPackage, BuiltProgram("pm_recording_package.exe"))) {
             error = "package not served";
@@ -66,23 +52,10 @@ bool UpdateSoak::Run(int number, SoakRun& run, std::string& error) {
 
     const DWORD start = ::GetTickCount();
     m_program.RequestUpdate();
-    HWND answered = nullptr;
     std::string boxText;
-    bool ended = WaitUntil(
-        [&] {
-            HWND box = FindBox(kBoxCaption);
-            if (box && box != answered) {
-                boxText = GetItemText(box, 0xFFFF);
-                if (!boxText.empty()) { // filled in once the box has finished its start
-                    answered = box;
-                    ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-                }
-            }
-            return m_program.RunEnded();
-        },
-        60000);
+    bool ended = m_program.FinishRun(boxText);
     run.milliseconds = ::GetTickCount() - start;
-    if (!ended || !m_program.Idle()) {
+    if (!ended) {
         error = "run " + std::to_string(number) + " did not end";
         return false;
     }
@@ -90,7 +63,7 @@ bool UpdateSoak::Run(int number, SoakRun& run, std::string& error) {
     if (run.newPackage) {
         ++m_installs;
         std::vector<PackageStart> starts = RecordedStarts(m_browserDir + "\\Pendlemark");
-        if (answered) {
+        if (!boxText.empty()) {
             error = "box instead of an installation: " + boxText;
         } else if (RegString(kParamsKey, "LastDownloadFile") != local) {
             error = "not recorded: " + RegString(kParamsKey, "LastDownloadFile");
