@@ -152,16 +152,23 @@ std::string SoakReport(const std::vector<SoakRun>& runs, size_t warmUp) {
                       figure.value(runs.back().figures), low, high);
         text += line;
     }
-    DWORD total = 0, fastest = runs.front().milliseconds, slowest = 0;
-    for (const SoakRun& run : runs) {
-        total += run.milliseconds;
-        fastest = std::min(fastest, run.milliseconds);
-        slowest = std::max(slowest, run.milliseconds);
+    for (int installed = 1; installed >= 0; --installed) {
+        DWORD total = 0, fastest = ~0UL, slowest = 0, count = 0;
+        for (const SoakRun& run : runs) {
+            if (run.newPackage != (installed == 1))
+                continue;
+            total += run.milliseconds;
+            fastest = std::min(fastest, run.milliseconds);
+            slowest = std::max(slowest, run.milliseconds);
+            ++count;
+        }
+        if (count == 0)
+            continue;
+        std::snprintf(line, sizeof line,
+                      "%lu %s runs: %lu ms in all, %lu ms a run (fastest %lu, slowest %lu)\n", count,
+                      installed ? "installing" : "box", total, total / count, fastest, slowest);
+        text += line;
     }
-    std::snprintf(line, sizeof line,
-                  "%zu runs: %lu ms in all, %lu ms a run on average (fastest %lu, slowest %lu)\n",
-                  runs.size(), total, total / static_cast<DWORD>(runs.size()), fastest, slowest);
-    text += line;
     return text;
 }
 

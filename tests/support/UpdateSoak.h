@@ -14,7 +14,7 @@ namespace pmtest {
 struct SoakRun {
     int number = 0;
     bool newPackage = false; // odd runs: a new package, installed; even runs: the box
-    DWORD milliseconds = 0;  // from the request to the run's end
+    DWORD milliseconds = 0;  // from the request until the program serves its window again
     ProcessFigures figures;
 };
 
@@ -43,7 +43,8 @@ class UpdateSoak {
 // that ended the warm-up: handles and Linux descriptors within +-2, GDI objects and windows equal,
 // private bytes and RssAnon within 2 %.
 std::vector<std::string> GrowthAfterWarmUp(const std::vector<SoakRun>& runs, size_t warmUp);
-// A table of every run, then first / after warm-up / last / min / max of each figure.
+// A table of every run, then first / after warm-up / last / min / max of each figure, and the
+// times of each kind of run.
 std::string SoakReport(const std::vector<SoakRun>& runs, size_t warmUp);
 
 } // namespace pmtest
