@@ -24,7 +24,6 @@ class ResidentProgram {
     void Kill() { m_process.Kill(); }
     bool Alive() const { return m_process.Running(); }
     DWORD Id() const { return m_process.Id(); }
-    HWND Window() const { return m_window; }
 
     // Asks for an update as another program does, through CVLAutoUpdate.
     void RequestUpdate();
