@@ -3,6 +3,7 @@
 #include "UpdaterCommandLineInfo.h"
 #include "dialogs/AboutDlg.h"
 #include "framework/FrameWnd.h"
+#include "framework/Handles.h"
 #include "framework/Mutex.h"
 #include "res/resource.h"
 #include "shell/MainFrame.h"
@@ -16,6 +17,22 @@ PM_IMPLEMENT_RUNTIME_CLASS(CUpdaterApp, "CUpdaterApp", nullptr)
 CUpdaterApp* GetUpdaterApp() {
     return static_cast<CUpdaterApp*>(AfxGetApp());
 }
+
+namespace {
+// Called holding the single-instance lock, so no other instance is in a run. A signalled
+// CVLUpdateRunning was then left by an instance that ended during its run (another process keeps
+// the event alive); it would keep every run of this instance from starting. That run is over:
+// end it as a run ends.
+void EndAbandonedRun() {
+    CHandle running(::OpenEventA(EVENT_MODIFY_STATE | SYNCHRONIZE, FALSE, "CVLUpdateRunning"));
+    if (!running || ::WaitForSingleObject(running.Get(), 0) != WAIT_OBJECT_0)
+        return;
+    CHandle done(::OpenEventA(EVENT_MODIFY_STATE, FALSE, "CVLAutoUpdateDone"));
+    if (done)
+        ::SetEvent(done.Get());
+    ::ResetEvent(running.Get());
+}
+} // namespace
 
 CUpdaterApp::CUpdaterApp() = default;
 
@@ -47,6 +64,7 @@ BOOL CUpdaterApp::InitInstance() {
 
     if (!TryLockSingleInstance(commandLine.m_afterUpdate ? CSelfUpdate::kPredecessorWaitMs : 0))
         return FALSE;
+    EndAbandonedRun();
     // "Always Check on Startup" and the switches decide whether the new instance checks at once; the
     // new version an update has just installed does not.
     m_startupUpdate = ((m_updateChoice == 0 && m_enableAutoUpdate != 0) || commandLine.m_updateOnStartup) &&

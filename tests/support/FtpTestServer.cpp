@@ -33,6 +33,7 @@ void FtpTestServer::Clear() const {
     RemoveTree(m_root);
     ::CreateDirectoryA(m_root.c_str(), nullptr);
     WriteFileText(m_state + "\\logins.txt", "");
+    WriteFileText(m_state + "\\activity.txt", "");
 }
 
 bool FtpTestServer::Serve(const std::string& name, const std::string& bytes) const {
@@ -55,15 +56,32 @@ bool FtpTestServer::RefuseListing() const {
     return WriteFileText(m_root + "\\.listfail", "");
 }
 
-std::vector<std::string> FtpTestServer::Logins() const {
-    std::vector<std::string> logins;
-    std::istringstream in(ReadFileText(m_state + "\\logins.txt"));
+bool FtpTestServer::SetListDelay(int milliseconds) const {
+    const std::string marker = m_root + "\\.listdelay";
+    if (milliseconds <= 0)
+        return ::DeleteFileA(marker.c_str()) || !FileExists(marker);
+    return WriteFileText(marker, std::to_string(milliseconds));
+}
+
+namespace {
+std::vector<std::string> Lines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::istringstream in(ReadFileText(path));
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty())
-            logins.push_back(line);
+            lines.push_back(line);
     }
-    return logins;
+    return lines;
+}
+} // namespace
+
+std::vector<std::string> FtpTestServer::Logins() const {
+    return Lines(m_state + "\\logins.txt");
+}
+
+std::vector<std::string> FtpTestServer::Activity() const {
+    return Lines(m_state + "\\activity.txt");
 }
 
 } // namespace pmtest

@@ -23,8 +23,12 @@ class FtpTestServer {
     // The listing, one entry a line: "name", "name\tsize" or "name\tsize\td" (see ftp_server.py).
     bool SetListing(const std::vector<std::string>& lines, const std::string& folder = "") const;
     bool RefuseListing() const;
+    // LIST answers after this delay; 0 answers at once.
+    bool SetListDelay(int milliseconds) const;
     // Logins as the server saw them: "user\tpassword" each.
     std::vector<std::string> Logins() const;
+    // Each LIST and RETR as the server began it: "LIST" or "RETR name".
+    std::vector<std::string> Activity() const;
 
   private:
     std::string m_address;

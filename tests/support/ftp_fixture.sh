@@ -3,7 +3,7 @@
 #   ftp_fixture.sh start <state dir> <host number> [ftp_server.py options...]
 #   ftp_fixture.sh stop <state dir>
 # The server listens on ${PM_TEST_NET:-127.0.0}.<host number>:21 and serves <state dir>/root;
-# logins go to <state dir>/logins.txt.
+# logins go to <state dir>/logins.txt, each LIST and RETR to <state dir>/activity.txt.
 set -euo pipefail
 action=$1
 state=$2
@@ -26,8 +26,9 @@ start)
   stop_server
   mkdir -p "$state/root"
   : >"$state/logins.txt"
+  : >"$state/activity.txt"
   setsid /usr/bin/python3 "$here/ftp_server.py" --address "$address" --root "$state/root" \
-    --log "$state/logins.txt" "$@" </dev/null >"$state/server.log" 2>&1 &
+    --log "$state/logins.txt" --activity "$state/activity.txt" "$@" </dev/null >"$state/server.log" 2>&1 &
   echo $! >"$state/server.pid"
   for _ in $(seq 100); do
     if (exec 3<>"/dev/tcp/$address/21") 2>/dev/null; then exit 0; fi

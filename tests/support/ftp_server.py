@@ -7,9 +7,11 @@ Test-controlled behaviour, all read from the served folder at request time:
                size is listed with its real size. Without .order the folder is listed as usual.
   .listfail    LIST is refused with 550.
   reply-NNN    a CWD into a (missing) folder of that name is answered with reply code NNN.
-Logins (user and password) are appended to --log as "user<TAB>password" lines.
-For tools/run.sh: --throttle limits file transfers to N bytes a second, and --report appends a line
-for each listing and file transfer as it happens.
+  .listdelay   LIST answers only after this many milliseconds (the connection stays open meanwhile).
+Logins (user and password) are appended to --log as "user<TAB>password" lines; with --activity, each
+LIST and RETR as it begins ("LIST" or "RETR name").
+--throttle sends file data at N bytes a second; for tools/run.sh, --report appends a line for each listing
+and file transfer as it happens.
 """
 import argparse
 import os
@@ -66,6 +68,29 @@ class LoggingAuthorizer(DummyAuthorizer):
 
 
 class ReplyHandler(FTPHandler):
+    activity = ""
+
+    def note(self, line):
+        if self.activity:
+            with open(self.activity, "a", encoding="utf-8") as f:
+                f.write(line + "\n")
+
+    def ftp_LIST(self, path):
+        self.note("LIST")
+        delay = os.path.join(self.fs.root, ".listdelay")
+        if os.path.exists(delay):
+            with open(delay, encoding="utf-8") as f:
+                ms = int(f.read().strip() or 0)
+            if ms > 0:
+                # Answered later from the event loop (cancelled if the client goes): a delay, never a stall.
+                self.call_later(ms / 1000.0, FTPHandler.ftp_LIST, self, path)
+                return None
+        return FTPHandler.ftp_LIST(self, path)
+
+    def ftp_RETR(self, file):
+        self.note("RETR " + os.path.basename(file))
+        return FTPHandler.ftp_RETR(self, file)
+
     def ftp_CWD(self, path):
         match = re.fullmatch(r"reply-(\d{3})", os.path.basename(path.rstrip("/")))
         if match and not os.path.isdir(path):
@@ -118,6 +143,29 @@ def reporting_handler(base, report):
     return ReportingHandler
 
 
+def paced_dtp_handler(rate):
+    class PacedDTPHandler(ThrottledDTPHandler):
+        """Sends `rate` bytes a second in small chunks, each followed by its share of the second, so
+        that a transfer can be caught at any point (the base class sends a second's worth at once)."""
+
+        write_limit = rate
+        auto_sized_buffers = False
+        ac_out_buffer_size = 16384
+
+        def _throttle_bandwidth(self, len_chunk, max_speed):
+            if len_chunk <= 0:
+                return
+
+            def resume():
+                self.add_channel(events=self.ioloop.WRITE)
+
+            self.del_channel()
+            self._cancel_throttler()
+            self._throttler = self.ioloop.call_later(len_chunk / max_speed, resume, _errback=self.handle_error)
+
+    return PacedDTPHandler
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--address", required=True)
@@ -126,7 +174,8 @@ def main():
     parser.add_argument("--user", default="pmuser")
     parser.add_argument("--password", default="pmsecret")
     parser.add_argument("--cut-after", type=int, default=0, help="cut file transfers after N bytes")
-    parser.add_argument("--throttle", type=int, default=0, help="send files at N bytes a second")
+    parser.add_argument("--throttle", type=int, default=0, help="send file data at N bytes a second")
+    parser.add_argument("--activity", default="", help="file that records each LIST and RETR")
     parser.add_argument("--report", default="", help="append served listings and transfers to this file")
     args = parser.parse_args()
 
@@ -140,14 +189,17 @@ def main():
     handler.auth_failed_timeout = 0
     handler.use_sendfile = False
     handler.permit_foreign_addresses = True
+    handler.activity = args.activity
     if args.cut_after:
         handler.dtp_handler = cut_dtp_handler(args.cut_after)
     elif args.throttle:
-        handler.dtp_handler = type("Throttled", (ThrottledDTPHandler,), {"write_limit": args.throttle})
+        handler.dtp_handler = paced_dtp_handler(args.throttle)
 
     server = FTPServer((args.address, 21), handler)
     server.max_cons = 64
-    server.serve_forever(timeout=1.0)
+    # No poll time-out: the loop then wakes for each scheduled call (paced data, delayed listings)
+    # when it is due instead of up to a second late.
+    server.serve_forever()
 
 
 if __name__ == "__main__":
