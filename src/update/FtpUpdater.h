@@ -1,6 +1,7 @@
 // One update against the FTP server: find the newest dated package, download, run and record it.
 #pragma once
 
+#include "core/PackageName.h"
 #include "framework/Afx.h"
 
 #include <wininet.h>
@@ -9,20 +10,6 @@
 #include <memory>
 
 class CTransferProgressDlg;
-
-// A package's release date, from the first six characters of its name.
-struct PackageDate {
-    int year = 0;
-    int month = 0;
-    int day = 0;
-    bool operator<(const PackageDate& other) const {
-        if (year != other.year)
-            return year < other.year;
-        if (month != other.month)
-            return month < other.month;
-        return day < other.day;
-    }
-};
 
 class CFtpUpdater {
   public:
@@ -55,9 +42,6 @@ class CFtpUpdater {
     std::uint64_t m_bytesExpected = 0;
     std::unique_ptr<CTransferProgressDlg> m_progress;
 };
-
-// A listed name that can be used as a file name in the download folder and nowhere else.
-bool IsSafePackageName(const CString& name);
 
 // Starts the package through the shell with elevation, for packages Windows treats as installers.
 // Returns the process handle (the caller closes it), or null when refused or failed.
