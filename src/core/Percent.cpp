@@ -12,9 +12,11 @@ int TransferPercent(std::uint64_t received, std::uint64_t expected) {
 }
 
 int PercentOfRange(int position, int low, int high) {
-    int span = high - low;
-    int percent = span != 0 ? (position - low) * 100 / span : 0;
+    // 64 bits: a position far outside a wide range would overflow 32; wherever 32 bits sufficed,
+    // the result is the same.
+    const std::int64_t span = static_cast<std::int64_t>(high) - low;
+    std::int64_t percent = span != 0 ? (static_cast<std::int64_t>(position) - low) * 100 / span : 0;
     if (percent != 100)
         percent %= 100;
-    return percent;
+    return static_cast<int>(percent);
 }

@@ -43,8 +43,9 @@ TEST(Percent, BarPositionsReadBelowAHundredUnlessFull) {
     const struct {
         int position, low, high, percent;
     } cases[] = {
-        {0, 0, 100, 0},    {42, 0, 100, 42}, {99, 0, 100, 99}, {100, 0, 100, 100},
-        {150, 0, 100, 50}, {-5, 0, 100, -5}, {5, 0, 0, 0},     {30, 20, 40, 50},
+        {0, 0, 100, 0},        {42, 0, 100, 42},          {99, 0, 100, 99}, {100, 0, 100, 100},
+        {150, 0, 100, 50},     {-5, 0, 100, -5},          {5, 0, 0, 0},     {30, 20, 40, 50},
+        {INT_MAX, 0, 100, 47}, {0, INT_MIN, INT_MAX, 50}, // beyond 32-bit intermediate results
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.position);
