@@ -1,17 +1,39 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test under Wine in a throwaway prefix.
-# Extra arguments go to ctest (for example -R framework).
+# Installs what is missing, builds, and runs every test under Wine in a throwaway prefix; meanwhile
+# the native sanitizer build, unit tests and fuzzing of src/core (tools/fuzz.sh) run at the lowest
+# priority. Extra arguments go to ctest (for example -R framework); with them the fuzzers only replay
+# their corpora unless PM_FUZZ_SECONDS says otherwise.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${PM_BUILD_DIR:-$root/build}
 "$root/tools/setup.sh"
 PM_BUILD_DIR=$build "$root/tools/build.sh"
+
+# The Wine tests mostly wait on I/O, which leaves a core to the native part. Its own process group,
+# so that an interrupted run ends it whole.
+[ $# -eq 0 ] || export PM_FUZZ_SECONDS=${PM_FUZZ_SECONDS:-0}
+native_log=$build/native.log
+set -m
+PM_BUILD_DIR=$build nice -n 19 "$root/tools/fuzz.sh" >"$native_log" 2>&1 &
+native_pid=$!
+set +m
+stop_native() { kill -- -"$native_pid" 2>/dev/null || true; }
+trap stop_native EXIT
+
 # shellcheck source=wine-env.sh
 . "$root/tools/wine-env.sh"
 pm_wine_start "$build"
-trap pm_wine_stop EXIT
+trap 'stop_native; pm_wine_stop' EXIT
 # Loopback network of the FTP test servers (127.0.0.x unless set).
 export PM_TEST_NET=${PM_TEST_NET:-127.0.0}
 # A test that fails is run once more before it counts as failed: the Wine desktop occasionally
 # loses a focus or activation race that a user would never notice.
-ctest --test-dir "$build" --output-on-failure --no-tests=error --repeat until-pass:2 "$@"
+wine_status=0
+ctest --test-dir "$build" --output-on-failure --no-tests=error --repeat until-pass:2 "$@" || wine_status=$?
+
+native_status=0
+wait "$native_pid" || native_status=$?
+echo "Native build, sanitizer tests and fuzzing of src/core ($native_log):"
+sed 's/^/    /' "$native_log"
+[ "$native_status" -eq 0 ] && echo "Native part passed." || echo "Native part FAILED."
+[ "$wine_status" -eq 0 ] && [ "$native_status" -eq 0 ]
