@@ -22,7 +22,8 @@ fi
 echo "native build: $((SECONDS - started)) s"
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1} UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1}
-"$native/core_tests" --gtest_brief=1
+failed=0
+"$native/core_tests" --gtest_brief=1 || { failed=1; echo "native unit tests: FAILED"; }
 
 # Longest input per target: room for a few entries, but no more than its parser can use.
 declare -A max_len=([Numbers]=64 [PackageChoice]=4096 [PackageName]=256 [PathJoin]=1024 [SwitchName]=128
@@ -33,7 +34,6 @@ for source in "$root"/fuzz/*Fuzz.cpp; do
   targets+=("$name")
 done
 share=$((seconds / ${#targets[@]}))
-failed=0
 for name in "${targets[@]}"; do
   corpus=$native/corpus/$name artifacts=$native/artifacts/$name log=$native/fuzz-$name.log
   mkdir -p "$corpus" "$artifacts"

@@ -32,8 +32,10 @@ wine_status=0
 ctest --test-dir "$build" --output-on-failure --no-tests=error --repeat until-pass:2 "$@" || wine_status=$?
 
 native_status=0
+wine_end=$SECONDS
 wait "$native_pid" || native_status=$?
 echo "Native build, sanitizer tests and fuzzing of src/core ($native_log):"
 sed 's/^/    /' "$native_log"
+echo "Waited $((SECONDS - wine_end)) s for the native part after the Wine tests."
 [ "$native_status" -eq 0 ] && echo "Native part passed." || echo "Native part FAILED."
 [ "$wine_status" -eq 0 ] && [ "$native_status" -eq 0 ]
