@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Builds the pure logic of src/core natively with clang under AddressSanitizer and
 # UndefinedBehaviorSanitizer, runs its unit tests, then every fuzz target of fuzz/ in turn.
-# PM_FUZZ_SECONDS is the fuzzing time of all targets together (default 120); 0 only replays the
+# PM_FUZZ_SECONDS is the fuzzing time of all targets together (default 90); 0 only replays the
 # corpora. Any crash, leak, undefined behaviour or broken property fails the run and names its
 # reproducer. Everything it writes stays in $PM_BUILD_DIR/native (default build/native).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${PM_BUILD_DIR:-$root/build}
 native=$build/native
-seconds=${PM_FUZZ_SECONDS:-120}
+seconds=${PM_FUZZ_SECONDS:-90}
 started=$SECONDS
 "$root/tools/setup.sh"
 

@@ -9,12 +9,13 @@ build=${PM_BUILD_DIR:-$root/build}
 "$root/tools/setup.sh"
 PM_BUILD_DIR=$build "$root/tools/build.sh"
 
-# The Wine tests mostly wait on I/O, which leaves a core to the native part. Its own process group,
-# so that an interrupted run ends it whole.
+# The Wine tests mostly wait on I/O, which leaves a core to the native part: one core at most (a
+# single compile job), at the lowest priority. Its own process group, so that an interrupted run ends
+# it whole.
 [ $# -eq 0 ] || export PM_FUZZ_SECONDS=${PM_FUZZ_SECONDS:-0}
 native_log=$build/native.log
 set -m
-PM_BUILD_DIR=$build nice -n 19 "$root/tools/fuzz.sh" >"$native_log" 2>&1 &
+CMAKE_BUILD_PARALLEL_LEVEL=1 PM_BUILD_DIR=$build nice -n 19 "$root/tools/fuzz.sh" >"$native_log" 2>&1 &
 native_pid=$!
 set +m
 stop_native() { kill -- -"$native_pid" 2>/dev/null || true; }
