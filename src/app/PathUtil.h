@@ -1,10 +1,13 @@
 // Path composition in the ANSI code page, never longer than the platform's path buffer.
 #pragma once
 
+#include "core/PathJoin.h"
 #include "framework/Afx.h"
 
-// Longest path we build, in characters, without the terminator (fits a MAX_PATH buffer).
-constexpr size_t kMaxBuiltPath = MAX_PATH - 1;
+static_assert(kMaxBuiltPath == MAX_PATH - 1, "built paths must fit a MAX_PATH buffer");
+
+// The double-byte lead bytes of a code page, as the system knows them.
+LeadByteTest LeadByteTestOf(UINT codePage);
 
 // TRUE when the last character (not the trail byte of a double-byte one) is "\" or "/".
 bool EndsWithSeparator(const CString& path, UINT codePage = CP_ACP);

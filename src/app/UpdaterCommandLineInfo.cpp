@@ -1,11 +1,13 @@
 #include "UpdaterCommandLineInfo.h"
 
+#include "core/SwitchName.h"
 #include "framework/Afx.h"
 
 namespace {
-// Case-blind and aware of double-byte characters of the ANSI code page.
-bool SameSwitch(const char* a, const char* b) {
-    return ::CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a, -1, b, -1) == CSTR_EQUAL;
+// Case-blind for ASCII letters and aware of double-byte characters of the ANSI code page.
+bool SameSwitch(const char* param, const char* name) {
+    return IsSwitchNamed(param, name,
+                         [](unsigned char byte) { return ::IsDBCSLeadByteEx(CP_ACP, byte) != FALSE; });
 }
 } // namespace
 

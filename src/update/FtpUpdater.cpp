@@ -4,13 +4,16 @@
 #include "TransferProgressDlg.h"
 #include "TransferStatusCallback.h"
 #include "app/UpdaterApp.h"
+#include "core/PackageChoice.h"
 #include "framework/Dialog.h"
 
 #include <shellapi.h>
 
 #include <cstdio>
 #include <mbstring.h>
+#include <optional>
 #include <utility>
+#include <vector>
 
 #ifndef ERROR_ELEVATION_REQUIRED
 #define ERROR_ELEVATION_REQUIRED 740
@@ -37,18 +40,6 @@ std::uint64_t ListedSize(const WIN32_FIND_DATAA& data) {
     return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-bool IsLeapYear(int year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-bool IsCalendarDate(int year, int month, int day) {
-    static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month < 1 || month > 12 || day < 1)
-        return false;
-    int last = kDays[month - 1] + (month == 2 && IsLeapYear(year) ? 1 : 0);
-    return day <= last;
-}
-
 // -1 when the file cannot be read.
 long long LocalFileSize(const CString& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -72,19 +63,6 @@ bool BuildCommandLine(const CString& path, char (&commandLine)[MAX_PATH]) {
     return true;
 }
 } // namespace
-
-bool IsSafePackageName(const CString& name) {
-    if (name.empty() || name.find_first_of("\\/:") != CString::npos)
-        return false;
-    // "." and ".." (or any all-dot name) would name the folder itself or its parent.
-    if (name.find_first_not_of('.') == CString::npos)
-        return false;
-    for (unsigned char c : name) {
-        if (c < 0x20)
-            return false;
-    }
-    return true;
-}
 
 HANDLE StartPackageElevated(const CString& path) {
     SHELLEXECUTEINFOA info{};
@@ -141,17 +119,10 @@ BOOL CFtpUpdater::Connect() {
 }
 
 BOOL CFtpUpdater::ParsePackageDate(CString name, PackageDate& date) {
-    int year = 0;
-    int month = 0;
-    int day = 0;
-    if (std::sscanf(name.c_str(), "%2d%2d%2d", &year, &month, &day) < 3)
+    std::optional<PackageDate> parsed = PackageDateOf(name);
+    if (!parsed)
         return FALSE;
-    // Without a real date the package has no place in the order: it is skipped like an undated one.
-    if (!IsCalendarDate(year + 2000, month, day))
-        return FALSE;
-    date.year = year + 2000;
-    date.month = month;
-    date.day = day;
+    date = *parsed;
     return TRUE;
 }
 
@@ -174,35 +145,25 @@ BOOL CFtpUpdater::InstallNewestPackage(CString folder) {
         }
     }
 
-    bool found = false;
-    CString candidateName;
-    PackageDate candidateDate;
-    std::uint64_t candidateSize = 0;
+    std::vector<ListedFile> listing;
     WIN32_FIND_DATAA data{};
     HINTERNET find = ::FtpFindFirstFileA(
         m_hConnection, "*-update.exe", &data,
         INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RESYNCHRONIZE, 0);
     if (find) {
         do {
-            PackageDate date;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                continue;
-            if (!IsSafePackageName(data.cFileName) || !ParsePackageDate(data.cFileName, date))
-                continue;
-            // Strictly later only: among equal dates the first listed stays.
-            if (!found || candidateDate < date) {
-                found = true;
-                candidateName = data.cFileName;
-                candidateDate = date;
-                candidateSize = ListedSize(data);
-            }
+            listing.push_back(
+                {data.cFileName, ListedSize(data), (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
         } while (::InternetFindNextFileA(find, &data));
         ::InternetCloseHandle(find);
     }
-    if (!found) {
+    std::optional<ListedFile> newest = ChooseNewestPackage(listing);
+    if (!newest) {
         m_errorText = "No Update Available.";
         return FALSE;
     }
+    const CString& candidateName = newest->name;
+    const std::uint64_t candidateSize = newest->size;
 
     CUpdaterApp* app = GetUpdaterApp();
     CString downloadFolder = app->GetDownloadFilePath("");

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "PackageTrust.h"
+#include "core/PackageName.h"
 #include "framework/Afx.h"
 
 #include <wininet.h>
@@ -10,20 +11,6 @@
 #include <memory>
 
 class CTransferProgressDlg;
-
-// A package's release date, from the first six characters of its name.
-struct PackageDate {
-    int year = 0;
-    int month = 0;
-    int day = 0;
-    bool operator<(const PackageDate& other) const {
-        if (year != other.year)
-            return year < other.year;
-        if (month != other.month)
-            return month < other.month;
-        return day < other.day;
-    }
-};
 
 class CFtpUpdater {
   public:
@@ -58,9 +45,6 @@ class CFtpUpdater {
     // The publishers pinned when this run began, and the hold on the package between check and start.
     CPackageTrust m_trust;
 };
-
-// A listed name that can be used as a file name in the download folder and nowhere else.
-bool IsSafePackageName(const CString& name);
 
 // Starts the package through the shell with elevation, for packages Windows treats as installers.
 // Returns the process handle (the caller closes it), or null when refused or failed.

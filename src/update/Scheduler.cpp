@@ -3,10 +3,9 @@
 #include "SchedulerContext.h"
 #include "framework/TopMostMessageBox.h"
 #include "app/UpdaterApp.h"
+#include "core/DueTime.h"
 #include "res/resource.h"
 #include "shell/MainFrame.h"
-
-#include <algorithm>
 
 namespace {
 void CloseAndNull(HANDLE& handle) {
@@ -28,12 +27,7 @@ enum class Wake { Stop, Request, Timer, Shutdown };
 } // namespace
 
 LONGLONG CMainFrame::SchedulerDueTime(int intervalDays) {
-    // The seconds of an interval are a 32-bit count; longer stored intervals are held at the
-    // longest one that fits instead of overflowing.
-    constexpr int kMaxDays = 24855;
-    const LONGLONG seconds = static_cast<LONGLONG>(std::clamp(intervalDays, -kMaxDays, kMaxDays)) * 86400;
-    // Negative due times are relative to now; a stored negative interval counts as that many days.
-    return intervalDays > 0 ? seconds * -10000000 : seconds * 10000000;
+    return IntervalDueTime(intervalDays);
 }
 
 void CMainFrame::StartScheduler() {

@@ -1,6 +1,7 @@
 #include "TransferProgressDlg.h"
 #include "framework/MessagePump.h"
 
+#include "core/Percent.h"
 #include "framework/DataExchange.h"
 #include "res/resource.h"
 
@@ -89,10 +90,7 @@ int CTransferProgressDlg::SetPosition(int position) {
 }
 
 void CTransferProgressDlg::RefreshPercentText(int position) {
-    int span = m_rangeHigh - m_rangeLow;
-    int percent = span != 0 ? (position - m_rangeLow) * 100 / span : 0;
-    if (percent != 100)
-        percent %= 100;
+    int percent = PercentOfRange(position, m_rangeLow, m_rangeHigh);
     char text[16];
     std::snprintf(text, sizeof text, "%d%c", percent, '%');
     // Rewriting an unchanged text would repaint it for every block received.

@@ -2,21 +2,12 @@
 
 #include "FtpUpdater.h"
 #include "TransferProgressDlg.h"
+#include "core/Percent.h"
 #include "res/resource.h"
 
-#include <cmath>
 #include <cstdint>
 
 namespace {
-// The nearest whole percentage, a half going up, never above 100. Without a known size (the
-// listing said 0 bytes) there is no share to show: the bar stays at 0 rather than claim an end.
-int TransferPercent(std::uint64_t received, std::uint64_t expected) {
-    if (expected == 0)
-        return 0;
-    double percent = std::floor(static_cast<double>(received) / static_cast<double>(expected) * 100.0 + 0.5);
-    return percent > 100.0 ? 100 : static_cast<int>(percent);
-}
-
 void Reveal(CWnd& control) {
     control.EnableWindow(TRUE);
     control.ShowWindow(SW_SHOWNORMAL);

@@ -1,0 +1,23 @@
+#include "PackageChoice.h"
+
+#include "PackageName.h"
+
+std::optional<ListedFile> ChooseNewestPackage(const std::vector<ListedFile>& listing) {
+    const ListedFile* candidate = nullptr;
+    PackageDate candidateDate;
+    for (const ListedFile& entry : listing) {
+        if (entry.isDirectory || !IsSafePackageName(entry.name))
+            continue;
+        std::optional<PackageDate> date = PackageDateOf(entry.name);
+        if (!date)
+            continue;
+        // Strictly later only: among equal dates the first listed stays.
+        if (!candidate || candidateDate < *date) {
+            candidate = &entry;
+            candidateDate = *date;
+        }
+    }
+    if (!candidate)
+        return std::nullopt;
+    return *candidate;
+}

@@ -1,0 +1,26 @@
+// Update package names: which listed names may be used at all, and the release date they start with.
+#pragma once
+
+#include <optional>
+#include <string>
+
+// A package's release date, from the first six characters of its name.
+struct PackageDate {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    bool operator<(const PackageDate& other) const {
+        if (year != other.year)
+            return year < other.year;
+        if (month != other.month)
+            return month < other.month;
+        return day < other.day;
+    }
+};
+
+// A listed name that can be used as a file name in the download folder and nowhere else.
+bool IsSafePackageName(const std::string& name);
+
+// Year, month and day as "%2d%2d%2d" reads them from the start of the name, the year counted from
+// 2000; nothing unless the three numbers are there and form a real calendar date.
+std::optional<PackageDate> PackageDateOf(const std::string& name);

@@ -1,0 +1,103 @@
+// Package names: the date they start with, the names that are never used, and which listed package wins.
+#include "core/PackageChoice.h"
+#include "core/PackageName.h"
+
+#include <gtest/gtest.h>
+
+TEST(PackageName, DateIsReadAsTwoDigitYearMonthDay) {
+    const struct {
+        const char* name;
+        bool dated;
+        int year, month, day;
+    } cases[] = {
+        {"050315-update.exe", true, 2005, 3, 15},
+        {"991231-update.exe", true, 2099, 12, 31}, // no century window: 99 is 2099
+        {"000101-update.exe", true, 2000, 1, 1},
+        {"000229-update.exe", true, 2000, 2, 29}, // 2000 was a leap year
+        {"040229", true, 2004, 2, 29},
+        {" 5 3 1-update.exe", true, 2005, 3, 1}, // the number format skips blanks before each number
+        {"-1 1 1-update.exe", true, 1999, 1, 1}, // and takes a sign as one of the two characters
+        {"050229-update.exe", false, 0, 0, 0},   // no 29 February in 2005
+        {"051301-update.exe", false, 0, 0, 0},
+        {"050132-update.exe", false, 0, 0, 0},
+        {"050431-update.exe", false, 0, 0, 0},
+        {"050000-update.exe", false, 0, 0, 0},
+        {"0506-update.exe", false, 0, 0, 0},
+        {"update-update.exe", false, 0, 0, 0},
+        {"", false, 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::optional<PackageDate> date = PackageDateOf(c.name);
+        ASSERT_EQ(date.has_value(), c.dated);
+        if (date) {
+            EXPECT_EQ(date->year, c.year);
+            EXPECT_EQ(date->month, c.month);
+            EXPECT_EQ(date->day, c.day);
+        }
+    }
+}
+
+TEST(PackageName, OnlyPlainFileNamesAreSafe) {
+    const struct {
+        std::string name;
+        bool safe;
+    } cases[] = {
+        {"050601-update.exe", true},
+        {"050601 ..-update.exe", true},
+        {"050601\\..\\x-update.exe", false},
+        {"050601/x-update.exe", false},
+        {"C:050601-update.exe", false},
+        {"..", false},
+        {"...", false},
+        {"", false},
+        {"0506\t01-update.exe", false},
+        {std::string("0506\0-update.exe", 15), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(IsSafePackageName(c.name), c.safe);
+    }
+}
+
+TEST(PackageChoice, LatestDateWinsFirstListedAmongEquals) {
+    const struct {
+        const char* what;
+        std::vector<ListedFile> listing;
+        const char* chosen; // nullptr: none
+        std::uint64_t size;
+    } cases[] = {
+        {"any order",
+         {{"050601-update.exe", 1}, {"050301-update.exe", 2}, {"050901-update.exe", 3}},
+         "050901-update.exe",
+         3},
+        {"equal dates",
+         {{"060601-b-update.exe", 1}, {"060601-a-update.exe", 2}, {"060301-update.exe", 3}},
+         "060601-b-update.exe",
+         1},
+        {"2099 after 2000", {{"000101-update.exe", 1}, {"991231-update.exe", 2}}, "991231-update.exe", 2},
+        {"directories skipped",
+         {{"070101-update.exe", 1}, {"080101-update.exe", 2, true}},
+         "070101-update.exe",
+         1},
+        {"unsafe and undated skipped",
+         {{"081201\\..\\x-update.exe", 1},
+          {"080230-update.exe", 2},
+          {"x-update.exe", 3},
+          {"080101-update.exe", 4}},
+         "080101-update.exe",
+         4},
+        {"size beyond 32 bits", {{"090101-update.exe", 0x123456789ULL}}, "090101-update.exe", 0x123456789ULL},
+        {"nothing usable", {{"100101-update.exe", 1, true}, {"update.exe", 2}}, nullptr, 0},
+        {"empty listing", {}, nullptr, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::optional<ListedFile> chosen = ChooseNewestPackage(c.listing);
+        ASSERT_EQ(chosen.has_value(), c.chosen != nullptr);
+        if (chosen) {
+            EXPECT_EQ(chosen->name, c.chosen);
+            EXPECT_EQ(chosen->size, c.size);
+        }
+    }
+}
