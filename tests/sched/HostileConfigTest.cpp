@@ -47,7 +47,14 @@ class HostileConfigTest : public FrameTest {
     std::string StartAndUpdate(const std::string& arguments, bool& resident) {
         ResetEvents();
         m_process = Process::Start("\"" + BuiltProgram("Pendlemark.exe") + "\" " + arguments);
-        HWND window = FindMainWindow(30000);
+        HWND window = nullptr;
+        // Resident, or ended at once (the uninstall does).
+        WaitUntil(
+            [&] {
+                window = ::FindWindowA(nullptr, "Pendlemark");
+                return window || !m_process.Running();
+            },
+            30000);
         resident = window != nullptr;
         if (!resident)
             return kNoBox;
