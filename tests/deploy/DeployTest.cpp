@@ -4,6 +4,7 @@
 #include "framework/Handles.h"
 #include "support/FtpTestServer.h"
 #include "support/TestEnv.h"
+#include "support/TrustPackages.h"
 #include "support/UiDriver.h"
 
 #include <gtest/gtest.h>
@@ -232,15 +233,16 @@ TEST_F(DeployTest, AnUpdatePackageThatReplacesPendlemarkRestartsItAsTheNewVersio
     ASSERT_EQ(Install(ShippedSetup()), 0);
     Resident resident = FindResident();
     ASSERT_NE(resident.pid, 0u);
+    // As a careful administrator runs it: only packages signed by the publisher are taken.
+    SetUserPin(PublisherThumbprint("a").c_str());
     const struct {
         const char* name;
         std::string package; // what the server offers
         std::string packageName;
         bool replaces;
     } cases[] = {
-        {"a package that leaves the program alone", BuiltProgram("pm_test_package.exe"), PackageName(1),
-         false},
-        {"the next version's installer", NextSetup(), PackageName(0), true},
+        {"a package that leaves the program alone", TrustPackage("signed-a.exe"), PackageName(1), false},
+        {"the next version's installer", TrustPackage("next-setup-signed-a.exe"), PackageName(0), true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
