@@ -1,6 +1,7 @@
 // The installer, the uninstaller and the update of Pendlemark through its own channel, end to end: the
 // built installers and the programs they install run in processes of their own and are watched only
 // through files, the registry, the named kernel objects and the hidden main window.
+#include "core/PeFileVersion.h"
 #include "framework/Handles.h"
 #include "support/FtpTestServer.h"
 #include "support/TestEnv.h"
@@ -32,19 +33,15 @@ std::string Quote(const std::string& path) {
     return "\"" + path + "\"";
 }
 
-// "x.y.z" from a file's version resource; empty without one.
+// "x.y.z" from the version resource in the file's bytes (the platform's calls may answer from a running
+// program's image instead); empty without one.
 std::string FileVersion(const std::string& path) {
-    DWORD ignored = 0;
-    DWORD size = ::GetFileVersionInfoSizeA(path.c_str(), &ignored);
-    std::vector<char> data(size);
-    VS_FIXEDFILEINFO* info = nullptr;
-    UINT length = 0;
-    if (size == 0 || !::GetFileVersionInfoA(path.c_str(), 0, size, data.data()) ||
-        !::VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &length))
+    const std::string bytes = ReadFileText(path);
+    std::uint64_t version = 0;
+    if (!ReadPeFileVersion(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), version))
         return "";
-    return std::to_string(HIWORD(info->dwFileVersionMS)) + "." +
-           std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
-           std::to_string(HIWORD(info->dwFileVersionLS));
+    return std::to_string(version >> 48) + "." + std::to_string((version >> 32) & 0xFFFF) + "." +
+           std::to_string((version >> 16) & 0xFFFF);
 }
 
 // A package name dated daysAgo days before today: YYMMDD-update.exe.
