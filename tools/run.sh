@@ -152,7 +152,7 @@ step "Logging on again: a new Wine session starts Pendlemark from its autostart 
 "$PM_WINE" wineboot --end-session >/dev/null 2>&1 || true
 "$PM_WINESERVER" -k 2>/dev/null || true
 "$PM_WINESERVER" -w 2>/dev/null || true
-"$PM_WINESERVER" -p
+"$PM_WINESERVER" -p >/dev/null 2>&1
 "$PM_WINE" wineboot >/dev/null 2>&1
 read -r pid running_version image <<<"$(demo resident 30000)"
 say "resident: Pendlemark $running_version, pid $pid, $image"

@@ -16,7 +16,7 @@ pm_wine_start() {
     export DISPLAY=":$number"
   fi
   rm -rf "$WINEPREFIX"; mkdir -p "$WINEPREFIX"
-  "$PM_WINESERVER" -p
+  "$PM_WINESERVER" -p >/dev/null 2>&1
   "$PM_WINE" wineboot -i >/dev/null 2>&1
   # Without a window manager Wine otherwise waits 2 s on every closing box or removed tray icon;
   # a crash must end the process, not wait on a dialog.
@@ -24,7 +24,7 @@ pm_wine_start() {
   "$PM_WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   "$PM_WINESERVER" -k || true
   "$PM_WINESERVER" -w || true
-  "$PM_WINESERVER" -p
+  "$PM_WINESERVER" -p >/dev/null 2>&1
   "$PM_WINE" wineboot >/dev/null 2>&1
   PM_KEEPALIVE_PID=""
   if [ -f "$build/bin/pm_keepalive.exe" ]; then

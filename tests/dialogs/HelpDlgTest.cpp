@@ -61,9 +61,11 @@ TEST_F(HelpWindow, OpensFromTheTrayCommandAndTheSettingsDialogAndHandsTheControl
     }
 }
 
-// Runs the help probe copied into folder and returns what it reported.
+// Runs the help probe copied into folder and returns what it reported. Each run has a copy of its own:
+// the image of one that has just ended may still be mapped, and a copy over it could not be started.
 std::string RunProbeIn(const std::string& folder, const TempDir& temp) {
-    std::string probe = folder + "\\pm_help_probe.exe";
+    static int runs = 0;
+    std::string probe = folder + "\\pm_help_probe" + std::to_string(++runs) + ".exe";
     if (!::CopyFileA(BuiltProgram("pm_help_probe.exe").c_str(), probe.c_str(), FALSE))
         return "copy failed";
     std::string report = temp.File("report.txt");
