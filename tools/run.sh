@@ -146,7 +146,10 @@ while IFS= read -r line; do
     shot progress $(demo window "Updating Corvalis..." 3000) || true
   fi
 done < <("$PM_WINE" "$build/bin/pm_demo.exe" watch "$report" 180000)
-wait $! || { echo "The update did not end with the new version resident." >&2; exit 1; }
+wait $! || {
+  echo "The update did not end with the new version resident (pm_demo watch ended with status $?)." >&2
+  exit 1
+}
 
 step "Logging on again: a new Wine session starts Pendlemark from its autostart value"
 "$PM_WINE" wineboot --end-session >/dev/null 2>&1 || true

@@ -34,7 +34,10 @@ pm_wine_start() {
 }
 
 pm_wine_stop() {
-  [ -n "${PM_KEEPALIVE_PID:-}" ] && kill "$PM_KEEPALIVE_PID" 2>/dev/null
+  # The keep-alive may have ended with its session already, and its number gone to another process.
+  if [ -n "${PM_KEEPALIVE_PID:-}" ] && grep -qa pm_keepalive "/proc/$PM_KEEPALIVE_PID/cmdline" 2>/dev/null; then
+    kill "$PM_KEEPALIVE_PID" 2>/dev/null
+  fi
   "$PM_WINESERVER" -k 2>/dev/null || true
   [ -n "${PM_XVFB_PID:-}" ] && kill "$PM_XVFB_PID" 2>/dev/null
   return 0

@@ -12,9 +12,13 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 stop_server() {
   if [ -f "$state/server.pid" ]; then
     local pid; pid=$(cat "$state/server.pid")
-    kill "$pid" 2>/dev/null || true
-    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill -9 "$pid" 2>/dev/null || true
+    # Only our server: a number left from a server that died may belong to another process by now.
+    ours() { grep -qa ftp_server.py "/proc/$pid/cmdline" 2>/dev/null; }
+    if ours; then
+      kill "$pid" 2>/dev/null || true
+      for _ in $(seq 50); do ours || break; sleep 0.1; done
+      ! ours || kill -9 "$pid" 2>/dev/null || true
+    fi
     rm -f "$state/server.pid"
   fi
 }
