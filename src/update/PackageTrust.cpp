@@ -101,6 +101,11 @@ BOOL CPackageTrust::Admit(const CString& path) {
     return VerifiedSigner(m_hPackage.Get(), path, signer, result) && m_signers.Allows(signer);
 }
 
+bool CPackageTrust::IsIntactSignature(LONG result) {
+    // An untrusted root still means an intact signature and digest; the pin decides who signed.
+    return result == ERROR_SUCCESS || result == CERT_E_UNTRUSTEDROOT;
+}
+
 BOOL CPackageTrust::VerifiedSigner(HANDLE file, const CString& path, Thumbprint& signer, LONG& lastResult) {
     std::wstring widePath = Widen(path);
     WINTRUST_FILE_INFO fileInfo{};
@@ -119,8 +124,7 @@ BOOL CPackageTrust::VerifiedSigner(HANDLE file, const CString& path, Thumbprint&
     GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
     lastResult = ::WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
     CTrustState state(data);
-    // An untrusted root still means an intact signature and digest; the pin decides who signed.
-    if (lastResult != ERROR_SUCCESS && lastResult != CERT_E_UNTRUSTEDROOT)
+    if (!IsIntactSignature(lastResult))
         return FALSE;
     CRYPT_PROVIDER_DATA* provider = ::WTHelperProvDataFromStateData(data.hWVTStateData);
     CRYPT_PROVIDER_SGNR* primary =

@@ -26,6 +26,8 @@ class CPackageTrust {
     void Release() { m_hPackage.Close(); }
     bool Holding() const { return static_cast<bool>(m_hPackage); }
 
+    // The results of WinVerifyTrust that leave the decision to the pin.
+    static bool IsIntactSignature(LONG result);
     // SHA-256 thumbprint of the primary signer's certificate of an open file, after WinVerifyTrust
     // found the signature intact; FALSE otherwise. lastResult gets WinVerifyTrust's result.
     static BOOL VerifiedSigner(HANDLE file, const CString& path, Thumbprint& signer, LONG& lastResult);

@@ -168,6 +168,12 @@ TEST_F(PackageTrustTest, WindowsResultsAcceptedAreIntactSignaturesOnly) {
             EXPECT_EQ(ThumbprintHex(signer), Lower(m_a));
         }
     }
+    // A publisher's own root cannot be made here (Wine trusts any issuer); Windows reports it so.
+    for (LONG result : {ERROR_SUCCESS, CERT_E_UNTRUSTEDROOT})
+        EXPECT_TRUE(CPackageTrust::IsIntactSignature(result)) << std::hex << result;
+    for (LONG result : {TRUST_E_NOSIGNATURE, TRUST_E_BAD_DIGEST, CERT_E_EXPIRED, CERT_E_REVOKED,
+                        TRUST_E_EXPLICIT_DISTRUST, CERT_E_CHAINING, TRUST_E_SUBJECT_NOT_TRUSTED})
+        EXPECT_FALSE(CPackageTrust::IsIntactSignature(result)) << std::hex << result;
 }
 
 } // namespace
