@@ -49,7 +49,8 @@ TEST(LauncherCopy, StartsTheOriginalWithTheSameArguments) {
         ::DeleteFileA((original + ".args").c_str());
         const std::string tail = arguments.empty() ? "" : " " + arguments;
 
-        EXPECT_EQ(pmtest::Process::Start(Quote(dir.File("cvl.exe")) + tail).Wait(10000), 0);
+        pmtest::Process launcher = pmtest::Process::Start(Quote(dir.File("cvl.exe")) + tail);
+        EXPECT_EQ(launcher.Wait(10000), 0) << "still running: " << launcher.Running();
         EXPECT_EQ(WaitForRecord(original), Quote(original) + tail + "\n");
         ASSERT_TRUE(WaitForNoProcessNamed("cvlex.exe"));
     }

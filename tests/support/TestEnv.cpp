@@ -214,6 +214,10 @@ Process Process::Start(const std::string& commandLine, const char* currentDir) {
         ::CloseHandle(info.hThread);
         process.m_process = info.hProcess;
         process.m_id = info.dwProcessId;
+    } else {
+        // Rare under Wine and silent otherwise: a test that expected the program to run names why.
+        std::fprintf(stderr, "CreateProcess failed with error %lu: %s\n", ::GetLastError(),
+                     commandLine.c_str());
     }
     return process;
 }
