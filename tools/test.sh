@@ -30,6 +30,8 @@ export PM_TEST_NET=${PM_TEST_NET:-127.0.0}
 # A test that fails is run once more before it counts as failed, and every such second try is named
 # at the end: a test that needed one has a race to find, never noise to live with.
 log="$build/ctest.log"
+# A test program that fails without a word is named with its exit status.
+export PM_WINE_REPORT=1
 wine_status=0
 ctest --test-dir "$build" --output-on-failure --no-tests=error --repeat until-pass:2 "$@" | tee "$log" ||
   wine_status=$?

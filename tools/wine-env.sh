@@ -3,7 +3,7 @@
 pm_wine_start() {
   local build=$1
   export WINEPREFIX="$build/wineprefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  PM_WINE=/usr/lib/wine/wine64
+  PM_WINE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine-exec.sh"
   PM_WINESERVER=/usr/lib/wine/wineserver64
   [ -x "$PM_WINESERVER" ] || PM_WINESERVER=/usr/lib/wine/wineserver
   export PM_WINE PM_WINESERVER
