@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # How the tests and the run command start a Windows program: through Wine's 64-bit loader (the 32-bit
 # one cannot run on this kernel), without address-space randomisation. With it, about one start in
-# 3,500 fails inside Wine when the kernel has put something where Wine keeps its fixed pages ("failed
+# 5,000 fails inside Wine when the kernel has put something where Wine keeps its fixed pages ("failed
 # to map the shared user data", c0000018): the starting program sees "Internal error." (1359), or the
 # program ends at once without a word. Every Wine process inherits the setting from the one that
 # started it.
