@@ -71,10 +71,7 @@ Resident FindResident(DWORD timeoutMs = 15000, DWORD notPid = 0) {
     Resident resident;
     WaitUntil(
         [&] {
-            HWND window = ::FindWindowA(nullptr, "Pendlemark");
-            DWORD pid = 0;
-            if (window)
-                ::GetWindowThreadProcessId(window, &pid);
+            const DWORD pid = MainWindowProcess();
             resident.pid = pid != notPid ? pid : 0;
             return resident.pid != 0;
         },

@@ -32,11 +32,8 @@ bool ResidentProgram::Start(DWORD timeoutMs) {
     const DWORD id = m_process.Id();
     WaitUntil(
         [&] {
-            HWND window = ::FindWindowA(nullptr, "Pendlemark");
-            DWORD owner = 0;
-            if (window)
-                ::GetWindowThreadProcessId(window, &owner);
-            if (owner == id)
+            HWND window = nullptr;
+            if (MainWindowProcess(&window) == id)
                 m_window = window;
             return m_window != nullptr || !m_process.Running();
         },

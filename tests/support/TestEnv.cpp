@@ -256,13 +256,21 @@ HWND FindMainWindow(DWORD timeoutMs) {
     return found;
 }
 
+DWORD MainWindowProcess(HWND* window) {
+    HWND found = ::FindWindowA(nullptr, "Pendlemark");
+    DWORD pid = 0;
+    if (found)
+        ::GetWindowThreadProcessId(found, &pid);
+    if (window)
+        *window = found;
+    return pid;
+}
+
 void ResetProgramState() {
     // Ask every resident instance to close, then end what did not.
     for (int round = 0; round < 2; ++round) {
-        HWND window;
-        while ((window = ::FindWindowA(nullptr, "Pendlemark")) != nullptr) {
-            DWORD pid = 0;
-            ::GetWindowThreadProcessId(window, &pid);
+        HWND window = nullptr;
+        for (DWORD pid; (pid = MainWindowProcess(&window)) != 0;) {
             HANDLE process = ::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid);
             if (round == 0)
                 ::PostMessageA(window, WM_CLOSE, 0, 0);

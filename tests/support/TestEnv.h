@@ -75,6 +75,8 @@ class Process {
 
 // The resident program, started and waited for until its main window exists.
 HWND FindMainWindow(DWORD timeoutMs = 15000);
+// The process of Pendlemark's main window as it is now, 0 without one; window gets the window.
+DWORD MainWindowProcess(HWND* window = nullptr);
 // Closes every program instance of an earlier test and clears the shared state.
 void ResetProgramState();
 
