@@ -53,7 +53,9 @@ void CUpdaterApp::Uninstall() {
     if (!downloadFolder.empty())
         ::RemoveDirectoryA(downloadFolder.c_str());
 
-    // Innermost first: a key with subkeys is refused, so a company key shared with others stays.
+    // Innermost first: a key with subkeys is refused, so a company key shared with others stays. The
+    // record of installed package versions is ours too.
+    ::RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Corvalis\\Pendlemark\\Params\\Packages");
     ::RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Corvalis\\Pendlemark\\Params");
     ::RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Corvalis\\Pendlemark");
     ::RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Corvalis");

@@ -20,10 +20,36 @@
 #endif
 
 namespace {
+// What the update run shows of a failure.
 const char kNoConnection[] = "Unable to establish connection to the Internet";
+const char kFolderFailed[] = "Unable to set PathToFile [%li].\n";
+const char kNoUpdate[] = "No Update Available.";
+const char kNothingNew[] = "There are no new updates available for download.";
 const char kRetrieveFailed[] = "Error retrieving update file.";
+const char kAborted[] = "Download aborted!";
 const char kInstallFailed[] = "Error installing update.";
 const char kUntrusted[] = "The update file is not signed by a trusted publisher.";
+const char kForeignProduct[] = "The update file is for another product.";
+const char kNotNewer[] = "The update file is not newer than the installed one.";
+// What the progress window shows.
+const char kCheckingConnection[] = "Checking for internet connection...";
+
+// A server that stops answering must not hold a run for ever (where the platform honours these).
+constexpr DWORD kTimeoutMs = 60000;
+const DWORD kTimeoutOptions[] = {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                                 INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_SEND_TIMEOUT,
+                                 INTERNET_OPTION_DATA_RECEIVE_TIMEOUT};
+
+const char* RefusalText(Admission admission) {
+    switch (admission) {
+    case Admission::ForeignProduct:
+        return kForeignProduct;
+    case Admission::NotNewer:
+        return kNotNewer;
+    default:
+        return kUntrusted;
+    }
+}
 
 // FTP commands end at a line break: a setting with control characters could smuggle in commands of its
 // own, so it never reaches the server.
@@ -88,9 +114,14 @@ CFtpUpdater::~CFtpUpdater() {
 
 BOOL CFtpUpdater::Connect() {
     if (m_progress)
-        m_progress->SetStatusText("Checking for internet connection...");
+        m_progress->SetStatusText(kCheckingConnection);
     if (!m_hInternet) {
         m_hInternet = ::InternetOpenA("FTPPendlemark", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+        for (DWORD option : kTimeoutOptions) {
+            DWORD timeout = kTimeoutMs;
+            if (m_hInternet) // inherited by the connection and its transfers
+                ::InternetSetOptionA(m_hInternet, option, &timeout, sizeof timeout);
+        }
         if (m_progress && m_progress->IsCancelRequested()) {
             CloseInternetHandles();
             CloseProgressWindow();
@@ -139,7 +170,7 @@ BOOL CFtpUpdater::InstallNewestPackage(CString folder) {
         // 12003: the server answered with a text (no such folder); search where we are instead.
         if (error != ERROR_INTERNET_EXTENDED_ERROR) {
             char text[64];
-            std::snprintf(text, sizeof text, "Unable to set PathToFile [%li].\n", static_cast<long>(error));
+            std::snprintf(text, sizeof text, kFolderFailed, static_cast<long>(error));
             m_errorText = text;
             return FALSE;
         }
@@ -159,7 +190,7 @@ BOOL CFtpUpdater::InstallNewestPackage(CString folder) {
     }
     std::optional<ListedFile> newest = ChooseNewestPackage(listing);
     if (!newest) {
-        m_errorText = "No Update Available.";
+        m_errorText = kNoUpdate;
         return FALSE;
     }
     const CString& candidateName = newest->name;
@@ -176,12 +207,17 @@ BOOL CFtpUpdater::InstallNewestPackage(CString folder) {
     }
     if (_mbsicmp(reinterpret_cast<const unsigned char*>(localPath.c_str()),
                  reinterpret_cast<const unsigned char*>(app->m_lastDownloadFile.c_str())) == 0) {
-        m_errorText = "There are no new updates available for download.";
+        m_errorText = kNothingNew;
         return FALSE;
     }
     char commandLine[MAX_PATH];
     if (!BuildCommandLine(localPath, commandLine)) {
         m_errorText = kInstallFailed; // it could be fetched but never started
+        return FALSE;
+    }
+    // An empty package installs nothing, and its size could not tell a complete transfer from a cut one.
+    if (candidateSize == 0) {
+        m_errorText = kRetrieveFailed;
         return FALSE;
     }
 
@@ -192,28 +228,29 @@ BOOL CFtpUpdater::InstallNewestPackage(CString folder) {
         ::FtpGetFileA(m_hConnection, candidateName.c_str(), localPath.c_str(), FALSE, FILE_ATTRIBUTE_NORMAL,
                       FTP_TRANSFER_TYPE_BINARY, reinterpret_cast<DWORD_PTR>(this));
     // A transfer the server ended early may still report success: the listing's size decides.
-    if (transferred && candidateSize != 0 &&
-        LocalFileSize(localPath) != static_cast<long long>(candidateSize))
+    if (transferred && LocalFileSize(localPath) != static_cast<long long>(candidateSize))
         transferred = FALSE;
 
     BOOL result = FALSE;
     if (transferred) {
         CloseProgressWindow();
-        if (!m_trust.Admit(localPath)) {
-            // Nothing unverified may run, now or on a later run.
+        const Admission admission = m_trust.Admit(localPath);
+        if (admission != Admission::Admitted) {
+            // Nothing refused may run, now or on a later run.
             m_trust.Release();
             ::DeleteFileA(localPath.c_str());
-            m_errorText = kUntrusted;
+            m_errorText = RefusalText(admission);
         } else if (RunInstaller(localPath)) {
             ::DeleteFileA(localPath.c_str());
             app->RecordLastDownload(localPath);
+            m_trust.RecordInstalled();
             result = TRUE;
         } else {
             m_errorText = kInstallFailed;
         }
     } else {
         ::DeleteFileA(localPath.c_str()); // a partial package must never be run later
-        m_errorText = m_progress && m_progress->IsCancelRequested() ? "Download aborted!" : kRetrieveFailed;
+        m_errorText = m_progress && m_progress->IsCancelRequested() ? kAborted : kRetrieveFailed;
     }
     m_trust.Release();
     if (m_hConnection)

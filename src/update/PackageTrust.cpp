@@ -1,17 +1,22 @@
 #include "PackageTrust.h"
 
+#include "core/VersionText.h"
+
 #include <bcrypt.h>
 #include <softpub.h>
 #include <wincrypt.h>
 #include <wintrust.h>
 
-#include <cstring>
 #include <vector>
 
 namespace {
 const char kPolicyKey[] = "Software\\Policies\\Corvalis\\Pendlemark";
 const char kUserKey[] = "Software\\Corvalis\\Pendlemark\\Params";
-const char kValueName[] = "PackageSigners";
+const char kRecordKey[] = "Software\\Corvalis\\Pendlemark\\Params\\Packages";
+
+const wchar_t* Wide(const std::u16string& text) {
+    return reinterpret_cast<const wchar_t*>(text.c_str());
+}
 
 std::wstring Widen(const CString& text) {
     int length = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
@@ -21,6 +26,77 @@ std::wstring Widen(const CString& text) {
     ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], length);
     wide.resize(static_cast<size_t>(length - 1));
     return wide;
+}
+
+enum class ListValue { Missing, Text, Unusable };
+
+// A list value's text; REG_MULTI_SZ strings are joined by ";", wherever empty ones stand. A value of
+// another type is Unusable, so that a wrong type can never switch a check off.
+ListValue ReadListValue(HKEY root, const char* key, const wchar_t* name, std::u16string& text) {
+    CRegKey opened;
+    // Policies are shared by both registry views; the 64-bit one is asked for explicitly so a 32-bit
+    // build reads what an administrator set.
+    if (opened.Open(root, key, KEY_QUERY_VALUE | KEY_WOW64_64KEY) != ERROR_SUCCESS)
+        return ListValue::Missing;
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    if (::RegQueryValueExW(opened.Get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+        return ListValue::Missing;
+    std::vector<char16_t> data(size / 2 + 2, u'\0');
+    if (::RegQueryValueExW(opened.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
+        ERROR_SUCCESS)
+        return ListValue::Missing;
+    const std::size_t characters = std::min<std::size_t>(size / 2, data.size());
+    text.clear();
+    if (type == REG_SZ || type == REG_EXPAND_SZ) {
+        text = data.data(); // up to its terminator, whatever was stored
+        return ListValue::Text;
+    }
+    if (type != REG_MULTI_SZ)
+        return ListValue::Unusable;
+    std::vector<char16_t> joined;
+    for (std::size_t at = 0; at < characters; ++at) {
+        if (data[at] != u'\0')
+            joined.push_back(data[at]);
+        else if (!joined.empty() && joined.back() != u';')
+            joined.push_back(u';');
+    }
+    text.assign(joined.begin(), joined.end());
+    return ListValue::Text;
+}
+
+// An administrator's non-empty policy alone decides; the user cannot weaken it.
+ListValue ReadPinnedValue(const wchar_t* name, std::u16string& text) {
+    ListValue policy = ReadListValue(HKEY_LOCAL_MACHINE, kPolicyKey, name, text);
+    if (policy == ListValue::Unusable || (policy == ListValue::Text && !text.empty()))
+        return policy;
+    ListValue user = ReadListValue(HKEY_CURRENT_USER, kUserKey, name, text);
+    if (user == ListValue::Missing)
+        text.clear();
+    return user;
+}
+
+bool SameProductName(const std::u16string& a, const std::u16string& b) {
+    return ::CompareStringOrdinal(Wide(a), static_cast<int>(a.size()), Wide(b), static_cast<int>(b.size()),
+                                  TRUE) == CSTR_EQUAL;
+}
+
+// The version resource of the held file, read through a view of it: the bytes that were checked.
+std::optional<PeVersionInfo> VersionOf(HANDLE file) {
+    CHandle mapping(::CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr));
+    LARGE_INTEGER size{};
+    if (!mapping || !::GetFileSizeEx(file, &size) || static_cast<ULONGLONG>(size.QuadPart) > SIZE_MAX)
+        return std::nullopt;
+    const void* view = ::MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, 0);
+    if (!view)
+        return std::nullopt;
+    PeVersionInfo info;
+    const bool read = ReadPeVersionInfo(static_cast<const std::uint8_t*>(view),
+                                        static_cast<std::size_t>(size.QuadPart), info);
+    ::UnmapViewOfFile(view);
+    if (!read)
+        return std::nullopt;
+    return info;
 }
 
 // The open WinVerifyTrust state, closed exactly once.
@@ -43,70 +119,85 @@ class CTrustState {
 };
 } // namespace
 
-CPackageTrust::CPackageTrust() : m_signers(LoadPinnedSigners()) {}
-
-BOOL CPackageTrust::ReadSignersValue(HKEY root, const char* key, CString& text) {
-    CRegKey opened;
-    // Policies are shared by both registry views; the 64-bit one is asked for explicitly so a 32-bit
-    // build reads what an administrator set.
-    if (opened.Open(root, key, KEY_QUERY_VALUE | KEY_WOW64_64KEY) != ERROR_SUCCESS)
-        return FALSE;
-    DWORD type = REG_NONE;
-    DWORD size = 0;
-    if (::RegQueryValueExA(opened.Get(), kValueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-        return FALSE;
-    std::vector<char> data(size + 2, '\0');
-    if (::RegQueryValueExA(opened.Get(), kValueName, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
-                           &size) != ERROR_SUCCESS)
-        return FALSE;
-    data.resize(size + 2, '\0'); // always terminated, whatever was stored
-    text.clear();
-    if (type == REG_SZ || type == REG_EXPAND_SZ) {
-        text = data.data();
-    } else if (type == REG_MULTI_SZ) {
-        for (const char* entry = data.data(); *entry && entry < data.data() + size;
-             entry += std::strlen(entry) + 1) {
-            if (!text.empty())
-                text += ';';
-            text += entry;
-        }
-    } else {
-        text = "?"; // present but not text: never a valid list
-    }
-    return TRUE;
-}
+CPackageTrust::CPackageTrust() : m_signers(LoadPinnedSigners()), m_products(LoadPackageProducts()) {}
 
 ThumbprintList CPackageTrust::LoadPinnedSigners() {
-    CString text;
-    // An administrator's non-empty policy alone decides; the user cannot weaken it.
-    if (!ReadSignersValue(HKEY_LOCAL_MACHINE, kPolicyKey, text) || text.empty()) {
-        if (!ReadSignersValue(HKEY_CURRENT_USER, kUserKey, text))
-            text.clear();
-    }
-    return ParseThumbprintList(text);
+    std::u16string text;
+    if (ReadPinnedValue(L"PackageSigners", text) == ListValue::Unusable)
+        text = u"?"; // present but not text: never a valid list
+    std::string narrow;
+    for (char16_t c : text)
+        narrow += c < 0x80 ? static_cast<char>(c) : '?';
+    return ParseThumbprintList(narrow);
 }
 
-BOOL CPackageTrust::Admit(const CString& path) {
+ProductList CPackageTrust::LoadPackageProducts() {
+    std::u16string text;
+    if (ReadPinnedValue(L"PackageProducts", text) == ListValue::Unusable) {
+        ProductList nothing;
+        nothing.status = ProductList::Status::Empty;
+        return nothing;
+    }
+    return ParseProductList(text);
+}
+
+Admission CPackageTrust::Admit(const CString& path) {
     Release();
+    m_admitted.reset();
     if (!InForce())
-        return TRUE;
+        return Admission::Admitted;
     // Read sharing only: nobody may change, replace or delete the file while it is checked and started,
     // yet the system can still open it to run it.
     m_hPackage.Reset(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!m_hPackage)
-        return FALSE;
-    Thumbprint signer{};
-    LONG result = 0;
-    return VerifiedSigner(m_hPackage.Get(), path, signer, result) && m_signers.Allows(signer);
+        return Admission::Untrusted;
+    PackageEvidence package;
+    package.trustResult = CheckSignature(m_hPackage.Get(), path, package.signer);
+    package.version = VersionOf(m_hPackage.Get());
+    if (package.version)
+        package.recorded = RecordedVersion(package.version->productName);
+    const Admission admission = DecideAdmission(m_signers, m_products, package, &SameProductName);
+    if (admission == Admission::Admitted)
+        m_admitted = package.version;
+    return admission;
 }
 
-bool CPackageTrust::IsIntactSignature(LONG result) {
-    // An untrusted root still means an intact signature and digest; the pin decides who signed.
-    return result == ERROR_SUCCESS || result == CERT_E_UNTRUSTEDROOT;
+void CPackageTrust::RecordInstalled() {
+    if (m_admitted)
+        RecordVersion(m_admitted->productName, m_admitted->fileVersion);
+    m_admitted.reset();
 }
 
-BOOL CPackageTrust::VerifiedSigner(HANDLE file, const CString& path, Thumbprint& signer, LONG& lastResult) {
+std::optional<std::uint64_t> CPackageTrust::RecordedVersion(const std::u16string& product) {
+    CRegKey record;
+    if (record.Open(HKEY_CURRENT_USER, kRecordKey, KEY_QUERY_VALUE) != ERROR_SUCCESS)
+        return std::nullopt;
+    wchar_t data[32] = L"";
+    DWORD size = sizeof data - sizeof data[0];
+    DWORD type = REG_NONE;
+    if (::RegQueryValueExW(record.Get(), Wide(product), nullptr, &type, reinterpret_cast<BYTE*>(data),
+                           &size) != ERROR_SUCCESS ||
+        type != REG_SZ)
+        return std::nullopt;
+    std::string text;
+    for (const wchar_t* c = data; *c; ++c)
+        text += *c < 0x80 ? static_cast<char>(*c) : '?';
+    return ParseVersionText(text);
+}
+
+void CPackageTrust::RecordVersion(const std::u16string& product, std::uint64_t version) {
+    CRegKey record;
+    if (record.Create(HKEY_CURRENT_USER, kRecordKey) != ERROR_SUCCESS)
+        return;
+    const std::string text = VersionText(version);
+    const std::wstring data(text.begin(), text.end());
+    ::RegSetValueExW(record.Get(), Wide(product), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                     static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+}
+
+LONG CPackageTrust::CheckSignature(HANDLE file, const CString& path, std::optional<Thumbprint>& signer) {
+    signer.reset();
     std::wstring widePath = Widen(path);
     WINTRUST_FILE_INFO fileInfo{};
     fileInfo.cbStruct = sizeof fileInfo;
@@ -122,27 +213,28 @@ BOOL CPackageTrust::VerifiedSigner(HANDLE file, const CString& path, Thumbprint&
     data.dwStateAction = WTD_STATEACTION_VERIFY;
     data.dwProvFlags = WTD_REVOCATION_CHECK_NONE | WTD_CACHE_ONLY_URL_RETRIEVAL;
     GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
-    lastResult = ::WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+    LONG result = ::WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
     CTrustState state(data);
-    if (!IsIntactSignature(lastResult))
-        return FALSE;
-    CRYPT_PROVIDER_DATA* provider = ::WTHelperProvDataFromStateData(data.hWVTStateData);
+    // The signer is taken whatever the result: the admission decides on both.
+    CRYPT_PROVIDER_DATA* provider =
+        data.hWVTStateData ? ::WTHelperProvDataFromStateData(data.hWVTStateData) : nullptr;
     CRYPT_PROVIDER_SGNR* primary =
         provider ? ::WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
     CRYPT_PROVIDER_CERT* certificate = primary ? ::WTHelperGetProvCertFromChain(primary, 0) : nullptr;
     if (!certificate || !certificate->pCert)
-        return FALSE;
+        return result;
     // Windows reports an expired signer itself; some implementations do not. The signer must be valid
     // when it signed (its time stamp) or, without one, now.
     FILETIME asOf = primary->sftVerifyAsOf;
     if (asOf.dwLowDateTime == 0 && asOf.dwHighDateTime == 0)
         ::GetSystemTimeAsFileTime(&asOf);
-    if (::CertVerifyTimeValidity(&asOf, certificate->pCert->pCertInfo) != 0) {
-        lastResult = CERT_E_EXPIRED;
-        return FALSE;
-    }
-    DWORD size = static_cast<DWORD>(signer.size());
-    return ::CryptHashCertificate2(BCRYPT_SHA256_ALGORITHM, 0, nullptr, certificate->pCert->pbCertEncoded,
-                                   certificate->pCert->cbCertEncoded, signer.data(), &size) &&
-           size == signer.size();
+    if (IsIntactSignature(result) && ::CertVerifyTimeValidity(&asOf, certificate->pCert->pCertInfo) != 0)
+        result = CERT_E_EXPIRED;
+    Thumbprint thumbprint{};
+    DWORD size = static_cast<DWORD>(thumbprint.size());
+    if (::CryptHashCertificate2(BCRYPT_SHA256_ALGORITHM, 0, nullptr, certificate->pCert->pbCertEncoded,
+                                certificate->pCert->cbCertEncoded, thumbprint.data(), &size) &&
+        size == thumbprint.size())
+        signer = thumbprint;
+    return result;
 }

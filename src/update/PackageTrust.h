@@ -1,39 +1,46 @@
-// Trust in one downloaded package: the publishers pinned by policy or by the user, the Authenticode
-// signature, and a hold on the file from the check until the package has been started.
+// Trust in one downloaded package: the publishers and products pinned by policy or by the user, the
+// Authenticode signature, the version against the one installed last of its product, and a hold on the
+// file from the check until the package has been started.
 #pragma once
 
-#include "core/ThumbprintList.h"
+#include "core/PackageAdmission.h"
 #include "framework/Afx.h"
 #include "framework/Handles.h"
 
+#include <optional>
+
 class CPackageTrust {
   public:
-    // Reads the pin in force now.
+    // Reads the pins in force now.
     CPackageTrust();
 
-    // The machine policy's value when it is there and not empty, else the user's; empty text: no pin.
+    // For each value, the machine policy's when it is there and not empty, else the user's.
     static ThumbprintList LoadPinnedSigners();
-    // The value's text, REG_MULTI_SZ entries joined by ";"; FALSE when missing. A value of another type
-    // gives TRUE with an unusable text, so that a wrong type can never switch verification off.
-    static BOOL ReadSignersValue(HKEY root, const char* key, CString& text);
+    static ProductList LoadPackageProducts();
 
     // Without a pin every package is admitted, as it always was.
     bool InForce() const { return m_signers.status != ThumbprintList::Status::None; }
-    // With a pin: opens the file denying write and delete to everyone else, keeps it open, and
-    // admits it only when it carries an intact signature by a pinned publisher.
-    BOOL Admit(const CString& path);
+    // With a pin: opens the file denying write and delete to everyone else, keeps it open, and decides
+    // from the bytes held.
+    Admission Admit(const CString& path);
     // Ends the hold once the package has been started or refused.
     void Release() { m_hPackage.Close(); }
     bool Holding() const { return static_cast<bool>(m_hPackage); }
+    // After the admitted package has run: its version becomes the one installed of its product.
+    void RecordInstalled();
 
-    // The results of WinVerifyTrust that leave the decision to the pin.
-    static bool IsIntactSignature(LONG result);
-    // SHA-256 thumbprint of the primary signer's certificate of an open file, after WinVerifyTrust
-    // found the signature intact; FALSE otherwise. lastResult gets WinVerifyTrust's result.
-    static BOOL VerifiedSigner(HANDLE file, const CString& path, Thumbprint& signer, LONG& lastResult);
+    // WinVerifyTrust's result for an open file (CERT_E_EXPIRED for a signer outside its validity), and
+    // the primary signer's SHA-256 certificate thumbprint wherever the platform found one.
+    static LONG CheckSignature(HANDLE file, const CString& path, std::optional<Thumbprint>& signer);
+    // The version recorded for a product (the default value for the empty name); none when missing or
+    // not "a.b.c.d" (whoever can damage it can as well delete it).
+    static std::optional<std::uint64_t> RecordedVersion(const std::u16string& product);
+    static void RecordVersion(const std::u16string& product, std::uint64_t version);
 
     ThumbprintList m_signers;
+    ProductList m_products;
 
   private:
     CHandle m_hPackage;
+    std::optional<PeVersionInfo> m_admitted; // what an admitted pinned package is
 };

@@ -12,6 +12,14 @@ void Reveal(CWnd& control) {
     control.EnableWindow(TRUE);
     control.ShowWindow(SW_SHOWNORMAL);
 }
+
+void EndTransfer(CFtpUpdater& updater) {
+    if (updater.m_hConnection)
+        ::InternetSetStatusCallback(updater.m_hConnection, nullptr);
+    updater.CloseProgressWindow();
+    // Closing the connection is what makes the running transfer fail.
+    updater.CloseInternetHandles();
+}
 } // namespace
 
 void CALLBACK TransferStatusCallback(HINTERNET, DWORD_PTR context, DWORD status, LPVOID information,
@@ -36,18 +44,18 @@ void CALLBACK TransferStatusCallback(HINTERNET, DWORD_PTR context, DWORD status,
     case INTERNET_STATUS_RESPONSE_RECEIVED: {
         if (information && informationLength >= sizeof(DWORD))
             updater->m_bytesReceived += *static_cast<const DWORD*>(information);
+        // More than the listing announced: a server that would not stop sending ends as a Cancel does.
+        if (updater->m_bytesReceived > updater->m_bytesExpected) {
+            EndTransfer(*updater);
+            break;
+        }
         if (!updater->m_progress)
             break;
         updater->m_progress->SetPosition(TransferPercent(updater->m_bytesReceived, updater->m_bytesExpected));
         updater->PumpMessages();
         // The pumps may have let the window go; ask whatever is open now.
-        if (updater->m_progress && updater->m_progress->IsCancelRequested()) {
-            if (updater->m_hConnection)
-                ::InternetSetStatusCallback(updater->m_hConnection, nullptr);
-            updater->CloseProgressWindow();
-            // Closing the connection is what makes the running transfer fail.
-            updater->CloseInternetHandles();
-        }
+        if (updater->m_progress && updater->m_progress->IsCancelRequested())
+            EndTransfer(*updater);
         break;
     }
     case INTERNET_STATUS_HANDLE_CREATED:

@@ -17,6 +17,11 @@ void Put32(Bytes& out, std::size_t at, std::uint32_t value) {
     Put16(out, at, value & 0xFFFF);
     Put16(out, at + 2, value >> 16);
 }
+// Byte by byte: GCC 12 sees bounds problems in vector range inserts that are not there.
+void Append(Bytes& out, const Bytes& more) {
+    for (std::uint8_t byte : more)
+        out.push_back(byte);
+}
 void Pad4(Bytes& out) {
     while (out.size() % 4)
         out.push_back(0);
@@ -35,12 +40,12 @@ Bytes Block(const std::u16string& key, const Bytes& value, bool text,
             const std::vector<Bytes>& children = {}) {
     Bytes out(6, 0);
     Bytes keyBytes = Text(key);
-    out.insert(out.end(), keyBytes.begin(), keyBytes.end());
+    Append(out, keyBytes);
     Pad4(out);
-    out.insert(out.end(), value.begin(), value.end());
+    Append(out, value);
     for (const Bytes& child : children) {
         Pad4(out);
-        out.insert(out.end(), child.begin(), child.end());
+        Append(out, child);
     }
     Put16(out, 0, static_cast<std::uint32_t>(out.size()));
     Put16(out, 2, static_cast<std::uint32_t>(text ? value.size() / 2 : value.size()));
@@ -97,7 +102,7 @@ Bytes Image(const Bytes& resource) {
     }
     Put32(out, rsrc + 0x48, rva + 0x58);
     Put32(out, rsrc + 0x4C, static_cast<std::uint32_t>(resource.size()));
-    out.insert(out.end(), resource.begin(), resource.end());
+    Append(out, resource);
     return out;
 }
 

@@ -13,12 +13,12 @@ std::string TrustDir() {
     return ProgramDir() + "..\\trust";
 }
 
-void SetPin(HKEY root, const char* key, const char* text, DWORD type) {
+void SetPin(HKEY root, const char* key, const char* text, DWORD type, const char* name) {
     HKEY handle;
     if (::RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr) != ERROR_SUCCESS)
         return;
     if (!text) {
-        ::RegDeleteValueA(handle, "PackageSigners");
+        ::RegDeleteValueA(handle, name);
     } else {
         // REG_MULTI_SZ: ";" separates the strings of the list in the text given here.
         std::string data = text;
@@ -27,7 +27,7 @@ void SetPin(HKEY root, const char* key, const char* text, DWORD type) {
                 c = c == ';' ? '\0' : c;
             data += '\0';
         }
-        ::RegSetValueExA(handle, "PackageSigners", 0, type, reinterpret_cast<const BYTE*>(data.c_str()),
+        ::RegSetValueExA(handle, name, 0, type, reinterpret_cast<const BYTE*>(data.c_str()),
                          static_cast<DWORD>(data.size() + 1));
     }
     ::RegCloseKey(handle);
@@ -43,16 +43,17 @@ std::string PublisherThumbprint(const char* who) {
     return text.substr(0, text.find_first_of("\r\n"));
 }
 
-void SetPolicyPin(const char* text, DWORD type) {
-    SetPin(HKEY_LOCAL_MACHINE, kPolicyKey, text, type);
+void SetPolicyPin(const char* text, DWORD type, const char* name) {
+    SetPin(HKEY_LOCAL_MACHINE, kPolicyKey, text, type, name);
 }
 
-void SetUserPin(const char* text, DWORD type) {
-    SetPin(HKEY_CURRENT_USER, kParamsKey, text, type);
+void SetUserPin(const char* text, DWORD type, const char* name) {
+    SetPin(HKEY_CURRENT_USER, kParamsKey, text, type, name);
 }
 
 void ClearPins() {
     SetUserPin(nullptr);
+    SetUserPin(nullptr, REG_SZ, "PackageProducts");
     ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Policies\\Corvalis");
 }
 

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Makes throwaway publishers and signed test packages for the trust tests (never committed):
-#   make_signed_packages.sh <out dir> <package.exe>
+#   make_signed_packages.sh <out dir> <package.exe> [<name>=<variant.exe> ...]
 # Out: a.sha256, b.sha256 and expired.sha256 (certificate thumbprints), and the packages signed-a.exe,
 # signed-b.exe, unsigned.exe, tampered-a.exe (one byte changed after signing by a), expired.exe (signed,
-# without time stamp, by a certificate that expired long ago) and not-pe.exe.
+# without time stamp, by a certificate that expired long ago) and not-pe.exe; each variant signed by a
+# as signed-a-<name>.exe.
 set -euo pipefail
 out=$1
 package=$(realpath "$2")
+variants=()
+for variant in "${@:3}"; do variants+=("${variant%%=*}=$(realpath "${variant#*=}")"); done
 rm -rf "$out"
 mkdir -p "$out"
 cd "$out"
@@ -16,6 +19,10 @@ for who in a b; do
   openssl x509 -in "$who.crt" -noout -fingerprint -sha256 | sed 's/.*=//; s/://g' >"$who.sha256"
   osslsigncode sign -certs "$who.crt" -key "$who.key" -h sha256 -n "Pendlemark test package" \
     -in "$package" -out "signed-$who.exe" >/dev/null
+done
+for variant in "${variants[@]}"; do
+  osslsigncode sign -certs a.crt -key a.key -h sha256 -n "Pendlemark test package" \
+    -in "${variant#*=}" -out "signed-a-${variant%%=*}.exe" >/dev/null
 done
 # A certificate valid for one month of 2020 only.
 openssl req -newkey rsa:2048 -nodes -keyout expired.key -out expired.csr -subj "/CN=Pendlemark expired publisher" \

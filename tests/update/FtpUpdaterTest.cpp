@@ -127,6 +127,18 @@ TEST_F(FtpUpdaterTest, LoginsReachTheServerAsConfiguredAndBothModesDownload) {
         if (c.seenPassword) {
             EXPECT_EQ(logins[0], std::string(c.user) + "\t" + c.seenPassword);
         }
+        // A stalled server cannot hold the run for ever (where the platform honours these).
+        for (DWORD option :
+             {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
+              INTERNET_OPTION_DATA_SEND_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT}) {
+            DWORD timeout = 0;
+            DWORD size = sizeof timeout;
+            // Wine answers for the connect time-out only (12018 for the others, which it takes and ignores).
+            if (::InternetQueryOptionA(updater->m_hInternet, option, &timeout, &size) ||
+                option == INTERNET_OPTION_CONNECT_TIMEOUT) {
+                EXPECT_EQ(timeout, 60000u) << option;
+            }
+        }
         // Connected already: nothing new is opened.
         HINTERNET connection = updater->m_hConnection;
         EXPECT_TRUE(updater->Connect());
@@ -190,6 +202,12 @@ TEST_F(FtpUpdaterTest, BrokenTransfersRunNothingAndRecordNothing) {
     EXPECT_FALSE(Install(*updater));
     EXPECT_EQ(updater->m_errorText, kRetrieveFailed);
     EXPECT_EQ(updater->m_bytesExpected, static_cast<std::uint64_t>(size + 1000));
+    // A listed size of 0 could not tell a complete transfer from a cut one: nothing is fetched.
+    MainServer().SetListing({"050601-update.exe\t0"});
+    updater = Updater();
+    EXPECT_FALSE(Install(*updater));
+    EXPECT_EQ(updater->m_errorText, kRetrieveFailed);
+    EXPECT_EQ(updater->m_bytesExpected, 0u);
     EXPECT_TRUE(Entries(DownloadFolder()).empty());
     EXPECT_TRUE(NothingRecorded());
 }
@@ -216,33 +234,51 @@ TEST_F(FtpUpdaterTest, OverlongLocalPathsFailBeforeDownloading) {
 }
 
 TEST_F(FtpUpdaterTest, CancelAtAResponseNotificationEndsTheTransferAndClosingAgainIsHarmless) {
-    auto updater = Updater();
-    ASSERT_TRUE(updater->Connect());
-    ASSERT_TRUE(updater->OpenProgressWindow(TRUE));
-    HWND window = updater->m_progress->m_hWnd;
-    ::InternetSetStatusCallback(updater->m_hConnection, &TransferStatusCallback);
-    DWORD received = 512;
-    auto notify = [&] {
-        TransferStatusCallback(updater->m_hConnection, reinterpret_cast<DWORD_PTR>(updater.get()),
-                               INTERNET_STATUS_RESPONSE_RECEIVED, &received, sizeof received);
-    };
-    notify();
-    ASSERT_TRUE(::IsWindow(window)); // no Cancel yet: the transfer goes on
-    ClickButton(window, IDCANCEL);   // posted: the callback's own pumps deliver it
-    notify();
-    EXPECT_EQ(updater->m_progress, nullptr);
-    EXPECT_FALSE(::IsWindow(window));
-    EXPECT_EQ(updater->m_hConnection, nullptr);
-    EXPECT_EQ(updater->m_hInternet, nullptr);
-    EXPECT_EQ(updater->m_bytesReceived, 1024u);
-    for (int i = 0; i < 2; ++i) {
-        updater->CloseInternetHandles();
-        updater->CloseProgressWindow();
+    // A server that sends more than it listed ends the transfer as a Cancel does, window or not.
+    const struct {
+        const char* what;
+        bool window;
+        bool cancel;
+        DWORD second; // bytes of the second notification
+    } cases[] = {{"Cancel", true, true, 512},
+                 {"more than listed", true, false, 513},
+                 {"more than listed, no window", false, false, 513}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto updater = Updater();
+        ASSERT_TRUE(updater->Connect());
+        ASSERT_EQ(updater->OpenProgressWindow(TRUE), TRUE);
+        HWND window = updater->m_progress->m_hWnd;
+        if (!c.window)
+            updater->CloseProgressWindow();
+        updater->m_bytesExpected = 1024; // as the download of a package listed with 1024 bytes starts
+        ::InternetSetStatusCallback(updater->m_hConnection, &TransferStatusCallback);
+        DWORD received = 512;
+        auto notify = [&] {
+            TransferStatusCallback(updater->m_hConnection, reinterpret_cast<DWORD_PTR>(updater.get()),
+                                   INTERNET_STATUS_RESPONSE_RECEIVED, &received, sizeof received);
+        };
+        notify();
+        ASSERT_EQ(::IsWindow(window) != FALSE, c.window); // the transfer goes on
+        ASSERT_NE(updater->m_hConnection, nullptr);
+        if (c.cancel)
+            ClickButton(window, IDCANCEL); // posted: the callback's own pumps deliver it
+        received = c.second;
+        notify();
+        EXPECT_EQ(updater->m_progress, nullptr);
+        EXPECT_FALSE(::IsWindow(window));
+        EXPECT_EQ(updater->m_hConnection, nullptr);
+        EXPECT_EQ(updater->m_hInternet, nullptr);
+        EXPECT_EQ(updater->m_bytesReceived, 512u + c.second);
+        for (int i = 0; i < 2; ++i) {
+            updater->CloseInternetHandles();
+            updater->CloseProgressWindow();
+        }
+        EXPECT_EQ(updater->m_hConnection, nullptr);
+        EXPECT_EQ(updater->m_progress, nullptr);
+        // And it connects again afterwards.
+        EXPECT_TRUE(updater->Connect());
     }
-    EXPECT_EQ(updater->m_hConnection, nullptr);
-    EXPECT_EQ(updater->m_progress, nullptr);
-    // And it connects again afterwards.
-    EXPECT_TRUE(updater->Connect());
 }
 
 TEST(ElevatedStart, StartsThePackageWithItsQuotedPath) {

