@@ -34,6 +34,8 @@ class Uninstall : public InstallFixture {
 
 TEST_F(Uninstall, RestoresTheLauncherRemovesFolderAndKeysAndOnlyThenSignalsShutdown) {
     Swapped();
+    // The versions of the packages installed go with the settings.
+    pmtest::SetRegString("Software\\Corvalis\\Pendlemark\\Params\\Packages", "Corvalis Menus", "1.0.0.0");
     CHandle shutdown(pmtest::OpenOrCreateEvent("CVLShutdown"));
     // What a resident instance would find at the moment it is told to quit. The keys go innermost
     // first, so the company key is gone only when all three are.
