@@ -1,14 +1,13 @@
 #include "PackageChoice.h"
 
-#include "PackageName.h"
-
-std::optional<ListedFile> ChooseNewestPackage(const std::vector<ListedFile>& listing) {
+std::optional<ListedFile> ChooseNewestPackage(const std::vector<ListedFile>& listing,
+                                              const PackageDateReader& dateOf) {
     const ListedFile* candidate = nullptr;
     PackageDate candidateDate;
     for (const ListedFile& entry : listing) {
         if (entry.isDirectory || !IsSafePackageName(entry.name))
             continue;
-        std::optional<PackageDate> date = PackageDateOf(entry.name);
+        std::optional<PackageDate> date = dateOf(entry.name);
         if (!date)
             continue;
         // Strictly later only: among equal dates the first listed stays.

@@ -1,7 +1,10 @@
 // The choice of the package to install from a server listing.
 #pragma once
 
+#include "PackageName.h"
+
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +16,9 @@ struct ListedFile {
     bool isDirectory = false;
 };
 
+using PackageDateReader = std::function<std::optional<PackageDate>(const std::string& name)>;
+
 // The file with the latest date in its name, skipping directories, unsafe names and undated names;
 // among equal dates the first listed. Nothing when no entry qualifies.
-std::optional<ListedFile> ChooseNewestPackage(const std::vector<ListedFile>& listing);
+std::optional<ListedFile> ChooseNewestPackage(const std::vector<ListedFile>& listing,
+                                              const PackageDateReader& dateOf = PackageDateOf);

@@ -188,7 +188,10 @@ BOOL CFtpUpdater::InstallNewestPackage(CString folder) {
         } while (::InternetFindNextFileA(find, &data));
         ::InternetCloseHandle(find);
     }
-    std::optional<ListedFile> newest = ChooseNewestPackage(listing);
+    std::optional<ListedFile> newest = ChooseNewestPackage(listing, [this](const std::string& name) {
+        PackageDate date;
+        return ParsePackageDate(name, date) ? std::optional<PackageDate>(date) : std::nullopt;
+    });
     if (!newest) {
         m_errorText = kNoUpdate;
         return FALSE;
