@@ -29,10 +29,6 @@ CObject* CWebBrowser2::CreateObject() {
     return new (std::nothrow) CWebBrowser2;
 }
 
-const CLSID& CWebBrowser2::GetClsid() {
-    return kClsidWebBrowser;
-}
-
 BOOL CWebBrowser2::Create(LPCSTR windowName, DWORD style, const RECT& rect, CWnd* parent, UINT id) {
     if (m_hWnd)
         return FALSE;

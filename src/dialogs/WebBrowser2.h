@@ -13,7 +13,6 @@ class CWebBrowser2 : public CWnd {
     ~CWebBrowser2() override = default;
 
     static CObject* CreateObject();
-    static const CLSID& GetClsid();
 
     // Creates the control itself (no persisted state, no storage, no licence key) as a child of parent.
     BOOL Create(LPCSTR windowName, DWORD style, const RECT& rect, CWnd* parent, UINT id);
