@@ -112,7 +112,7 @@ int CMainFrame::OnCreate(LPCREATESTRUCTA cs) {
     CUpdaterApp* app = GetUpdaterApp();
     if (app && app->m_startupUpdate) {
         if (m_hAutoUpdate)
-            ::SetEvent(m_hAutoUpdate);
+            ::SetEvent(m_hAutoUpdate.Get());
         app->m_startupUpdate = 0;
     }
     m_bCreated = true;
@@ -134,7 +134,7 @@ void CMainFrame::OnUpdateIdleCommands(CCmdUI* pCmdUI) {
     // window's own run is in progress, a close is waiting for it, or the close has begun (removing
     // the tray icon serves the queue, where a command sent a moment earlier may wait).
     pCmdUI->Enable(!m_bInUpdateRun && !m_bClosePending && !m_bClosing &&
-                   ::WaitForSingleObject(m_hUpdateRunning, 0) != WAIT_OBJECT_0);
+                   ::WaitForSingleObject(m_hUpdateRunning.Get(), 0) != WAIT_OBJECT_0);
 }
 
 void CMainFrame::OnRunLauncher() {

@@ -3,6 +3,7 @@
 
 #include "ChildView.h"
 #include "framework/FrameWnd.h"
+#include "framework/Handles.h"
 #include "framework/StatusBar.h"
 #include "framework/ToolBar.h"
 
@@ -30,11 +31,11 @@ class CMainFrame : public CFrameWnd {
     static void DoAutoUpdate(CSchedulerContext& context);
 
     std::unique_ptr<CTrayIcon> m_pTrayIcon;
-    HANDLE m_hSchedulerThread = nullptr;
-    HANDLE m_hStopEvent = nullptr;
-    HANDLE m_hAutoUpdate = nullptr;     // CVLAutoUpdate
-    HANDLE m_hAutoUpdateDone = nullptr; // CVLAutoUpdateDone
-    HANDLE m_hUpdateRunning = nullptr;  // CVLUpdateRunning
+    CHandle m_hSchedulerThread;
+    CHandle m_hStopEvent;
+    CHandle m_hAutoUpdate;     // CVLAutoUpdate
+    CHandle m_hAutoUpdateDone; // CVLAutoUpdateDone
+    CHandle m_hUpdateRunning;  // CVLUpdateRunning
     CStatusBar m_wndStatusBar;
     CToolBar m_wndToolBar;
     CChildView m_wndView;

@@ -28,7 +28,7 @@ void CMainFrame::ShowRunMessage(const CString& text) {
 BOOL CMainFrame::RunUpdate() {
     BOOL installed = FALSE;
     if (m_hUpdateRunning)
-        ::SetEvent(m_hUpdateRunning);
+        ::SetEvent(m_hUpdateRunning.Get());
     {
         CUpdaterApp* app = GetUpdaterApp();
         CFtpUpdater updater(app->m_server, app->m_user, app->m_pass, app->m_pathToFile, app->m_passiveFTP);
@@ -55,9 +55,9 @@ BOOL CMainFrame::RunUpdate() {
             }
         }
         if (m_hAutoUpdateDone)
-            ::SetEvent(m_hAutoUpdateDone);
+            ::SetEvent(m_hAutoUpdateDone.Get());
         if (m_hUpdateRunning)
-            ::ResetEvent(m_hUpdateRunning);
+            ::ResetEvent(m_hUpdateRunning.Get());
     }
     return installed;
 }

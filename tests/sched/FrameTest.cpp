@@ -47,14 +47,14 @@ void FrameTest::CreateFrame() {
         FAIL() << "main window not created";
     }
     m_hwnd = m_frame->m_hWnd;
-    ASSERT_NE(m_frame->m_hSchedulerThread, nullptr);
+    ASSERT_NE(m_frame->m_hSchedulerThread.Get(), nullptr);
 }
 
 HANDLE FrameTest::SchedulerThread() {
     if (!m_thread && m_frame && m_frame->m_hSchedulerThread) {
         HANDLE copy = nullptr;
-        ::DuplicateHandle(::GetCurrentProcess(), m_frame->m_hSchedulerThread, ::GetCurrentProcess(), &copy,
-                          SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE, 0);
+        ::DuplicateHandle(::GetCurrentProcess(), m_frame->m_hSchedulerThread.Get(), ::GetCurrentProcess(),
+                          &copy, SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE, 0);
         m_thread.Reset(copy);
     }
     return m_thread.Get();
