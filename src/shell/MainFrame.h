@@ -1,4 +1,6 @@
 // The hidden main window: owns the tray icon and the scheduler, executes the commands.
+// The update run (OnUpdateNow, RunUpdate) and the scheduler live in update/UpdateRun.cpp and
+// update/Scheduler.cpp.
 #pragma once
 
 #include "ChildView.h"
