@@ -133,8 +133,8 @@ void CMainFrame::DoAutoUpdate(CSchedulerContext& context) {
     HANDLE done = context.m_autoUpdateDone.Get();
     if (app->m_askForConfirmation != 0) {
         ::BringWindowToTop(context.m_hMainWnd);
-        int answer = TopMostMessageBox(nullptr, "Do you wish to automatically update your menu items?",
-                                       "Corvalis", MB_YESNO | MB_DEFBUTTON1 | MB_TOPMOST);
+        int answer = TopMostMessageBox(nullptr, kQuestionText, kQuestionCaption,
+                                       MB_YESNO | MB_DEFBUTTON1 | MB_TOPMOST);
         if (answer != IDYES) {
             if (done)
                 ::SetEvent(done);

@@ -22,7 +22,7 @@ void CMainFrame::OnUpdateNow() {
 
 void CMainFrame::ShowRunMessage(const CString& text) {
     ::BringWindowToTop(m_hWnd);
-    TopMostMessageBox(nullptr, text.c_str(), "Corvalis Wayrail", MB_OK | MB_TOPMOST);
+    TopMostMessageBox(nullptr, text.c_str(), kRunCaption, MB_OK | MB_TOPMOST);
 }
 
 BOOL CMainFrame::RunUpdate() {
@@ -37,14 +37,14 @@ BOOL CMainFrame::RunUpdate() {
             ShowRunMessage(updater.m_errorText);
         } else {
             updater.OpenProgressWindow(FALSE);
-            updater.ShowStatus("Checking for internet connection...");
+            updater.ShowStatus(kConnectingText);
             if (!updater.Connect()) {
                 // The progress window goes first so that the box is never hidden behind it.
                 updater.CloseProgressWindow();
                 ShowRunMessage(updater.m_errorText);
                 updater.CloseProgressWindow();
             } else {
-                updater.ShowStatus("Checking for updates...");
+                updater.ShowStatus(kCheckingText);
                 installed = updater.InstallNewestPackage("");
                 if (!installed) {
                     updater.CloseProgressWindow();
