@@ -1,7 +1,7 @@
 // The scheduler: its due times, and its thread as the main window starts and stops it, with real
 // named events.
 #include "CommandSpy.h"
-#include "FrameTest.h"
+#include "support/FrameTest.h"
 #include "update/SchedulerContext.h"
 
 #include <climits>

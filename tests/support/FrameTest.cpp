@@ -1,6 +1,6 @@
 #include "FrameTest.h"
 
-#include "support/TestEnv.h"
+#include "TestEnv.h"
 
 void FrameTest::SetUp() {
     // Every setting the scheduler and the run read, so that no test depends on an earlier one.
@@ -39,9 +39,11 @@ void FrameTest::ResetEvents() {
         ::ResetEvent(event->Get());
 }
 
-void FrameTest::CreateFrame() {
+void FrameTest::CreateFrame(CMainFrame* frame, bool asMainWindow) {
     m_thread.Close();
-    m_frame = new CMainFrame;
+    m_frame = frame ? frame : new CMainFrame;
+    if (asMainWindow)
+        App().m_pMainWnd = m_frame; // cleared again if the window's creation fails
     if (!m_frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE, nullptr, nullptr)) {
         m_frame = nullptr; // deleted itself
         FAIL() << "main window not created";
