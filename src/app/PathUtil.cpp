@@ -4,10 +4,6 @@ LeadByteTest LeadByteTestOf(UINT codePage) {
     return [codePage](unsigned char byte) { return ::IsDBCSLeadByteEx(codePage, byte) != FALSE; };
 }
 
-bool EndsWithSeparator(const CString& path, UINT codePage) {
-    return EndsWithSeparator(path, LeadByteTestOf(codePage));
-}
-
 CString JoinPath(const CString& directory, const CString& name, UINT codePage) {
     return JoinPath(directory, name, LeadByteTestOf(codePage));
 }

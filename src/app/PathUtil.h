@@ -9,9 +9,6 @@ static_assert(kMaxBuiltPath == MAX_PATH - 1, "built paths must fit a MAX_PATH bu
 // The double-byte lead bytes of a code page, as the system knows them.
 LeadByteTest LeadByteTestOf(UINT codePage);
 
-// TRUE when the last character (not the trail byte of a double-byte one) is "\" or "/".
-bool EndsWithSeparator(const CString& path, UINT codePage = CP_ACP);
-
 // directory + "\" (unless empty or already ending in a separator) + name; empty when too long.
 CString JoinPath(const CString& directory, const CString& name, UINT codePage = CP_ACP);
 

@@ -1,21 +1,12 @@
 #include "SelfUpdate.h"
 
 #include "PathUtil.h"
-
-#include <vector>
+#include "StartProgram.h"
 
 namespace {
 // A predecessor that has released the lock ends within moments; its image stays locked until then.
 constexpr DWORD kSetAsideRetryMs = 100;
 constexpr int kSetAsideRetries = 50;
-
-CString ModulePath() {
-    char module[MAX_PATH];
-    DWORD length = ::GetModuleFileNameA(::GetModuleHandleA(nullptr), module, sizeof module);
-    if (length == 0 || length >= sizeof module)
-        return CString();
-    return CString(module, length);
-}
 } // namespace
 
 void CSelfUpdate::RememberProgram() {
@@ -32,20 +23,7 @@ bool CSelfUpdate::ProgramReplaced() const {
 }
 
 BOOL CSelfUpdate::StartNewVersion() const {
-    if (m_path.empty())
-        return FALSE;
-    CString line = "\"" + m_path + "\" /AfterUpdate";
-    std::vector<char> commandLine(line.begin(), line.end());
-    commandLine.push_back('\0');
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &process))
-        return FALSE;
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
-    return TRUE;
+    return StartProgram(m_path, "/AfterUpdate");
 }
 
 void CSelfUpdate::RemoveSetAsideFiles() const {

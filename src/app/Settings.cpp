@@ -1,5 +1,6 @@
 // The settings record's storage: registry section "Params" and the two cvl.ini keys.
 #include "PathUtil.h"
+#include "StartProgram.h"
 #include "UpdaterApp.h"
 
 #include <ctime>
@@ -66,11 +67,7 @@ CString CUpdaterApp::GetLauncherFilePath(const CString& name) const {
 }
 
 CString CUpdaterApp::GetProgramFilePath(const CString& name) const {
-    char module[MAX_PATH];
-    DWORD length = ::GetModuleFileNameA(::GetModuleHandleA(nullptr), module, sizeof module);
-    if (length == 0 || length >= sizeof module)
-        return CString(); // unknown or cut: never guess
-    CString directory = DirectoryOf(CString(module, length));
+    CString directory = DirectoryOf(ModulePath()); // unknown or cut: empty, never a guess
     if (directory.empty())
         return CString();
     CString result = directory + name;

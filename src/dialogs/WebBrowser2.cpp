@@ -8,10 +8,18 @@ namespace {
 // {8856F961-340A-11D0-A96B-00C04FD705A2}
 const CLSID kClsidWebBrowser = {0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
 constexpr DISPID kDispidNavigate = 104;
-// One string, then four variants passed by reference.
-const BYTE kNavigateParams[] = {COleControlSite::kVtAnsiString, COleControlSite::kVtVariantRef,
-                                COleControlSite::kVtVariantRef, COleControlSite::kVtVariantRef,
-                                COleControlSite::kVtVariantRef, 0};
+
+BSTR AnsiToBstr(const char* text) {
+    if (!text)
+        return nullptr;
+    int length = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (length <= 0)
+        return nullptr;
+    BSTR result = ::SysAllocStringLen(nullptr, static_cast<UINT>(length - 1));
+    if (result)
+        ::MultiByteToWideChar(CP_ACP, 0, text, -1, result, length);
+    return result;
+}
 
 CWebBrowser2::NavigationRecord& Record() {
     static thread_local CWebBrowser2::NavigationRecord record;
@@ -29,10 +37,6 @@ CObject* CWebBrowser2::CreateObject() {
     return new (std::nothrow) CWebBrowser2;
 }
 
-const CLSID& CWebBrowser2::GetClsid() {
-    return kClsidWebBrowser;
-}
-
 BOOL CWebBrowser2::Create(LPCSTR windowName, DWORD style, const RECT& rect, CWnd* parent, UINT id) {
     if (m_hWnd)
         return FALSE;
@@ -47,9 +51,23 @@ void CWebBrowser2::Navigate(LPCSTR url, VARIANT* flags, VARIANT* targetFrameName
     ++record.count;
     record.url = url ? url : "";
     COleControlSite* site = COleControlSite::FromHostWindow(m_hWnd);
-    record.result = site ? site->InvokeHelper(kDispidNavigate, DISPATCH_METHOD, kNavigateParams, url, flags,
-                                              targetFrameName, postData, headers)
-                         : E_NOINTERFACE;
+    if (!site) {
+        record.result = E_NOINTERFACE;
+        return;
+    }
+    // Last to first: the four optional variants by reference, then the address as a BSTR.
+    VARIANTARG args[5];
+    VARIANT* optional[] = {headers, postData, targetFrameName, flags};
+    for (int i = 0; i < 4; ++i) {
+        ::VariantInit(&args[i]);
+        args[i].vt = VT_VARIANT | VT_BYREF;
+        args[i].pvarVal = optional[i];
+    }
+    ::VariantInit(&args[4]);
+    args[4].vt = VT_BSTR;
+    args[4].bstrVal = AnsiToBstr(url);
+    record.result = url && !args[4].bstrVal ? E_OUTOFMEMORY : site->InvokeHelper(kDispidNavigate, args, 5);
+    ::VariantClear(&args[4]);
 }
 
 const CWebBrowser2::NavigationRecord& CWebBrowser2::LastNavigation() {

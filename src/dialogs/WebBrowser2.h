@@ -12,10 +12,11 @@ class CWebBrowser2 : public CWnd {
     CWebBrowser2();
     ~CWebBrowser2() override = default;
 
+    // Creation at run time, part of the class's contract; the program creates it only from a template.
     static CObject* CreateObject();
-    static const CLSID& GetClsid();
 
     // Creates the control itself (no persisted state, no storage, no licence key) as a child of parent.
+    // Kept for the class's contract: the program never calls it, a dialog template places the control.
     BOOL Create(LPCSTR windowName, DWORD style, const RECT& rect, CWnd* parent, UINT id);
 
     // Navigate(URL, Flags, TargetFrameName, PostData, Headers); each optional argument may be null.

@@ -18,7 +18,6 @@ enum : DWORD {
 
 class CControlBar : public CWnd {
   public:
-    DWORD m_dwBarStyle = 0;
-    DWORD m_dwDockStyle = 0;
-    void EnableDocking(DWORD dockStyle) { m_dwDockStyle = dockStyle; }
+    // The frame is never shown, so bars never float: docking sides have nothing to decide.
+    void EnableDocking(DWORD) {}
 };

@@ -3,46 +3,12 @@
 #include "Dialog.h"
 #include "WinApp.h"
 
-#include <cerrno>
-#include <cstdlib>
+#include "core/IntegerText.h"
 
 namespace {
 const char kParseIntText[] = "Please enter an integer.";
 const char kRangeIntText[] = "Please enter an integer between %1 and %2.";
-
-// Replaces %1 and %2 as the framework's message formatting does.
-CString FormatString2(const CString& pattern, const CString& first, const CString& second) {
-    CString result;
-    for (size_t i = 0; i < pattern.size(); ++i) {
-        if (pattern[i] == '%' && i + 1 < pattern.size() && (pattern[i + 1] == '1' || pattern[i + 1] == '2')) {
-            result += pattern[i + 1] == '1' ? first : second;
-            ++i;
-        } else {
-            result += pattern[i];
-        }
-    }
-    return result;
-}
 } // namespace
-
-bool ParseIntegerText(const char* text, int& value) {
-    const char* p = text;
-    while (*p == ' ' || *p == '\t')
-        ++p;
-    if (*p == '\0')
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    long parsed = std::strtol(p, &end, 10);
-    if (end == p || errno == ERANGE || parsed < INT_MIN || parsed > INT_MAX)
-        return false;
-    while (*end == ' ' || *end == '\t')
-        ++end;
-    if (*end != '\0')
-        return false;
-    value = static_cast<int>(parsed);
-    return true;
-}
 
 CDataExchange::CDataExchange(CDialog* dialog, BOOL saveAndValidate)
     : m_bSaveAndValidate(saveAndValidate), m_pDlgWnd(dialog) {}

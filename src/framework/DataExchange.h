@@ -30,6 +30,3 @@ BOOL DDX_Check(CDataExchange* pDX, int id, BOOL& value);
 // Index of the checked button in the radio group that starts at id; -1 when none.
 BOOL DDX_Radio(CDataExchange* pDX, int id, int& value);
 BOOL DDV_MinMaxInt(CDataExchange* pDX, int value, int minValue, int maxValue);
-
-// Parses a whole decimal integer as the data exchange accepts it (blanks around, one sign).
-bool ParseIntegerText(const char* text, int& value);

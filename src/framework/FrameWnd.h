@@ -19,7 +19,7 @@ class CFrameWnd : public CWnd {
     // Own table first, then the application object.
     BOOL OnCmdMsg(UINT id, CCmdUI* pCmdUI) override;
 
-    void EnableDocking(DWORD dockStyle) { m_dwDockStyle = dockStyle; }
+    void EnableDocking(DWORD) {} // as CControlBar::EnableDocking
     BOOL DockControlBar(CControlBar* bar);
     void RecalcLayout();
 
@@ -29,6 +29,4 @@ class CFrameWnd : public CWnd {
     int OnCreate(LPCREATESTRUCTA cs);
     void OnClose();
     void PostNcDestroy() override;
-
-    DWORD m_dwDockStyle = 0;
 };

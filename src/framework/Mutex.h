@@ -9,7 +9,6 @@ class CMutex {
     // Waits up to timeout ms; TRUE when this thread now owns the mutex (also after an owner died).
     BOOL Lock(DWORD timeout);
     BOOL Unlock();
-    HANDLE GetHandle() const { return m_hObject.Get(); }
 
   private:
     CHandle m_hObject;

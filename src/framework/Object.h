@@ -11,9 +11,9 @@ struct CRuntimeClass {
 
 class CObject {
   public:
+    // Every class of the tree answers with its name; nothing in the program asks yet.
     virtual const CRuntimeClass* GetRuntimeClass() const;
     virtual ~CObject() = default;
-    virtual void Serialize() {}
 
     static const CRuntimeClass classCObject;
 

@@ -2,10 +2,7 @@
 
 #include "OleInPlaceFrame.h"
 
-#include <cstdarg>
-#include <cstring>
 #include <new>
-#include <vector>
 
 namespace {
 constexpr int kSiteSlot = 0; // window extra bytes of the host class hold the site
@@ -27,18 +24,6 @@ bool ClassIdOfHost(HWND host, CLSID& clsid) {
         ::MultiByteToWideChar(CP_ACP, 0, name, -1, wide, 64) == 0)
         return false;
     return SUCCEEDED(::CLSIDFromString(wide, &clsid));
-}
-
-BSTR AnsiToBstr(const char* text) {
-    if (!text)
-        return nullptr;
-    int length = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (length <= 0)
-        return nullptr;
-    BSTR result = ::SysAllocStringLen(nullptr, static_cast<UINT>(length - 1));
-    if (result)
-        ::MultiByteToWideChar(CP_ACP, 0, text, -1, result, length);
-    return result;
 }
 } // namespace
 
@@ -158,54 +143,19 @@ void COleControlSite::FitToHost() {
     m_pInPlaceObject->SetObjectRects(&rect, &rect);
 }
 
-HRESULT COleControlSite::InvokeHelper(DISPID dispid, WORD flags, const BYTE* paramTypes, ...) {
+HRESULT COleControlSite::InvokeHelper(DISPID dispid, VARIANTARG* args, UINT count) {
     if (!m_pDispatch)
         return E_NOINTERFACE;
-    size_t count = paramTypes ? std::strlen(reinterpret_cast<const char*>(paramTypes)) : 0;
-    // Automation wants the arguments last to first.
-    std::vector<VARIANTARG> args(count);
-    HRESULT hr = S_OK;
-    va_list list;
-    va_start(list, paramTypes);
-    for (size_t i = 0; i < count; ++i) {
-        VARIANTARG& arg = args[count - 1 - i];
-        ::VariantInit(&arg);
-        if (paramTypes[i] == kVtAnsiString) {
-            const char* text = va_arg(list, const char*);
-            arg.vt = VT_BSTR;
-            arg.bstrVal = AnsiToBstr(text);
-            if (text && !arg.bstrVal)
-                hr = E_OUTOFMEMORY;
-        } else if (paramTypes[i] == kVtVariantRef) {
-            arg.vt = VT_VARIANT | VT_BYREF;
-            arg.pvarVal = va_arg(list, VARIANT*);
-        } else {
-            hr = E_INVALIDARG;
-            break;
-        }
+    DISPPARAMS params{args, nullptr, count, 0};
+    EXCEPINFO exception{};
+    UINT argError = 0;
+    HRESULT hr = m_pDispatch->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
+                                     &exception, &argError);
+    if (hr == DISP_E_EXCEPTION) {
+        ::SysFreeString(exception.bstrSource);
+        ::SysFreeString(exception.bstrDescription);
+        ::SysFreeString(exception.bstrHelpFile);
     }
-    va_end(list);
-
-    if (SUCCEEDED(hr)) {
-        DISPPARAMS params{args.data(), nullptr, static_cast<UINT>(count), 0};
-        DISPID namedPut = DISPID_PROPERTYPUT;
-        if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
-            params.rgdispidNamedArgs = &namedPut;
-            params.cNamedArgs = 1;
-        }
-        EXCEPINFO exception{};
-        UINT argError = 0;
-        hr = m_pDispatch->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, nullptr, &exception,
-                                 &argError);
-        if (hr == DISP_E_EXCEPTION) {
-            ::SysFreeString(exception.bstrSource);
-            ::SysFreeString(exception.bstrDescription);
-            ::SysFreeString(exception.bstrHelpFile);
-        }
-    }
-    for (VARIANTARG& arg : args)
-        if (arg.vt == VT_BSTR)
-            ::VariantClear(&arg);
     return hr;
 }
 

@@ -23,15 +23,9 @@ class COleControlSite final : public IOleClientSite, public IOleInPlaceSite {
 
     // The control's automation interface (borrowed, not add-ref'd); null when it has none.
     IDispatch* GetDispatch() const { return m_pDispatch.Get(); }
-    // Calls member dispid of the automation interface with flags (DISPATCH_METHOD, ...); no result
-    // value is asked for. paramTypes is a zero-terminated list of type codes, one per further
-    // argument: kVtAnsiString (a const char*, passed as a BSTR) or kVtVariantRef (a VARIANT*, passed
-    // by reference; it may be null).
-    HRESULT InvokeHelper(DISPID dispid, WORD flags, const BYTE* paramTypes, ...);
-
-    // Type codes of InvokeHelper's argument list; 0x40 marks "by reference" in one byte.
-    static constexpr BYTE kVtAnsiString = 0x0E;
-    static constexpr BYTE kVtVariantRef = 0x40 | VT_VARIANT;
+    // Calls method dispid of the automation interface with count arguments, last to first as
+    // automation takes them; no result value is asked for.
+    HRESULT InvokeHelper(DISPID dispid, VARIANTARG* args, UINT count);
 
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;

@@ -3,7 +3,6 @@
 #include <vector>
 
 BOOL CStatusBar::Create(CWnd* parent, DWORD style, UINT id) {
-    m_dwBarStyle = style & CBRS_ALIGN_ANY;
     HWND hWnd =
         ::CreateWindowExA(0, STATUSCLASSNAMEA, nullptr, (style & (WS_CHILD | WS_VISIBLE)) | CCS_NOPARENTALIGN,
                           0, 0, 0, 0, parent ? parent->m_hWnd : nullptr,

@@ -11,30 +11,20 @@ struct ToolBarLayout {
     std::vector<UINT> ids; // 0 is a separator
 };
 
-// Microsoft's rc writes WORD version 1, width, height, count, then WORD ids; GNU windres writes DWORD
-// width, height, count, then DWORD ids. The size tells them apart.
+// WORD version 1, width, height, count, then the WORD ids, as res/Pendlemark.rc writes it.
 bool ParseToolBar(const void* data, DWORD size, ToolBarLayout& layout) {
     const WORD* words = static_cast<const WORD*>(data);
-    if (size >= 4 * sizeof(WORD) && words[0] == 1 && size >= (4 + words[3]) * sizeof(WORD) &&
-        size <= (5 + words[3]) * sizeof(WORD)) { // possibly padded to a DWORD
-        layout.width = words[1];
-        layout.height = words[2];
-        layout.ids.assign(words + 4, words + 4 + words[3]);
-        return true;
-    }
-    const DWORD* dwords = static_cast<const DWORD*>(data);
-    if (size >= 3 * sizeof(DWORD) && dwords[2] < size && size == (3 + dwords[2]) * sizeof(DWORD)) {
-        layout.width = dwords[0];
-        layout.height = dwords[1];
-        layout.ids.assign(dwords + 3, dwords + 3 + dwords[2]);
-        return true;
-    }
-    return false;
+    if (size < 4 * sizeof(WORD) || words[0] != 1 || size < (4 + words[3]) * sizeof(WORD) ||
+        size > (5 + words[3]) * sizeof(WORD)) // possibly padded to a DWORD
+        return false;
+    layout.width = words[1];
+    layout.height = words[2];
+    layout.ids.assign(words + 4, words + 4 + words[3]);
+    return true;
 }
 } // namespace
 
 BOOL CToolBar::CreateEx(CWnd* parent, DWORD toolbarStyle, DWORD style, UINT id) {
-    m_dwBarStyle = style & (CBRS_ALIGN_ANY | CBRS_GRIPPER | CBRS_TOOLTIPS | CBRS_FLYBY | CBRS_SIZE_DYNAMIC);
     DWORD windowStyle = (style & (WS_CHILD | WS_VISIBLE)) | toolbarStyle | CCS_NOPARENTALIGN | CCS_NORESIZE |
                         CCS_NODIVIDER | ((style & CBRS_TOOLTIPS) ? TBSTYLE_TOOLTIPS : 0);
     HWND hWnd = ::CreateWindowExA(0, TOOLBARCLASSNAMEA, nullptr, windowStyle, 0, 0, 0, 0,

@@ -52,14 +52,6 @@ BOOL CWnd::Attach(HWND hWnd) {
     return TRUE;
 }
 
-HWND CWnd::Detach() {
-    HWND hWnd = m_hWnd;
-    if (m_bPermanent)
-        UnbindPermanent();
-    m_hWnd = nullptr;
-    return hWnd;
-}
-
 CString CWnd::GetWindowText() const {
     int length = ::GetWindowTextLengthA(m_hWnd);
     CString text(static_cast<size_t>(length) + 1, '\0');

@@ -21,7 +21,6 @@ class CWnd : public CCmdTarget {
 
     // Binds an existing control window without taking over its procedure.
     BOOL Attach(HWND hWnd);
-    HWND Detach();
 
     BOOL CreateEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, const RECT& rect,
                   HWND parent, UINT_PTR idOrMenu);
@@ -33,7 +32,6 @@ class CWnd : public CCmdTarget {
 
     BOOL ShowWindow(int cmd) { return ::ShowWindow(m_hWnd, cmd); }
     BOOL EnableWindow(BOOL enable) { return ::EnableWindow(m_hWnd, enable); }
-    BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
     void SetWindowText(const CString& text) { ::SetWindowTextA(m_hWnd, text.c_str()); }
     CString GetWindowText() const;
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {

@@ -1,12 +1,12 @@
 #include "MainFrame.h"
 
 #include "TrayIcon.h"
+#include "app/StartProgram.h"
 #include "app/UpdaterApp.h"
 #include "dialogs/HelpDlg.h"
 #include "dialogs/SettingsDlg.h"
 #include "res/resource.h"
 
-#include <cstdio>
 #include <new>
 
 PM_IMPLEMENT_RUNTIME_CLASS(CMainFrame, "CMainFrame", nullptr)
@@ -112,7 +112,7 @@ int CMainFrame::OnCreate(LPCREATESTRUCTA cs) {
     CUpdaterApp* app = GetUpdaterApp();
     if (app && app->m_startupUpdate) {
         if (m_hAutoUpdate)
-            ::SetEvent(m_hAutoUpdate);
+            ::SetEvent(m_hAutoUpdate.Get());
         app->m_startupUpdate = 0;
     }
     m_bCreated = true;
@@ -134,25 +134,13 @@ void CMainFrame::OnUpdateIdleCommands(CCmdUI* pCmdUI) {
     // window's own run is in progress, a close is waiting for it, or the close has begun (removing
     // the tray icon serves the queue, where a command sent a moment earlier may wait).
     pCmdUI->Enable(!m_bInUpdateRun && !m_bClosePending && !m_bClosing &&
-                   ::WaitForSingleObject(m_hUpdateRunning, 0) != WAIT_OBJECT_0);
+                   ::WaitForSingleObject(m_hUpdateRunning.Get(), 0) != WAIT_OBJECT_0);
 }
 
 void CMainFrame::OnRunLauncher() {
     CUpdaterApp* app = GetUpdaterApp();
-    CString launcher = app ? app->GetLauncherFilePath("cvl.exe") : CString();
-    char commandLine[MAX_PATH];
-    // Quotes and terminator must fit; a longer path is refused rather than cut.
-    if (launcher.empty() || launcher.size() + 3 > sizeof commandLine)
-        return;
-    std::snprintf(commandLine, sizeof commandLine, "\"%s\"", launcher.c_str());
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (::CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                         &process)) {
-        ::CloseHandle(process.hProcess);
-        ::CloseHandle(process.hThread);
-    }
+    if (app)
+        StartProgram(app->GetLauncherFilePath("cvl.exe")); // nothing waits for it, nor hears of a failure
 }
 
 void CMainFrame::OnSettings() {

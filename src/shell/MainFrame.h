@@ -1,8 +1,11 @@
 // The hidden main window: owns the tray icon and the scheduler, executes the commands.
+// The update run (OnUpdateNow, RunUpdate) and the scheduler live in update/UpdateRun.cpp and
+// update/Scheduler.cpp.
 #pragma once
 
 #include "ChildView.h"
 #include "framework/FrameWnd.h"
+#include "framework/Handles.h"
 #include "framework/StatusBar.h"
 #include "framework/ToolBar.h"
 
@@ -30,11 +33,11 @@ class CMainFrame : public CFrameWnd {
     static void DoAutoUpdate(CSchedulerContext& context);
 
     std::unique_ptr<CTrayIcon> m_pTrayIcon;
-    HANDLE m_hSchedulerThread = nullptr;
-    HANDLE m_hStopEvent = nullptr;
-    HANDLE m_hAutoUpdate = nullptr;     // CVLAutoUpdate
-    HANDLE m_hAutoUpdateDone = nullptr; // CVLAutoUpdateDone
-    HANDLE m_hUpdateRunning = nullptr;  // CVLUpdateRunning
+    CHandle m_hSchedulerThread;
+    CHandle m_hStopEvent;
+    CHandle m_hAutoUpdate;     // CVLAutoUpdate
+    CHandle m_hAutoUpdateDone; // CVLAutoUpdateDone
+    CHandle m_hUpdateRunning;  // CVLUpdateRunning
     CStatusBar m_wndStatusBar;
     CToolBar m_wndToolBar;
     CChildView m_wndView;
@@ -53,6 +56,13 @@ class CMainFrame : public CFrameWnd {
     void OnUpdateIdleCommands(CCmdUI* pCmdUI);
 
   private:
+    // What the update run and the scheduler show.
+    static constexpr const char* kRunCaption = "Corvalis Wayrail";
+    static constexpr const char* kConnectingText = "Checking for internet connection...";
+    static constexpr const char* kCheckingText = "Checking for updates...";
+    static constexpr const char* kQuestionCaption = "Corvalis";
+    static constexpr const char* kQuestionText = "Do you wish to automatically update your menu items?";
+
     // TRUE when a package was installed.
     BOOL RunUpdate();
     void ShowRunMessage(const CString& text);

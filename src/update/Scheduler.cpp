@@ -8,13 +8,6 @@
 #include "shell/MainFrame.h"
 
 namespace {
-void CloseAndNull(HANDLE& handle) {
-    if (handle) {
-        ::CloseHandle(handle);
-        handle = nullptr;
-    }
-}
-
 bool ArmTimer(HANDLE timer, LONGLONG dueTime) {
     if (!timer)
         return false;
@@ -34,42 +27,43 @@ void CMainFrame::StartScheduler() {
     if (m_hSchedulerThread)
         return;
     if (!m_hAutoUpdate)
-        m_hAutoUpdate = ::CreateEventA(nullptr, TRUE, FALSE, "CVLAutoUpdate");
+        m_hAutoUpdate.Reset(::CreateEventA(nullptr, TRUE, FALSE, "CVLAutoUpdate"));
     if (!m_hAutoUpdateDone)
-        m_hAutoUpdateDone = ::CreateEventA(nullptr, TRUE, FALSE, "CVLAutoUpdateDone");
+        m_hAutoUpdateDone.Reset(::CreateEventA(nullptr, TRUE, FALSE, "CVLAutoUpdateDone"));
     if (!m_hUpdateRunning)
-        m_hUpdateRunning = ::CreateEventA(nullptr, TRUE, FALSE, "CVLUpdateRunning");
+        m_hUpdateRunning.Reset(::CreateEventA(nullptr, TRUE, FALSE, "CVLUpdateRunning"));
     if (!m_hStopEvent)
-        m_hStopEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        m_hStopEvent.Reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!m_hStopEvent)
         return;
 
     CUpdaterApp* app = GetUpdaterApp();
-    std::unique_ptr<CSchedulerContext> context = CSchedulerContext::Create(
-        m_hWnd, m_hStopEvent, m_hAutoUpdate, m_hAutoUpdateDone, app ? app->m_updateInterval.load() : 7);
+    std::unique_ptr<CSchedulerContext> context =
+        CSchedulerContext::Create(m_hWnd, m_hStopEvent.Get(), m_hAutoUpdate.Get(), m_hAutoUpdateDone.Get(),
+                                  app ? app->m_updateInterval.load() : 7);
     if (!context)
         return;
-    m_hSchedulerThread =
-        ::CreateThread(nullptr, 0, &CMainFrame::UpdateScheduler, context.get(), CREATE_SUSPENDED, nullptr);
+    m_hSchedulerThread.Reset(
+        ::CreateThread(nullptr, 0, &CMainFrame::UpdateScheduler, context.get(), CREATE_SUSPENDED, nullptr));
     if (m_hSchedulerThread) {
         context.release(); // the thread owns it now
-        ::ResumeThread(m_hSchedulerThread);
+        ::ResumeThread(m_hSchedulerThread.Get());
     }
 }
 
 void CMainFrame::StopScheduler() {
     if (m_hSchedulerThread) {
         if (m_hStopEvent)
-            ::SetEvent(m_hStopEvent);
+            ::SetEvent(m_hStopEvent.Get());
         // A thread blocked in the question or in "&Update Now" cannot end now; it keeps its own
         // handles and ends with the process.
-        if (::WaitForSingleObject(m_hSchedulerThread, 3000) == WAIT_OBJECT_0)
-            CloseAndNull(m_hSchedulerThread);
+        if (::WaitForSingleObject(m_hSchedulerThread.Get(), 3000) == WAIT_OBJECT_0)
+            m_hSchedulerThread.Close();
     }
-    CloseAndNull(m_hStopEvent);
-    CloseAndNull(m_hAutoUpdate);
-    CloseAndNull(m_hAutoUpdateDone);
-    CloseAndNull(m_hUpdateRunning);
+    m_hStopEvent.Close();
+    m_hAutoUpdate.Close();
+    m_hAutoUpdateDone.Close();
+    m_hUpdateRunning.Close();
 }
 
 DWORD WINAPI CMainFrame::UpdateScheduler(LPVOID param) {
@@ -139,8 +133,8 @@ void CMainFrame::DoAutoUpdate(CSchedulerContext& context) {
     HANDLE done = context.m_autoUpdateDone.Get();
     if (app->m_askForConfirmation != 0) {
         ::BringWindowToTop(context.m_hMainWnd);
-        int answer = TopMostMessageBox(nullptr, "Do you wish to automatically update your menu items?",
-                                       "Corvalis", MB_YESNO | MB_DEFBUTTON1 | MB_TOPMOST);
+        int answer = TopMostMessageBox(nullptr, kQuestionText, kQuestionCaption,
+                                       MB_YESNO | MB_DEFBUTTON1 | MB_TOPMOST);
         if (answer != IDYES) {
             if (done)
                 ::SetEvent(done);

@@ -22,13 +22,13 @@ void CMainFrame::OnUpdateNow() {
 
 void CMainFrame::ShowRunMessage(const CString& text) {
     ::BringWindowToTop(m_hWnd);
-    TopMostMessageBox(nullptr, text.c_str(), "Corvalis Wayrail", MB_OK | MB_TOPMOST);
+    TopMostMessageBox(nullptr, text.c_str(), kRunCaption, MB_OK | MB_TOPMOST);
 }
 
 BOOL CMainFrame::RunUpdate() {
     BOOL installed = FALSE;
     if (m_hUpdateRunning)
-        ::SetEvent(m_hUpdateRunning);
+        ::SetEvent(m_hUpdateRunning.Get());
     {
         CUpdaterApp* app = GetUpdaterApp();
         CFtpUpdater updater(app->m_server, app->m_user, app->m_pass, app->m_pathToFile, app->m_passiveFTP);
@@ -37,14 +37,14 @@ BOOL CMainFrame::RunUpdate() {
             ShowRunMessage(updater.m_errorText);
         } else {
             updater.OpenProgressWindow(FALSE);
-            updater.ShowStatus("Checking for internet connection...");
+            updater.ShowStatus(kConnectingText);
             if (!updater.Connect()) {
                 // The progress window goes first so that the box is never hidden behind it.
                 updater.CloseProgressWindow();
                 ShowRunMessage(updater.m_errorText);
                 updater.CloseProgressWindow();
             } else {
-                updater.ShowStatus("Checking for updates...");
+                updater.ShowStatus(kCheckingText);
                 installed = updater.InstallNewestPackage("");
                 if (!installed) {
                     updater.CloseProgressWindow();
@@ -55,9 +55,9 @@ BOOL CMainFrame::RunUpdate() {
             }
         }
         if (m_hAutoUpdateDone)
-            ::SetEvent(m_hAutoUpdateDone);
+            ::SetEvent(m_hAutoUpdateDone.Get());
         if (m_hUpdateRunning)
-            ::ResetEvent(m_hUpdateRunning);
+            ::ResetEvent(m_hUpdateRunning.Get());
     }
     return installed;
 }

@@ -1,10 +1,6 @@
 // The hidden main window in this process: command gate, "Run Corvalis", state greying.
-#include "app/UpdaterApp.h"
-#include "framework/FrameWnd.h"
-#include "res/resource.h"
-#include "shell/MainFrame.h"
+#include "support/FrameTest.h"
 #include "support/TestEnv.h"
-#include "support/UiDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -17,16 +13,14 @@ long EventTool(const char* verb, const char* name) {
     return tool.Wait(15000);
 }
 
-class MainWindow : public testing::Test {
+class MainWindow : public FrameTest {
   protected:
     void SetUp() override {
-        app = GetUpdaterApp();
-        savedLauncherDir = app->m_launcherDir;
+        FrameTest::SetUp();
+        app = &App();
         app->m_startupUpdate = 0;
-        frame = new CMainFrame;
-        app->m_pMainWnd = frame;
-        ASSERT_TRUE(frame->LoadFrame(IDR_MAINFRAME));
-        main = frame->m_hWnd;
+        CreateFrame(nullptr, true);
+        main = m_hwnd;
     }
     void TearDown() override {
         if (IsWindow(main))
@@ -34,12 +28,10 @@ class MainWindow : public testing::Test {
         EXPECT_FALSE(IsWindow(main));
         MSG msg;
         PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE); // the frame's quit request
-        app->m_launcherDir = savedLauncherDir;
+        FrameTest::TearDown();
     }
     CUpdaterApp* app = nullptr;
-    CMainFrame* frame = nullptr;
     HWND main = nullptr;
-    std::string savedLauncherDir;
 };
 } // namespace
 

@@ -16,10 +16,10 @@ TEST(PathJoin, SeparatorIsAddedOnlyWhenMissing) {
 TEST(PathJoin, TrailByteOfADoubleByteCharacterIsNoSeparator) {
     // 0x83 0x5C is one Shift-JIS character whose second byte looks like a backslash.
     const std::string dir = "C:\\\x83\x5C";
-    EXPECT_FALSE(EndsWithSeparator(dir, 932));
+    EXPECT_FALSE(EndsWithSeparator(dir, LeadByteTestOf(932)));
     EXPECT_EQ(JoinPath(dir, "a.exe", 932), dir + "\\a.exe");
-    EXPECT_TRUE(EndsWithSeparator(dir, 1252)); // single-byte code page: it is a backslash
-    EXPECT_TRUE(EndsWithSeparator(dir + "\\", 932));
+    EXPECT_TRUE(EndsWithSeparator(dir, LeadByteTestOf(1252))); // single-byte code page: it is a backslash
+    EXPECT_TRUE(EndsWithSeparator(dir + "\\", LeadByteTestOf(932)));
     EXPECT_EQ(DirectoryOf("C:\\\x83\x5C"
                           "name.exe",
                           932),

@@ -1,5 +1,6 @@
 // The real program as a process: settings at start, the single-instance rule, exit.
 #include "res/resource.h"
+#include "support/ResidentProgram.h"
 #include "support/TestEnv.h"
 #include "support/UiDriver.h"
 
@@ -16,9 +17,7 @@ class Startup : public testing::Test {
         DeleteCorvalisKeys();
         RemoveCvlIni();
     }
-    static Process StartProgram() {
-        return Process::Start("\"" + BuiltProgram("Pendlemark.exe") + "\" /NoUpdateOnStartup");
-    }
+    static Process StartProgram() { return StartPendlemark("/NoUpdateOnStartup"); }
 };
 } // namespace
 

@@ -1,5 +1,6 @@
-// The scheduler's due time and the progress window's percentages.
+// The scheduler's due time, the progress window's percentages and the settings dialog's integers.
 #include "core/DueTime.h"
+#include "core/IntegerText.h"
 #include "core/Percent.h"
 
 #include <climits>
@@ -51,4 +52,33 @@ TEST(Percent, BarPositionsReadBelowAHundredUnlessFull) {
         SCOPED_TRACE(c.position);
         EXPECT_EQ(PercentOfRange(c.position, c.low, c.high), c.percent);
     }
+}
+
+TEST(IntegerText, AWholeDecimalIntWithBlanksAroundAndOneSign) {
+    const struct {
+        const char* text;
+        bool parsed;
+        int value;
+    } cases[] = {
+        {"7", true, 7},
+        {" -3\t", true, -3},
+        {"+12", true, 12},
+        {"2147483647", true, INT_MAX},
+        {"-2147483648", true, INT_MIN},
+        {"2147483648", false, 0},
+        {"", false, 0},
+        {" \t", false, 0},
+        {"1a", false, 0},
+        {"1 2", false, 0},
+        {"0x10", false, 0},
+        {"--1", false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        int value = -99;
+        EXPECT_EQ(ParseIntegerText(c.text, value), c.parsed);
+        EXPECT_EQ(value, c.parsed ? c.value : -99); // a failure leaves the value alone
+    }
+    EXPECT_EQ(FormatString2("between %1 and %2.", "1", "99"), "between 1 and 99.");
+    EXPECT_EQ(FormatString2("%2%1%3%", "a", "b"), "ba%3%");
 }

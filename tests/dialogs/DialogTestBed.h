@@ -2,11 +2,8 @@
 // it and the settings key, and a script thread that plays the user.
 #pragma once
 
-#include "app/UpdaterApp.h"
-#include "res/resource.h"
-#include "shell/MainFrame.h"
+#include "support/FrameTest.h"
 #include "support/TestEnv.h"
-#include "support/UiDriver.h"
 
 #include <gtest/gtest.h>
 #include <ole2.h>
@@ -92,7 +89,7 @@ inline HWND FocusOf(HWND window) {
     return ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
 }
 
-class DialogTest : public ::testing::Test {
+class DialogTest : public FrameTest {
   protected:
     void SetUp() override {
         // What the program's start-up does before any window: common controls and OLE.
@@ -100,34 +97,29 @@ class DialogTest : public ::testing::Test {
                                       ICC_BAR_CLASSES | ICC_PROGRESS_CLASS | ICC_WIN95_CLASSES};
         ::InitCommonControlsEx(&controls);
         m_oleStarted = SUCCEEDED(::OleInitialize(nullptr));
+        FrameTest::SetUp();
         DeleteCorvalisKeys();
         CUpdaterApp* app = GetUpdaterApp();
         app->SetRegistryKey("Corvalis");
         app->m_server = "ftp.example.invalid";
         app->m_pathToFile = "/update/";
-        app->m_lastDownloadFile.clear();
         SetRecord(0, 7, 1, 1);
-        m_updateRunning = OpenOrCreateEvent("CVLUpdateRunning");
-        ::ResetEvent(m_updateRunning);
-        m_frame = new CTestMainFrame;
-        ASSERT_TRUE(
-            m_frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE, nullptr, nullptr));
-        m_frame->ShowWindow(SW_HIDE);
-        app->m_pMainWnd = m_frame;
+        CreateFrame(new CTestMainFrame, true);
+        if (m_frame)
+            m_frame->ShowWindow(SW_HIDE);
     }
     void TearDown() override {
-        if (m_frame) {
-            // Not the main window any more, so closing it does not end the thread's message loop.
-            GetUpdaterApp()->m_pMainWnd = nullptr;
+        // Not the main window any more, so closing it does not end the thread's message loop.
+        GetUpdaterApp()->m_pMainWnd = nullptr;
+        if (FrameAlive())
             m_frame->SendMessage(WM_CLOSE);
-        }
         WaitUntil([] { return FindOurDialog() == nullptr; }, 5000);
-        ::ResetEvent(m_updateRunning);
-        ::CloseHandle(m_updateRunning);
+        FrameTest::TearDown();
         DeleteCorvalisKeys();
         if (m_oleStarted)
             ::OleUninitialize();
     }
+    CTestMainFrame& Frame() { return *static_cast<CTestMainFrame*>(m_frame); }
     // Sends a command to the main window as the tray menu does; returns when its handler returns.
     void SendCommand(UINT id) { m_frame->SendMessage(WM_COMMAND, id, 0); }
     static void SetRecord(int choice, int interval, int enableAutoUpdate, int askForConfirmation) {
@@ -138,8 +130,6 @@ class DialogTest : public ::testing::Test {
         app->m_askForConfirmation = askForConfirmation;
     }
 
-    CTestMainFrame* m_frame = nullptr;
-    HANDLE m_updateRunning = nullptr;
     bool m_oleStarted = false;
 };
 

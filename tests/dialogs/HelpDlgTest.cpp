@@ -6,6 +6,7 @@
 
 #include "dialogs/WebBrowser2.h"
 #include "framework/OleControlSite.h"
+#include "support/ResidentProgram.h"
 
 using namespace pmtest;
 
@@ -126,8 +127,8 @@ class RunningProgram : public ::testing::Test {
 };
 
 TEST_F(RunningProgram, OpensTheHelpWindowOnItsCommand) {
-    Process program = Process::Start("\"" + BuiltProgram("Pendlemark.exe") + "\" -NoUpdateOnStartup");
-    HWND main = FindMainWindow();
+    HWND main = nullptr;
+    Process program = StartPendlemark("-NoUpdateOnStartup", &main);
     ASSERT_NE(main, nullptr);
     DWORD pid = 0;
     ::GetWindowThreadProcessId(main, &pid);

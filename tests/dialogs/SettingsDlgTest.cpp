@@ -247,20 +247,20 @@ TEST_F(SettingsDialog, OkStoresTheFourValuesAndSavesEverySetting) {
 // both, Cancel still changes nothing.
 TEST_F(SettingsDialog, UpdateNowAndHelpFromTheDialogThenCancelChangesNothing) {
     const char kInstalled[] = "C:\\Browser\\Pendlemark\\050101-update.exe";
-    m_frame->m_onUpdate = [&] { GetUpdaterApp()->RecordLastDownload(kInstalled); };
+    Frame().m_onUpdate = [&] { GetUpdaterApp()->RecordLastDownload(kInstalled); };
     UiScript script([this] {
         HWND dialog = WaitForSettings();
         ASSERT_NE(dialog, nullptr);
         ASSERT_TRUE(ClickNow(dialog, IDC_AUTO_UPDATE_EVERY));
         SetItemText(dialog, IDC_INTERVAL, "44");
         ASSERT_TRUE(ClickNow(dialog, IDC_ENABLE_AUTO_UPDATE));
-        ::SetEvent(m_updateRunning);
+        ::SetEvent(m_running.Get());
         ASSERT_TRUE(ClickNow(dialog, IDC_UPDATE_NOW_BUTTON));
-        EXPECT_EQ(m_frame->m_updateRuns, 0) << "not dropped while CVLUpdateRunning is signalled";
-        ::ResetEvent(m_updateRunning);
+        EXPECT_EQ(Frame().m_updateRuns, 0) << "not dropped while CVLUpdateRunning is signalled";
+        ::ResetEvent(m_running.Get());
         ASSERT_TRUE(ClickNow(dialog, IDC_UPDATE_NOW_BUTTON));
-        EXPECT_EQ(m_frame->m_updateRuns, 1);
-        EXPECT_TRUE(m_frame->m_settingsOpenDuringRun);
+        EXPECT_EQ(Frame().m_updateRuns, 1);
+        EXPECT_TRUE(Frame().m_settingsOpenDuringRun);
         ClickButton(dialog, IDC_HELP_BUTTON);
         HWND help = WaitForWindow("#32770", kHelpCaption);
         ASSERT_NE(help, nullptr);
@@ -272,7 +272,7 @@ TEST_F(SettingsDialog, UpdateNowAndHelpFromTheDialogThenCancelChangesNothing) {
     });
     SendCommand(ID_SETTINGS);
     script.Join();
-    EXPECT_EQ(m_frame->m_updateRuns, 1);
+    EXPECT_EQ(Frame().m_updateRuns, 1);
     EXPECT_EQ(Record(), "0 7 1 1");
     ExpectNothingSaved();
     EXPECT_EQ(RegString(kParamsKey, "LastDownloadFile"), kInstalled); // what a run records stays

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "framework/Handles.h"
+#include "support/ResidentProgram.h"
 #include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -39,10 +40,7 @@ class InstallFixture : public ::testing::Test {
     // Starts the resident program and waits for its main window; null window on failure.
     pmtest::Process StartResident(HWND& window, const char* currentDir = nullptr) {
         // Without the switch the default settings would ask for an update at once.
-        pmtest::Process process =
-            pmtest::Process::Start(Quote(Program()) + " /NoUpdateOnStartup", currentDir);
-        window = pmtest::FindMainWindow();
-        return process;
+        return pmtest::StartPendlemark("/NoUpdateOnStartup", &window, 15000, Program(), currentDir);
     }
     // One resident start, closed again as soon as its main window exists (the swap-in is done by then).
     void StartAndCloseResident(const char* currentDir = nullptr) {
@@ -53,7 +51,7 @@ class InstallFixture : public ::testing::Test {
         EXPECT_NE(process.Wait(10000), -1) << "the resident instance did not end after WM_CLOSE";
     }
     // Runs the program with the uninstall switch; its exit code, or -1 after the time-out.
-    long RunUninstall() { return pmtest::Process::Start(Quote(Program()) + " /uninstall").Wait(15000); }
+    long RunUninstall() { return pmtest::StartPendlemark("/uninstall", nullptr, 0, Program()).Wait(15000); }
 
     pmtest::TempDir m_program{"pm-program"};
     pmtest::TempDir m_launcher{"pm-launcher dir"};

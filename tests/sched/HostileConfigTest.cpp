@@ -1,7 +1,8 @@
 // The real program fed hostile settings, cvl.ini files, command lines and listings: it neither
 // crashes nor hangs, and does what it documents.
-#include "FrameTest.h"
+#include "support/FrameTest.h"
 #include "support/FtpTestServer.h"
+#include "support/ResidentProgram.h"
 #include "support/TestEnv.h"
 
 #include <functional>
@@ -46,15 +47,9 @@ class HostileConfigTest : public FrameTest {
     // Starts the program; when it stays resident, runs "&Update Now" and returns what its box said.
     std::string StartAndUpdate(const std::string& arguments, bool& resident) {
         ResetEvents();
-        m_process = Process::Start("\"" + BuiltProgram("Pendlemark.exe") + "\" " + arguments);
         HWND window = nullptr;
-        // Resident, or ended at once (the uninstall does).
-        WaitUntil(
-            [&] {
-                window = ::FindWindowA(nullptr, "Pendlemark");
-                return window || !m_process.Running();
-            },
-            30000);
+        m_process =
+            StartPendlemark(arguments, &window, 30000); // resident, or ended at once (the uninstall does)
         resident = window != nullptr;
         if (!resident)
             return kNoBox;

@@ -1,6 +1,7 @@
 // The resident program in its own process, driven from this one through the named events, its
 // window and its message boxes.
-#include "FrameTest.h"
+#include "support/FrameTest.h"
+#include "support/ResidentProgram.h"
 #include "support/TestEnv.h"
 
 using namespace pmtest;
@@ -31,9 +32,10 @@ class InstanceTest : public FrameTest {
         SetRegDword(kParamsKey, "UpdateInterval", 7);
     }
     HWND Start(const std::string& arguments = "") {
-        m_process = Process::Start("\"" + BuiltProgram("Pendlemark.exe") + "\" " + arguments);
+        HWND window = nullptr;
+        m_process = StartPendlemark(arguments, &window);
         EXPECT_TRUE(m_process.Handle());
-        return FindMainWindow();
+        return window;
     }
     // Asks the instance to quit the way the uninstaller does; its exit code, -1 if it stayed.
     long Shutdown() {
@@ -56,7 +58,7 @@ TEST_F(InstanceTest, ShutdownFromAnotherProcessClosesTheInstanceAlsoWhenSignalle
     EXPECT_EQ(Shutdown(), 0);
     EXPECT_EQ(::FindWindowA(nullptr, "Pendlemark"), nullptr);
     ::SetEvent(m_shutdown.Get());
-    m_process = Process::Start("\"" + BuiltProgram("Pendlemark.exe") + "\"");
+    m_process = StartPendlemark();
     EXPECT_EQ(m_process.Wait(8000), 0);
     EXPECT_TRUE(Signalled(m_shutdown)); // left for whoever signalled it
 }

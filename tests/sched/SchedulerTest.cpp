@@ -1,7 +1,7 @@
 // The scheduler: its due times, and its thread as the main window starts and stops it, with real
 // named events.
 #include "CommandSpy.h"
-#include "FrameTest.h"
+#include "support/FrameTest.h"
 #include "update/SchedulerContext.h"
 
 #include <climits>
@@ -171,7 +171,7 @@ TEST_F(SchedulerTest, StopIsTakenBeforeAPendingRequestAndShutdown) {
         // Everything arrives while the thread is busy with its decision.
         ::SetEvent(m_shutdown.Get());
         ::SetEvent(m_autoUpdate.Get());
-        ::SetEvent(m_frame->m_hStopEvent);
+        ::SetEvent(m_frame->m_hStopEvent.Get());
     };
     ::SetEvent(m_autoUpdate.Get());
     ASSERT_TRUE(WaitUntil([&] { return Signalled(m_thread); }));
@@ -185,13 +185,14 @@ TEST_F(SchedulerTest, StopSchedulerTwiceClosesEverythingOnce) {
     SchedulerThread();
     m_frame->StopScheduler();
     EXPECT_TRUE(Signalled(m_thread));
-    for (HANDLE handle : {m_frame->m_hSchedulerThread, m_frame->m_hStopEvent, m_frame->m_hAutoUpdate,
-                          m_frame->m_hAutoUpdateDone, m_frame->m_hUpdateRunning})
+    for (HANDLE handle :
+         {m_frame->m_hSchedulerThread.Get(), m_frame->m_hStopEvent.Get(), m_frame->m_hAutoUpdate.Get(),
+          m_frame->m_hAutoUpdateDone.Get(), m_frame->m_hUpdateRunning.Get()})
         EXPECT_EQ(handle, nullptr);
     DWORD start = ::GetTickCount();
     m_frame->StopScheduler();
     EXPECT_LT(::GetTickCount() - start, 500u);
-    EXPECT_EQ(m_frame->m_hSchedulerThread, nullptr);
+    EXPECT_EQ(m_frame->m_hSchedulerThread.Get(), nullptr);
     // The close stops it a third time and the destructor a fourth; the test's handles still work.
     ::SendMessageA(m_hwnd, WM_CLOSE, 0, 0);
     EXPECT_FALSE(FrameAlive());
@@ -213,9 +214,9 @@ TEST_F(SchedulerTest, AThreadOutlivingTheStopActsOnlyOnItsOwnHandles) {
     DWORD waited = ::GetTickCount() - start;
     EXPECT_GE(waited, 2900u);
     EXPECT_LT(waited, 4500u);
-    EXPECT_NE(m_frame->m_hSchedulerThread, nullptr);
-    EXPECT_EQ(m_frame->m_hStopEvent, nullptr);
-    EXPECT_EQ(m_frame->m_hAutoUpdateDone, nullptr);
+    EXPECT_NE(m_frame->m_hSchedulerThread.Get(), nullptr);
+    EXPECT_EQ(m_frame->m_hStopEvent.Get(), nullptr);
+    EXPECT_EQ(m_frame->m_hAutoUpdateDone.Get(), nullptr);
 
     // Yes now: the thread resets CVLAutoUpdateDone through its own handle, sends the command,
     // then finds its stop and ends.
@@ -229,7 +230,7 @@ TEST_F(SchedulerTest, AThreadOutlivingTheStopActsOnlyOnItsOwnHandles) {
     start = ::GetTickCount();
     m_frame->StopScheduler();
     EXPECT_LT(::GetTickCount() - start, 1000u);
-    EXPECT_EQ(m_frame->m_hSchedulerThread, nullptr);
+    EXPECT_EQ(m_frame->m_hSchedulerThread.Get(), nullptr);
 }
 
 TEST_F(SchedulerTest, MissingNamedObjectsNeitherSpinNorStopTheScheduler) {
@@ -241,7 +242,7 @@ TEST_F(SchedulerTest, MissingNamedObjectsNeitherSpinNorStopTheScheduler) {
     ASSERT_TRUE(takenRequest && takenShutdown);
     App().m_updateInterval = 0;
     CreateFrame();
-    EXPECT_EQ(m_frame->m_hAutoUpdate, nullptr);
+    EXPECT_EQ(m_frame->m_hAutoUpdate.Get(), nullptr);
     HANDLE thread = SchedulerThread();
     CommandSpy spy(m_hwnd, false);
 
@@ -255,7 +256,7 @@ TEST_F(SchedulerTest, MissingNamedObjectsNeitherSpinNorStopTheScheduler) {
     DWORD start = ::GetTickCount();
     m_frame->StopScheduler();
     EXPECT_LT(::GetTickCount() - start, 1000u);
-    EXPECT_EQ(m_frame->m_hSchedulerThread, nullptr);
+    EXPECT_EQ(m_frame->m_hSchedulerThread.Get(), nullptr);
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // "&Update Now" in the test program's own main window: the outcome of each run against a real FTP
 // server, the events, the command gate while a run is in progress, and a close during a run.
 #include "CommandSpy.h"
-#include "FrameTest.h"
+#include "support/FrameTest.h"
 #include "support/FtpTestServer.h"
 #include "support/TestEnv.h"
 #include "support/TrustPackages.h"

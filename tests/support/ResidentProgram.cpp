@@ -4,6 +4,27 @@
 
 namespace pmtest {
 
+Process StartPendlemark(const std::string& arguments, HWND* window, DWORD timeoutMs,
+                        const std::string& program, const char* currentDir) {
+    std::string commandLine = "\"" + (program.empty() ? BuiltProgram("Pendlemark.exe") : program) + "\"";
+    if (!arguments.empty())
+        commandLine += " " + arguments;
+    Process process = Process::Start(commandLine, currentDir);
+    if (!window)
+        return process;
+    *window = nullptr;
+    const DWORD id = process.Id();
+    WaitUntil(
+        [&] {
+            HWND found = nullptr;
+            if (process.Handle() && MainWindowProcess(&found) == id)
+                *window = found;
+            return *window != nullptr || !process.Running();
+        },
+        timeoutMs);
+    return process;
+}
+
 ResidentProgram::ResidentProgram()
     : m_request(OpenOrCreateEvent("CVLAutoUpdate")), m_done(OpenOrCreateEvent("CVLAutoUpdateDone")),
       m_running(OpenOrCreateEvent("CVLUpdateRunning")) {}
@@ -25,19 +46,7 @@ void ResidentProgram::Prepare(const std::string& server, const std::string& brow
 }
 
 bool ResidentProgram::Start(DWORD timeoutMs) {
-    m_window = nullptr;
-    m_process = Process::Start("\"" + BuiltProgram("Pendlemark.exe") + "\"");
-    if (!m_process.Handle())
-        return false;
-    const DWORD id = m_process.Id();
-    WaitUntil(
-        [&] {
-            HWND window = nullptr;
-            if (MainWindowProcess(&window) == id)
-                m_window = window;
-            return m_window != nullptr || !m_process.Running();
-        },
-        timeoutMs);
+    m_process = StartPendlemark(std::string(), &m_window, timeoutMs);
     return m_window != nullptr && Idle(timeoutMs);
 }
 

@@ -10,6 +10,13 @@
 
 namespace pmtest {
 
+// How every test starts Pendlemark.exe (the built one, or the copy at program): its quoted path, then
+// arguments. With window set, waits until that process shows its main window (*window) or ends
+// (*window null).
+Process StartPendlemark(const std::string& arguments = std::string(), HWND* window = nullptr,
+                        DWORD timeoutMs = 15000, const std::string& program = std::string(),
+                        const char* currentDir = nullptr);
+
 class ResidentProgram {
   public:
     // Opens the named events now, so that this process sees them across the program's restarts.

@@ -1,12 +1,13 @@
-// Fixture: known settings in the application object, the test's own handles to the named events,
-// and the main window (with its scheduler) created on the test's thread when a test asks for it.
+// The one fixture of the main window in the test's own process: known settings in the application
+// object, the test's own handles to the named events, and the main window (with its scheduler) created
+// on the test's thread when a test asks for it.
 #pragma once
 
 #include "app/UpdaterApp.h"
 #include "framework/Handles.h"
 #include "res/resource.h"
 #include "shell/MainFrame.h"
-#include "support/UiDriver.h"
+#include "UiDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +16,9 @@ class FrameTest : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
 
-    // Creates the main window from resource 128; fails the test when it cannot.
-    void CreateFrame();
+    // Creates the main window from resource 128 in frame (a new CMainFrame unless given), as the
+    // application's main window when asked; fails the test when it cannot.
+    void CreateFrame(CMainFrame* frame = nullptr, bool asMainWindow = false);
     bool FrameAlive() const { return m_hwnd && ::IsWindow(m_hwnd); }
     // Sends "&Update Now" the way a menu choice does; returns when the run has ended.
     void SendUpdateNow() { ::SendMessageA(m_hwnd, WM_COMMAND, ID_UPDATE_NOW, 0); }

@@ -1,14 +1,14 @@
 #!/usr/bin/env python3
-"""Regenerate Pendlemark's image resources in src/res/.
+"""Regenerate Pendlemark's image resources: the icons and bitmaps beside this script.
 
 The images are drawn from simple geometry so they can be rebuilt
 byte-for-byte without an image editor:
 
-    python3 tools/make_images.py              write src/res/*.ico, *.bmp
-    python3 tools/make_images.py --check      re-read the files and verify headers
-    python3 tools/make_images.py --png DIR    also dump enlarged PNG previews
+    python3 src/res/make_images.py              write src/res/*.ico, *.bmp
+    python3 src/res/make_images.py --check      re-read the files and verify headers
+    python3 src/res/make_images.py --png DIR    also dump enlarged PNG previews
 
-Run from the repository root.  Standard library only.
+Runs from any folder.  Standard library only.
 """
 
 import math
@@ -17,7 +17,7 @@ import struct
 import sys
 import zlib
 
-RES_DIR = os.path.join("src", "res")
+RES_DIR = os.path.dirname(os.path.abspath(__file__))
 
 # Standard 16-colour VGA/Windows palette, in resource order.
 PALETTE = [

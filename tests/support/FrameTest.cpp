@@ -1,6 +1,6 @@
 #include "FrameTest.h"
 
-#include "support/TestEnv.h"
+#include "TestEnv.h"
 
 void FrameTest::SetUp() {
     // Every setting the scheduler and the run read, so that no test depends on an earlier one.
@@ -39,22 +39,24 @@ void FrameTest::ResetEvents() {
         ::ResetEvent(event->Get());
 }
 
-void FrameTest::CreateFrame() {
+void FrameTest::CreateFrame(CMainFrame* frame, bool asMainWindow) {
     m_thread.Close();
-    m_frame = new CMainFrame;
+    m_frame = frame ? frame : new CMainFrame;
+    if (asMainWindow)
+        App().m_pMainWnd = m_frame; // cleared again if the window's creation fails
     if (!m_frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE, nullptr, nullptr)) {
         m_frame = nullptr; // deleted itself
         FAIL() << "main window not created";
     }
     m_hwnd = m_frame->m_hWnd;
-    ASSERT_NE(m_frame->m_hSchedulerThread, nullptr);
+    ASSERT_NE(m_frame->m_hSchedulerThread.Get(), nullptr);
 }
 
 HANDLE FrameTest::SchedulerThread() {
     if (!m_thread && m_frame && m_frame->m_hSchedulerThread) {
         HANDLE copy = nullptr;
-        ::DuplicateHandle(::GetCurrentProcess(), m_frame->m_hSchedulerThread, ::GetCurrentProcess(), &copy,
-                          SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE, 0);
+        ::DuplicateHandle(::GetCurrentProcess(), m_frame->m_hSchedulerThread.Get(), ::GetCurrentProcess(),
+                          &copy, SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE, 0);
         m_thread.Reset(copy);
     }
     return m_thread.Get();

@@ -1,0 +1,56 @@
+#include "StartProgram.h"
+
+#include "framework/Handles.h"
+
+#include <shellapi.h>
+
+namespace {
+constexpr DWORD kErrorElevationRequired = 740; // ERROR_ELEVATION_REQUIRED, missing from MinGW's headers
+
+// Only a verb asks the user, so this start is separate; null when refused or not startable.
+CHandle StartElevated(const CString& path, const CString& arguments) {
+    SHELLEXECUTEINFOA info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = "runas";
+    info.lpFile = path.c_str();
+    info.lpParameters = arguments.empty() ? nullptr : arguments.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    return CHandle(::ShellExecuteExA(&info) ? info.hProcess : nullptr);
+}
+} // namespace
+
+BOOL StartProgram(const CString& path, const CString& arguments, unsigned flags, DWORD* exitCode) {
+    if (path.empty() || (arguments.empty() && path.size() + 3 > MAX_PATH))
+        return FALSE;
+    CString commandLine = "\"" + path + "\"";
+    if (!arguments.empty())
+        commandLine += " " + arguments;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    CHandle process;
+    if (::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                         &started)) {
+        CHandle thread(started.hThread);
+        process.Reset(started.hProcess);
+    } else if ((flags & kStartElevateIfRequired) && ::GetLastError() == kErrorElevationRequired) {
+        process = StartElevated(path, arguments);
+    }
+    if (!process)
+        return FALSE;
+    if (flags & kStartWait) {
+        ::WaitForSingleObject(process.Get(), INFINITE);
+        if (exitCode)
+            ::GetExitCodeProcess(process.Get(), exitCode);
+    }
+    return TRUE;
+}
+
+CString ModulePath() {
+    char module[MAX_PATH];
+    DWORD length = ::GetModuleFileNameA(::GetModuleHandleA(nullptr), module, sizeof module);
+    if (length == 0 || length >= sizeof module)
+        return CString();
+    return CString(module, length);
+}

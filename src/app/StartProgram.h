@@ -1,0 +1,20 @@
+// Starting another program, and the path of our own.
+#pragma once
+
+#include "framework/Afx.h"
+
+enum StartProgramFlags : unsigned {
+    kStartNoWait = 0,
+    kStartWait = 1,             // wait without limit for the program to end
+    kStartElevateIfRequired = 2 // a program that must run elevated is started through the shell's "runas"
+};
+
+// Starts path with its quoted path, then a blank and arguments when there are any, as its whole
+// command line, in our environment and current directory. A path started alone must fit the system's
+// path buffer with its quotes and terminator; a longer one is refused, never cut. With kStartWait,
+// *exitCode (when given) receives the program's exit code. FALSE when nothing could be started.
+BOOL StartProgram(const CString& path, const CString& arguments = CString(), unsigned flags = kStartNoWait,
+                  DWORD* exitCode = nullptr);
+
+// The full path of this program's executable; empty when unknown or too long for the path buffer.
+CString ModulePath();

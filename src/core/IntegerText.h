@@ -1,0 +1,10 @@
+// Integers as a dialog's data exchange reads and reports them.
+#pragma once
+
+#include <string>
+
+// Parses a whole decimal integer: blanks around, one sign; false for anything else or out of range.
+bool ParseIntegerText(const char* text, int& value);
+
+// pattern with %1 and %2 replaced, as the framework's message formatting does.
+std::string FormatString2(const std::string& pattern, const std::string& first, const std::string& second);
