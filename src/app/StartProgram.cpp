@@ -6,9 +6,14 @@
 
 namespace {
 constexpr DWORD kErrorElevationRequired = 740; // ERROR_ELEVATION_REQUIRED, missing from MinGW's headers
+} // namespace
 
-// Only a verb asks the user, so this start is separate; null when refused or not startable.
-CHandle StartElevated(const CString& path, const CString& arguments) {
+bool FitsCommandLine(const CString& path) {
+    return !path.empty() && path.size() + 3 <= MAX_PATH;
+}
+
+// Only a verb asks the user, so this start is separate.
+CHandle StartProgramElevated(const CString& path, const CString& arguments) {
     SHELLEXECUTEINFOA info{};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
@@ -18,10 +23,10 @@ CHandle StartElevated(const CString& path, const CString& arguments) {
     info.nShow = SW_SHOWNORMAL;
     return CHandle(::ShellExecuteExA(&info) ? info.hProcess : nullptr);
 }
-} // namespace
 
-BOOL StartProgram(const CString& path, const CString& arguments, unsigned flags, DWORD* exitCode) {
-    if (path.empty() || (arguments.empty() && path.size() + 3 > MAX_PATH))
+BOOL StartProgram(const CString& path, const CString& arguments, unsigned flags, DWORD* exitCode,
+                  const std::function<void()>& onStarted) {
+    if (path.empty() || (arguments.empty() && !FitsCommandLine(path)))
         return FALSE;
     CString commandLine = "\"" + path + "\"";
     if (!arguments.empty())
@@ -35,10 +40,12 @@ BOOL StartProgram(const CString& path, const CString& arguments, unsigned flags,
         CHandle thread(started.hThread);
         process.Reset(started.hProcess);
     } else if ((flags & kStartElevateIfRequired) && ::GetLastError() == kErrorElevationRequired) {
-        process = StartElevated(path, arguments);
+        process = StartProgramElevated(path, arguments);
     }
     if (!process)
         return FALSE;
+    if (onStarted)
+        onStarted();
     if (flags & kStartWait) {
         ::WaitForSingleObject(process.Get(), INFINITE);
         if (exitCode)

@@ -2,6 +2,9 @@
 #pragma once
 
 #include "framework/Afx.h"
+#include "framework/Handles.h"
+
+#include <functional>
 
 enum StartProgramFlags : unsigned {
     kStartNoWait = 0,
@@ -12,9 +15,17 @@ enum StartProgramFlags : unsigned {
 // Starts path with its quoted path, then a blank and arguments when there are any, as its whole
 // command line, in our environment and current directory. A path started alone must fit the system's
 // path buffer with its quotes and terminator; a longer one is refused, never cut. With kStartWait,
-// *exitCode (when given) receives the program's exit code. FALSE when nothing could be started.
+// *exitCode (when given) receives the program's exit code; started (when given) runs once the program
+// has started, before the wait. FALSE when nothing could be started.
 BOOL StartProgram(const CString& path, const CString& arguments = CString(), unsigned flags = kStartNoWait,
-                  DWORD* exitCode = nullptr);
+                  DWORD* exitCode = nullptr, const std::function<void()>& started = nullptr);
+
+// A path started alone fits the system's path buffer with its quotes and terminator.
+bool FitsCommandLine(const CString& path);
+
+// The start through the shell's "runas" that kStartElevateIfRequired falls back to; its process, or
+// none when refused or not startable.
+CHandle StartProgramElevated(const CString& path, const CString& arguments = CString());
 
 // The full path of this program's executable; empty when unknown or too long for the path buffer.
 CString ModulePath();

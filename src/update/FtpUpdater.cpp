@@ -3,21 +3,16 @@
 
 #include "TransferProgressDlg.h"
 #include "TransferStatusCallback.h"
+#include "app/StartProgram.h"
 #include "app/UpdaterApp.h"
 #include "core/PackageChoice.h"
 #include "framework/Dialog.h"
-
-#include <shellapi.h>
 
 #include <cstdio>
 #include <mbstring.h>
 #include <optional>
 #include <utility>
 #include <vector>
-
-#ifndef ERROR_ELEVATION_REQUIRED
-#define ERROR_ELEVATION_REQUIRED 740
-#endif
 
 namespace {
 // What the update run shows of a failure.
@@ -81,26 +76,7 @@ void Activate(HWND window) {
     ::SetFocus(window);
 }
 
-// The command line of a package: its quoted path, in a buffer of MAX_PATH characters.
-bool BuildCommandLine(const CString& path, char (&commandLine)[MAX_PATH]) {
-    if (path.empty() || path.size() + 3 > MAX_PATH)
-        return false;
-    std::snprintf(commandLine, MAX_PATH, "\"%s\"", path.c_str());
-    return true;
-}
 } // namespace
-
-HANDLE StartPackageElevated(const CString& path) {
-    SHELLEXECUTEINFOA info{};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
-    info.lpVerb = "runas";
-    info.lpFile = path.c_str();
-    info.nShow = SW_SHOWNORMAL;
-    if (!::ShellExecuteExA(&info))
-        return nullptr; // refused by the user, or not startable
-    return info.hProcess;
-}
 
 CFtpUpdater::CFtpUpdater(CString server, CString userName, CString password, CString remoteFolder,
                          int passive)
@@ -213,8 +189,7 @@ BOOL CFtpUpdater::InstallNewestPackage(CString folder) {
         m_errorText = kNothingNew;
         return FALSE;
     }
-    char commandLine[MAX_PATH];
-    if (!BuildCommandLine(localPath, commandLine)) {
+    if (!FitsCommandLine(localPath)) {
         m_errorText = kInstallFailed; // it could be fetched but never started
         return FALSE;
     }
@@ -262,27 +237,11 @@ BOOL CFtpUpdater::InstallNewestPackage(CString folder) {
 }
 
 BOOL CFtpUpdater::RunInstaller(CString path) {
-    char commandLine[MAX_PATH];
-    if (!BuildCommandLine(path, commandLine))
-        return FALSE;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    HANDLE processHandle = nullptr;
-    if (::CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                         &process)) {
-        ::CloseHandle(process.hThread);
-        processHandle = process.hProcess;
-    } else if (::GetLastError() == ERROR_ELEVATION_REQUIRED) {
-        processHandle = StartPackageElevated(path);
-    }
     // Started (its image is mapped now) or refused: the verified file need not be held any longer.
+    const BOOL started = StartProgram(path, CString(), kStartWait | kStartElevateIfRequired, nullptr,
+                                      [this] { m_trust.Release(); });
     m_trust.Release();
-    if (!processHandle)
-        return FALSE;
-    ::WaitForSingleObject(processHandle, INFINITE);
-    ::CloseHandle(processHandle);
-    return TRUE;
+    return started;
 }
 
 void CFtpUpdater::CloseInternetHandles() {

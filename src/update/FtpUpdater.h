@@ -45,7 +45,3 @@ class CFtpUpdater {
     // The publishers pinned when this run began, and the hold on the package between check and start.
     CPackageTrust m_trust;
 };
-
-// Starts the package through the shell with elevation, for packages Windows treats as installers.
-// Returns the process handle (the caller closes it), or null when refused or failed.
-HANDLE StartPackageElevated(const CString& path);

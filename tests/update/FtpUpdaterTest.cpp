@@ -1,5 +1,6 @@
 // The FTP updater against real pyftpdlib servers: search, download, install and every failure text.
 #include "UpdaterFixture.h"
+#include "app/StartProgram.h"
 #include "framework/Handles.h"
 #include "support/UiDriver.h"
 #include "update/TransferProgressDlg.h"
@@ -285,14 +286,14 @@ TEST(ElevatedStart, StartsThePackageWithItsQuotedPath) {
     TempDir dir("elevated");
     std::string path = dir.File("050601-update.exe");
     ASSERT_TRUE(::CopyFileA(BuiltProgram("pm_test_package.exe").c_str(), path.c_str(), FALSE));
-    CHandle process(StartPackageElevated(path));
+    CHandle process = StartProgramElevated(path);
     ASSERT_TRUE(process);
     EXPECT_EQ(::WaitForSingleObject(process.Get(), 20000), WAIT_OBJECT_0);
     DWORD code = 0;
     ::GetExitCodeProcess(process.Get(), &code);
     EXPECT_EQ(code, 7u);
     EXPECT_EQ(ReadFileText(path + ".cmdline"), "\"" + path + "\"");
-    EXPECT_EQ(StartPackageElevated(dir.File("missing-update.exe")), nullptr);
+    EXPECT_FALSE(StartProgramElevated(dir.File("missing-update.exe")));
 }
 
 } // namespace
