@@ -1,5 +1,7 @@
 // cvlx.exe: the launcher copy put in place of cvl.exe. It starts the original launcher, saved as
 // cvlex.exe beside it, with the same arguments, and does nothing else.
+#include "framework/Handles.h"
+
 #include <windows.h>
 
 #include <string>
@@ -65,7 +67,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
                           &startup, &process))
         return Complain("Corvalis could not be started:\n\n" + original + "\n\n" +
                         SystemText(::GetLastError()));
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
+    // Nothing waits for the browser: both handles go at once.
+    CHandle thread(process.hThread), started(process.hProcess);
     return 0;
 }
