@@ -82,14 +82,14 @@ int main(int argc, char** argv) {
     const int rounds = runs && std::atoi(runs) > 0 ? std::atoi(runs) : 15;
     std::vector<Program> programs;
     for (int i = 1; i < argc; ++i) {
-        std::string spec = argv[i];
-        size_t first = spec.find('|'), second = spec.find('|', first + 1);
+        std::string argument = argv[i];
+        size_t first = argument.find('|'), second = argument.find('|', first + 1);
         if (first == std::string::npos || second == std::string::npos)
             return 2;
         Program program;
-        program.path = spec.substr(0, first);
-        program.title = spec.substr(first + 1, second - first - 1);
-        program.arguments = spec.substr(second + 1);
+        program.path = argument.substr(0, first);
+        program.title = argument.substr(first + 1, second - first - 1);
+        program.arguments = argument.substr(second + 1);
         program.exeName = program.path.substr(program.path.find_last_of("\\/") + 1);
         programs.push_back(program);
     }
