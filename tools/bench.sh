@@ -3,6 +3,8 @@
 #   bench.sh        download throughput and status callback cost ($PM_TEST_NET.200:21)
 #   bench.sh soak   one resident Pendlemark.exe through 200 update runs ($PM_TEST_NET.201:21;
 #                   PM_SOAK_RUNS sets another count)
+#   bench.sh startup [OTHER.exe...]   start-up time and resident memory of Pendlemark.exe (and of other
+#                   builds of it) beside a bare tray program on the same platform DLLs
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${PM_BUILD_DIR:-$root/build}
@@ -10,7 +12,8 @@ mode=${1:-throughput}
 case $mode in
 throughput) target=pm_bench_update name=bench host=200 ;;
 soak) target=pm_bench_soak name=soakbench host=201 ;;
-*) echo "usage: $0 [soak]" >&2; exit 2 ;;
+startup) target=pm_bench_startup name=startupbench host=202 ;;
+*) echo "usage: $0 [soak | startup [OTHER.exe...]]" >&2; exit 2 ;;
 esac
 "$root/tools/setup.sh"
 PM_SKIP_I686=1 PM_BUILD_DIR=$build "$root/tools/build.sh"
@@ -30,7 +33,20 @@ trap stop_all EXIT
 bash "$root/tests/support/ftp_fixture.sh" start "$state" "$host"
 rm -rf "$work"; mkdir -p "$work"
 to_wine() { echo "Z:${1//\//\\}"; }
-if [ "$mode" = soak ]; then
+if [ "$mode" = startup ]; then
+  # Each program under its own file name, so that its Linux process can be told apart; started in a
+  # throwaway folder, without an update at start.
+  programs=("$(to_wine "$build/bin/pm_tray_ref.exe")|Pendlemark reference|"
+            "$(to_wine "$build/bin/Pendlemark.exe")|Pendlemark|/NoUpdateOnStartup")
+  number=0
+  for other in "${@:2}"; do
+    number=$((number + 1))
+    cp "$other" "$build/bin/pm_other$number.exe"
+    programs+=("$(to_wine "$build/bin/pm_other$number.exe")|Pendlemark|/NoUpdateOnStartup")
+  done
+  (cd "$work" && "$PM_WINE" "$build/bin/pm_bench_startup.exe" "${programs[@]}")
+  rm -f "$build"/bin/pm_other*.exe
+elif [ "$mode" = soak ]; then
   PM_FTP_STATE=$build/ftp "$PM_WINE" "$build/bin/pm_bench_soak.exe"
 else
   PM_BENCH_ADDRESS=$PM_TEST_NET.$host PM_BENCH_ROOT=$(to_wine "$state/root") PM_BENCH_WORK=$(to_wine "$work") \

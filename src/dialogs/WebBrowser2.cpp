@@ -20,11 +20,6 @@ BSTR AnsiToBstr(const char* text) {
         ::MultiByteToWideChar(CP_ACP, 0, text, -1, result, length);
     return result;
 }
-
-CWebBrowser2::NavigationRecord& Record() {
-    static thread_local CWebBrowser2::NavigationRecord record;
-    return record;
-}
 } // namespace
 
 PM_IMPLEMENT_RUNTIME_CLASS(CWebBrowser2, "CWebBrowser2", &CWebBrowser2::CreateObject)
@@ -47,14 +42,9 @@ BOOL CWebBrowser2::Create(LPCSTR windowName, DWORD style, const RECT& rect, CWnd
 
 void CWebBrowser2::Navigate(LPCSTR url, VARIANT* flags, VARIANT* targetFrameName, VARIANT* postData,
                             VARIANT* headers) {
-    NavigationRecord& record = Record();
-    ++record.count;
-    record.url = url ? url : "";
     COleControlSite* site = COleControlSite::FromHostWindow(m_hWnd);
-    if (!site) {
-        record.result = E_NOINTERFACE;
+    if (!site)
         return;
-    }
     // Last to first: the four optional variants by reference, then the address as a BSTR.
     VARIANTARG args[5];
     VARIANT* optional[] = {headers, postData, targetFrameName, flags};
@@ -66,10 +56,7 @@ void CWebBrowser2::Navigate(LPCSTR url, VARIANT* flags, VARIANT* targetFrameName
     ::VariantInit(&args[4]);
     args[4].vt = VT_BSTR;
     args[4].bstrVal = AnsiToBstr(url);
-    record.result = url && !args[4].bstrVal ? E_OUTOFMEMORY : site->InvokeHelper(kDispidNavigate, args, 5);
+    if (!url || args[4].bstrVal)
+        site->InvokeHelper(kDispidNavigate, args, 5);
     ::VariantClear(&args[4]);
-}
-
-const CWebBrowser2::NavigationRecord& CWebBrowser2::LastNavigation() {
-    return Record();
 }

@@ -21,13 +21,4 @@ class CWebBrowser2 : public CWnd {
 
     // Navigate(URL, Flags, TargetFrameName, PostData, Headers); each optional argument may be null.
     void Navigate(LPCSTR url, VARIANT* flags, VARIANT* targetFrameName, VARIANT* postData, VARIANT* headers);
-
-    // What the last Navigate of this thread handed to the control, and what the control answered:
-    // the page itself cannot be inspected where no rendering engine is installed.
-    struct NavigationRecord {
-        int count = 0;
-        CString url;
-        HRESULT result = E_FAIL;
-    };
-    static const NavigationRecord& LastNavigation();
 };

@@ -1,5 +1,7 @@
 // cvlx.exe: the launcher copy put in place of cvl.exe. It starts the original launcher, saved as
 // cvlex.exe beside it, with the same arguments, and does nothing else.
+#include "framework/Handles.h"
+
 #include <windows.h>
 
 #include <string>
@@ -7,6 +9,10 @@
 namespace {
 const char kCaption[] = "Corvalis";
 const char kOriginal[] = "cvlex.exe";
+// What it says when the browser cannot start.
+const char kNoFolderText[] = "The Corvalis launcher cannot find its own folder.";
+const char kMissingText[] = "Corvalis cannot be started because its launcher is missing:\n\n";
+const char kNotStartedText[] = "Corvalis could not be started:\n\n";
 
 // The raw command line after the program name, so the original launcher sees exactly what we got.
 const char* ArgumentTail(const char* line) {
@@ -45,13 +51,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     char module[MAX_PATH];
     DWORD length = ::GetModuleFileNameA(nullptr, module, sizeof module);
     if (length == 0 || length >= sizeof module)
-        return Complain("The Corvalis launcher cannot find its own folder.");
+        return Complain(kNoFolderText);
     std::string original(module, length);
     original.erase(original.find_last_of("\\/") + 1);
     original += kOriginal;
 
     if (::GetFileAttributesA(original.c_str()) == INVALID_FILE_ATTRIBUTES)
-        return Complain("Corvalis cannot be started because its launcher is missing:\n\n" + original);
+        return Complain(kMissingText + original);
 
     std::string commandLine = "\"" + original + "\"";
     const char* tail = ArgumentTail(::GetCommandLineA());
@@ -63,9 +69,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     PROCESS_INFORMATION process{};
     if (!::CreateProcessA(original.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                           &startup, &process))
-        return Complain("Corvalis could not be started:\n\n" + original + "\n\n" +
-                        SystemText(::GetLastError()));
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
+        return Complain(kNotStartedText + original + "\n\n" + SystemText(::GetLastError()));
+    // Nothing waits for the browser: both handles go at once.
+    CHandle thread(process.hThread), started(process.hProcess);
     return 0;
 }

@@ -1,7 +1,7 @@
 // The scheduler: the main window's shared events and stop event, and the thread that decides when an
 // automatic update runs.
 #include "SchedulerContext.h"
-#include "framework/TopMostMessageBox.h"
+#include "TopMostMessageBox.h"
 #include "app/UpdaterApp.h"
 #include "core/DueTime.h"
 #include "res/resource.h"

@@ -1,7 +1,7 @@
 // "&Update Now": one complete, user-visible update.
 #include "FtpUpdater.h"
+#include "TopMostMessageBox.h"
 #include "app/UpdaterApp.h"
-#include "framework/TopMostMessageBox.h"
 #include "shell/MainFrame.h"
 
 void CMainFrame::OnUpdateNow() {

@@ -3,6 +3,7 @@
 // Wine here has no rendering engine: no page ever shows. What is checked is that the control is
 // created, activated in place inside the template's control 1020, and handed the exact address.
 #include "DialogTestBed.h"
+#include "NavigationSpy.h"
 
 #include "dialogs/WebBrowser2.h"
 #include "framework/OleControlSite.h"
@@ -41,8 +42,9 @@ using HelpWindow = DialogTest;
 // From the tray command, and from the settings dialog's "&Help", with the same address.
 TEST_F(HelpWindow, OpensFromTheTrayCommandAndTheSettingsDialogAndHandsTheControlTheHelpPage) {
     ASSERT_TRUE(FileExists(ProgramDir() + "CVLHelp.htm")) << "the build puts the page beside the programs";
+    ASSERT_TRUE(WatchNavigation());
     for (UINT command : {ID_HELP_WINDOW, ID_SETTINGS}) {
-        const int before = CWebBrowser2::LastNavigation().count;
+        const int before = LastNavigation().count;
         UiScript script([&] {
             HWND settings = command == ID_SETTINGS ? WaitForWindow("#32770", kSettingsCaption) : nullptr;
             if (settings)
@@ -55,7 +57,7 @@ TEST_F(HelpWindow, OpensFromTheTrayCommandAndTheSettingsDialogAndHandsTheControl
         }); // the settings dialog is cancelled as a leftover
         SendCommand(command);
         script.Join();
-        const CWebBrowser2::NavigationRecord& navigation = CWebBrowser2::LastNavigation();
+        const NavigationRecord& navigation = LastNavigation();
         EXPECT_EQ(navigation.count, before + 1);
         EXPECT_EQ(navigation.url, "file://" + ProgramDir() + "CVLHelp.htm");
         EXPECT_EQ(navigation.result, S_OK);

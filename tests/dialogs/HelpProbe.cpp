@@ -1,5 +1,6 @@
 // Opens the help window in a process of its own, so that "the program's folder" is wherever this
 // copy lies. Writes what the browser control was handed to the file named by its argument.
+#include "NavigationSpy.h"
 #include "dialogs/HelpDlg.h"
 #include "framework/OleControlSite.h"
 #include "res/resource.h"
@@ -15,6 +16,8 @@ int main(int argc, char** argv) {
         return 2;
     if (FAILED(::OleInitialize(nullptr)))
         return 3;
+    if (!pmtest::WatchNavigation())
+        return 6;
     bool hostWithDispatch = false;
     std::thread user([&] {
         HWND help = pmtest::WaitForWindow("#32770", "About Corvalis Wayrail", 10000);
@@ -32,7 +35,7 @@ int main(int argc, char** argv) {
     user.join();
     ::OleUninitialize();
 
-    const CWebBrowser2::NavigationRecord& navigation = CWebBrowser2::LastNavigation();
+    const pmtest::NavigationRecord& navigation = pmtest::LastNavigation();
     FILE* out = std::fopen(argv[1], "wb");
     if (!out)
         return 4;

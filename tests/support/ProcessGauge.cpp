@@ -208,7 +208,9 @@ ProcessFigures MeasureProcess(DWORD processId, int linuxPid) {
         ::CloseHandle(process);
     }
     if (linuxPid > 0) {
-        figures.rssAnonKb = StatusKb(ReadProcFile(std::to_string(linuxPid) + "\\status"), "RssAnon");
+        const std::string status = ReadProcFile(std::to_string(linuxPid) + "\\status");
+        figures.rssAnonKb = StatusKb(status, "RssAnon");
+        figures.vmRssKb = StatusKb(status, "VmRSS");
         figures.linuxFds = CountLinuxFds(linuxPid);
     }
     return figures;

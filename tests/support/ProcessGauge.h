@@ -15,6 +15,7 @@ struct ProcessFigures {
     long userWindows = -1;       // windows (top-level, child, message-only): the USER objects visible outside
     long long privateBytes = -1; // committed private memory, summed over the address space
     long long rssAnonKb = -1;    // Linux side of the same process: RssAnon of /proc/PID/status
+    long long vmRssKb = -1;      // and its whole resident set, mapped DLLs included: VmRSS
     long linuxFds = -1;          // Linux side: entries of /proc/PID/fd (include wineserver sockets)
 };
 
