@@ -8,6 +8,10 @@
 #include <cstdint>
 
 namespace {
+// What the progress window shows while a package is fetched.
+const char kRequesting[] = "Requesting update...";
+const char kReceiving[] = "Receiving update...";
+
 void Reveal(CWnd& control) {
     control.EnableWindow(TRUE);
     control.ShowWindow(SW_SHOWNORMAL);
@@ -30,7 +34,7 @@ void CALLBACK TransferStatusCallback(HINTERNET, DWORD_PTR context, DWORD status,
     switch (status) {
     case INTERNET_STATUS_SENDING_REQUEST:
         if (CTransferProgressDlg* progress = updater->m_progress.get()) {
-            progress->SetStatusText("Requesting update...");
+            progress->SetStatusText(kRequesting);
             Reveal(progress->m_cancelButton);
             Reveal(progress->m_progressBar);
             Reveal(progress->m_percentText);
@@ -38,7 +42,7 @@ void CALLBACK TransferStatusCallback(HINTERNET, DWORD_PTR context, DWORD status,
         break;
     case INTERNET_STATUS_REQUEST_SENT:
         if (updater->m_progress)
-            updater->m_progress->SetStatusText("Receiving update...");
+            updater->m_progress->SetStatusText(kReceiving);
         updater->m_bytesReceived = 0;
         break;
     case INTERNET_STATUS_RESPONSE_RECEIVED: {
