@@ -1,5 +1,7 @@
 #include "PeFileVersion.h"
 
+#include "AsciiCase.h"
+
 namespace {
 constexpr std::uint32_t kVersionResourceType = 16; // RT_VERSION
 constexpr std::uint32_t kFixedInfoSignature = 0xFEEF04BDu;
@@ -112,17 +114,6 @@ void ForEachChild(const Reader& in, std::size_t base, const Block& parent, Visit
     }
 }
 
-bool SameAsciiCase(const std::u16string& a, const std::u16string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
-
 std::u16string TableKey(std::uint32_t translation) {
     static const char16_t kHex[] = u"0123456789abcdef";
     // Language, then code page: the low word first.
@@ -155,7 +146,7 @@ std::u16string ProductName(const Reader& in, std::size_t base, const Block& root
             return false;
         bool found = false;
         ForEachChild(in, base, info, [&](const Block& table) {
-            if (listed && !SameAsciiCase(table.key, wanted))
+            if (listed && !SameIgnoringAsciiCase(table.key, wanted))
                 return false;
             found = true;
             ForEachChild(in, base, table, [&](const Block& string) {

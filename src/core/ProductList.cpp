@@ -1,23 +1,15 @@
 #include "ProductList.h"
 
+#include "AsciiCase.h"
+
 namespace {
 bool IsBlank(char16_t c) {
     return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
 }
-
-char16_t AsciiLower(char16_t c) {
-    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
-}
 } // namespace
 
 bool SameNameIgnoringAsciiCase(const std::u16string& a, const std::u16string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (AsciiLower(a[i]) != AsciiLower(b[i]))
-            return false;
-    }
-    return true;
+    return SameIgnoringAsciiCase(a, b);
 }
 
 bool ProductList::Accepts(const std::u16string& product, ProductNameMatch same) const {
