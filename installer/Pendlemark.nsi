@@ -27,11 +27,21 @@ Target amd64-unicode
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
 !define SYNCHRONIZE 0x00100000
 !define EVENT_ALL_ACCESS 0x1F0003
+!define PROCESS_SYNC_QUERY 0x00101000 ; SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION
 ; How long the resident Pendlemark may take to end once asked to quit: a healthy one ends within
 ; moments of CVLShutdown; one whose scheduler is held by its question box ("Do you wish to
-; automatically update...") does not see the event, and is then closed as E&xit closes it.
+; automatically update...") does not see the event, and is then closed as E&xit closes it, which
+; then takes about 7 s under Wine (measured; its scheduler is given 3 s of that).
 !define SHUTDOWN_WAIT_MS 2000
-!define CLOSE_WAIT_MS 8000
+!define CLOSE_WAIT_MS 15000
+; How long the uninstaller waits for an update run in progress to end, unless /RunWait= says otherwise.
+!define RUN_WAIT_S 600
+
+; Exit codes besides NSIS's own (0 done, 1 cancelled by the user).
+!define EXIT_NEWER_INSTALLED 2
+!define EXIT_RUN_IN_PROGRESS 3
+!define EXIT_STILL_RUNNING 4
+!define EXIT_FILE_IN_USE 5
 
 Name "${PRODUCT} ${PM_VERSION}"
 OutFile "${PM_OUTFILE}"
@@ -63,37 +73,83 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) ${COMPANY}"
 
 Var UpdateRun ; 1: Pendlemark runs this installer as an update package and waits for it
 Var Resident  ; 1: a resident Pendlemark was asked to quit
+Var RunWaitMs ; uninstaller: how long an update run in progress is waited for
+Var Shutdown  ; uninstaller: CVLShutdown, held signalled while it works
 
-; Process handle of the resident Pendlemark in $0 (or 0), its hidden main window in $1.
-!macro OpenResident UN
-Function ${UN}OpenResident
+; Our program is the process whose image is Pendlemark.exe in the installation folder, or that file
+; renamed aside by an earlier installation; its main window is the one titled "Pendlemark" that this
+; process owns. A title alone names nothing: the folder windows of the installation folder and of the
+; download folder carry it too.
+;
+; FindProgram: the first process of our program, opened for waiting, in $0 (0: none), its id in $2,
+; its main window in $1 (0: none yet). Uses $3-$9 and $R9.
+!macro FindProgram UN
+Function ${UN}FindProgram
   StrCpy $0 0
-  System::Call 'user32::FindWindowW(p 0, w "${PRODUCT}") p .r1'
-  ${If} $1 P<> 0
-    System::Call 'user32::GetWindowThreadProcessId(p r1, *i .r2)'
-    System::Call 'kernel32::OpenProcess(i ${SYNCHRONIZE}, i 0, i r2) p .r0'
+  StrCpy $1 0
+  StrCpy $2 0
+  System::Alloc 16384
+  Pop $3
+  System::Call 'kernel32::K32EnumProcesses(p r3, i 16384, *i .r4) i .r5'
+  ${If} $5 <> 0
+    StrCpy $6 0
+    ${DoWhile} $6 < $4
+      IntPtrOp $7 $3 + $6
+      System::Call '*$7(i .r8)'
+      System::Call 'kernel32::OpenProcess(i ${PROCESS_SYNC_QUERY}, i 0, i r8) p .r9'
+      ${If} $9 P<> 0
+        StrCpy $R9 ""
+        System::Call 'kernel32::QueryFullProcessImageNameW(p r9, i 0, w .R9, *i ${NSIS_MAX_STRLEN})'
+        ${If} $R9 == "$INSTDIR\Pendlemark.exe"
+        ${OrIf} $R9 == "$INSTDIR\Pendlemark.exe.old"
+          StrCpy $0 $9
+          StrCpy $2 $8
+          ${ExitDo}
+        ${EndIf}
+        System::Call 'kernel32::CloseHandle(p r9)'
+      ${EndIf}
+      IntOp $6 $6 + 4
+    ${Loop}
   ${EndIf}
-FunctionEnd
-!macroend
-!insertmacro OpenResident ""
-!insertmacro OpenResident "un."
-
-; Waits for the process in $0, asked to quit through CVLShutdown, to end; closes its window ($1) if it
-; has not ended after SHUTDOWN_WAIT_MS; gives up after CLOSE_WAIT_MS more. Closes the handle.
-!macro AwaitResident UN
-Function ${UN}AwaitResident
+  System::Free $3
   ${If} $0 P<> 0
-    System::Call 'kernel32::WaitForSingleObject(p r0, i ${SHUTDOWN_WAIT_MS}) i .r2'
-    ${If} $2 <> 0
-      System::Call 'user32::PostMessageW(p r1, i ${WM_CLOSE}, p 0, p 0)'
-      System::Call 'kernel32::WaitForSingleObject(p r0, i ${CLOSE_WAIT_MS}) i'
-    ${EndIf}
-    System::Call 'kernel32::CloseHandle(p r0)'
+    Call ${UN}WindowOfProgram
   ${EndIf}
 FunctionEnd
+
+; The main window of process $2 in $1, 0 when it has none (yet). Uses $7.
+Function ${UN}WindowOfProgram
+  StrCpy $1 0
+  ${Do}
+    System::Call 'user32::FindWindowExW(p 0, p r1, p 0, w "${PRODUCT}") p .r1'
+    ${If} $1 P= 0
+      ${ExitDo}
+    ${EndIf}
+    System::Call 'user32::GetWindowThreadProcessId(p r1, *i .r7)'
+    ${If} $7 = $2
+      ${ExitDo}
+    ${EndIf}
+  ${Loop}
+FunctionEnd
+
+; Waits for process $0 (id $2), asked to quit through CVLShutdown, to end; after SHUTDOWN_WAIT_MS
+; closes its main window as E&xit does, and gives up CLOSE_WAIT_MS later. $3: 0 when it has ended.
+; Closes the handle.
+Function ${UN}AwaitProgram
+  System::Call 'kernel32::WaitForSingleObject(p r0, i ${SHUTDOWN_WAIT_MS}) i .r3'
+  ${If} $3 <> 0
+    Call ${UN}WindowOfProgram
+    ${If} $1 P<> 0
+      System::Call 'user32::PostMessageW(p r1, i ${WM_CLOSE}, p 0, p 0)'
+    ${EndIf}
+    System::Call 'kernel32::WaitForSingleObject(p r0, i ${CLOSE_WAIT_MS}) i .r3'
+  ${EndIf}
+  System::Call 'kernel32::CloseHandle(p r0)'
+  StrCpy $0 0
+FunctionEnd
 !macroend
-!insertmacro AwaitResident ""
-!insertmacro AwaitResident "un."
+!insertmacro FindProgram ""
+!insertmacro FindProgram "un."
 
 Function .onInit
   StrCpy $UpdateRun 0
@@ -110,20 +166,70 @@ Function .onInit
   ${EndIf}
 FunctionEnd
 
-; Asks a resident Pendlemark to quit and waits for it to end.
-Function CloseResident
-  Call OpenResident
-  ${If} $0 P<> 0
-    StrCpy $Resident 1
-    System::Call 'kernel32::OpenEventW(i ${EVENT_ALL_ACCESS}, i 0, w "CVLShutdown") p .r3'
-    ${If} $3 P<> 0
-      System::Call 'kernel32::SetEvent(p r3)'
-      ; Closed at once: the event lives as long as a handle does, and the new instance would open it
-      ; still signalled and quit.
-      System::Call 'kernel32::CloseHandle(p r3)'
-    ${EndIf}
-    Call AwaitResident
+; Refuses to go back: a newer Pendlemark in the installation folder stays as it is. The same version
+; installs again (a repair). The version is read from a copy, never from a running program's image.
+Function RefuseNewerInstalled
+  ${IfNot} ${FileExists} "$INSTDIR\Pendlemark.exe"
+    Return
   ${EndIf}
+  InitPluginsDir
+  CopyFiles /SILENT "$INSTDIR\Pendlemark.exe" "$PLUGINSDIR\installed.exe"
+  ClearErrors
+  GetDLLVersion "$PLUGINSDIR\installed.exe" $R0 $R1
+  Delete "$PLUGINSDIR\installed.exe"
+  ${If} ${Errors}
+    Return
+  ${EndIf}
+  GetDLLVersionLocal "${PM_STAGE}/Pendlemark.exe" $R2 $R3
+  IntCmpU $R0 $R2 0 older newer
+  IntCmpU $R1 $R3 older older newer
+  older:
+    Return
+  newer:
+  IntOp $R4 $R0 >> 16
+  IntOp $R4 $R4 & 0xFFFF
+  IntOp $R5 $R0 & 0xFFFF
+  IntOp $R6 $R1 >> 16
+  IntOp $R6 $R6 & 0xFFFF
+  MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} $R4.$R5.$R6 is installed in $INSTDIR, newer than this \
+      setup's version ${PM_VERSION}. Nothing was changed." /SD IDOK
+  SetErrorLevel ${EXIT_NEWER_INSTALLED}
+  Quit
+FunctionEnd
+
+Function SignalShutdown
+  System::Call 'kernel32::OpenEventW(i ${EVENT_ALL_ACCESS}, i 0, w "CVLShutdown") p .r3'
+  ${If} $3 P<> 0
+    System::Call 'kernel32::SetEvent(p r3)'
+    ; Closed at once: the event lives as long as a handle does, and the new instance would open it
+    ; still signalled and quit.
+    System::Call 'kernel32::CloseHandle(p r3)'
+  ${EndIf}
+FunctionEnd
+
+; Asks every process of our program to quit and waits for each to end; one that does not end in time
+; ends the installation before anything has changed.
+Function CloseResident
+  ${For} $R8 1 5
+    Call FindProgram
+    ${If} $0 P= 0
+      Return
+    ${EndIf}
+    ${If} $R8 = 5 ; still one after four that ended: something keeps starting it
+      System::Call 'kernel32::CloseHandle(p r0)'
+      ${ExitFor}
+    ${EndIf}
+    StrCpy $Resident 1
+    Call SignalShutdown
+    Call AwaitProgram
+    ${If} $3 <> 0
+      ${ExitFor}
+    ${EndIf}
+  ${Next}
+  MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} (process $2) did not end when asked to. Nothing was \
+      changed; end it with E&xit in its menu and run setup again." /SD IDOK
+  SetErrorLevel ${EXIT_STILL_RUNNING}
+  Abort "${PRODUCT} is still running."
 FunctionEnd
 
 ; Writes a program under its final name without ever leaving half of it there: the new file is
@@ -139,12 +245,14 @@ FunctionEnd
     Rename "$INSTDIR\${NAME}" "$INSTDIR\${NAME}.old"
     ${If} ${Errors}
       Delete "$INSTDIR\${NAME}.new"
+      SetErrorLevel ${EXIT_FILE_IN_USE}
       Abort "${NAME} is in use and could not be replaced."
     ${EndIf}
   ${EndIf}
   ClearErrors
   Rename "$INSTDIR\${NAME}.new" "$INSTDIR\${NAME}"
   ${If} ${Errors}
+    SetErrorLevel ${EXIT_FILE_IN_USE}
     Abort "${NAME} could not be written."
   ${EndIf}
 !macroend
@@ -152,6 +260,7 @@ FunctionEnd
 Section "Install"
   SetOutPath "$INSTDIR"
   SetOverwrite on
+  Call RefuseNewerInstalled
   ${If} $UpdateRun = 0
     Call CloseResident
   ${EndIf}
@@ -187,13 +296,91 @@ Section "Install"
   ${EndIf}
 SectionEnd
 
+Function un.onInit
+  StrCpy $Shutdown 0
+  ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/RunWait=" $R1
+  ${If} ${Errors}
+    StrCpy $R1 ${RUN_WAIT_S}
+  ${EndIf}
+  IntOp $RunWaitMs $R1 * 1000
+FunctionEnd
+
+; Ends the uninstallation with that exit code and text, letting go of CVLShutdown.
+!macro GiveUp CODE TEXT
+  ${If} $Shutdown P<> 0
+    System::Call 'kernel32::CloseHandle(p $Shutdown)'
+    StrCpy $Shutdown 0
+  ${EndIf}
+  SetErrorLevel ${CODE}
+  Abort "${TEXT}"
+!macroend
+
+; Waits while an update run is in progress: when it ends, Pendlemark records what it installed, and
+; a package that was Pendlemark's own installer has put files and values back. Uses $0-$3.
+Function un.AwaitRun
+  System::Call 'kernel32::OpenEventW(i ${SYNCHRONIZE}, i 0, w "CVLUpdateRunning") p .r0'
+  ${If} $0 P= 0
+    Return
+  ${EndIf}
+  System::Call 'kernel32::GetTickCount() i .r1'
+  ${Do}
+    System::Call 'kernel32::WaitForSingleObject(p r0, i 0) i .r2'
+    ${If} $2 <> 0
+      ${ExitDo}
+    ${EndIf}
+    DetailPrint "Waiting for ${PRODUCT}'s update to end..."
+    System::Call 'kernel32::GetTickCount() i .r3'
+    IntOp $3 $3 - $1
+    ${If} $3 U>= $RunWaitMs
+      MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${PRODUCT} is installing an update and has not \
+          finished yet. Retry waits for it again; Cancel leaves ${PRODUCT} installed." /SD IDCANCEL IDRETRY retry
+      System::Call 'kernel32::CloseHandle(p r0)'
+      !insertmacro GiveUp ${EXIT_RUN_IN_PROGRESS} "An update of ${PRODUCT} is in progress."
+      retry:
+      System::Call 'kernel32::GetTickCount() i .r1'
+    ${EndIf}
+    Sleep 200
+  ${Loop}
+  System::Call 'kernel32::CloseHandle(p r0)'
+FunctionEnd
+
+; Closes every process of our program, whichever is resident once a run has ended (a self-update
+; may have replaced the one that ran it). Held signalled, CVLShutdown also ends an instance that
+; starts meanwhile as soon as its scheduler runs.
+Function un.CloseAll
+  ${For} $R8 1 5
+    Call un.AwaitRun
+    Call un.FindProgram
+    ${If} $0 P= 0
+      Return
+    ${EndIf}
+    ${If} $R8 = 5
+      System::Call 'kernel32::CloseHandle(p r0)'
+      ${ExitFor}
+    ${EndIf}
+    Call un.AwaitProgram
+    ${If} $3 <> 0
+      ${ExitFor}
+    ${EndIf}
+  ${Next}
+  MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} (process $2) did not end when asked to. Nothing was \
+      removed; end it with E&xit in its menu and uninstall again." /SD IDOK
+  !insertmacro GiveUp ${EXIT_STILL_RUNNING} "${PRODUCT} is still running."
+FunctionEnd
+
 Section "Uninstall"
-  ; Found before it is told to quit, so that its end can be awaited.
-  Call un.OpenResident
+  Call un.AwaitRun
+  System::Call 'kernel32::CreateEventW(p 0, i 1, i 1, w "CVLShutdown") p .r0'
+  StrCpy $Shutdown $0
+  ${If} $Shutdown P<> 0
+    System::Call 'kernel32::SetEvent(p $Shutdown)'
+  ${EndIf}
+  Call un.CloseAll
   ; Pendlemark undoes its own changes: the browser's launcher, the empty download folder, the
-  ; settings; and it asks the resident instance to quit.
+  ; settings. Only now: an instance starting before would swap its launcher in again.
   ExecWait '"$INSTDIR\Pendlemark.exe" /uninstall'
-  Call un.AwaitResident
 
   Delete /REBOOTOK "$INSTDIR\Pendlemark.exe"
   Delete /REBOOTOK "$INSTDIR\cvlx.exe"
@@ -205,4 +392,6 @@ Section "Uninstall"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
   RMDir "$INSTDIR"
   RMDir "$LOCALAPPDATA\Programs\${COMPANY}"
+  System::Call 'kernel32::CloseHandle(p $Shutdown)'
+  StrCpy $Shutdown 0
 SectionEnd

@@ -9,7 +9,11 @@
 #   --server HOST   use this FTP server (anonymous login, passive mode) instead of the embedded one
 #   --folder PATH   its folder holding the YYMMDD-update.exe packages (default /update/)
 #   --no-wait       end after the summary and stop everything started here
-set -euo pipefail
+#
+# Every step that fails ends the command with the step's name and a non-zero exit. "Resident" means
+# the process whose image is Pendlemark.exe in the installation folder; its version is read from that
+# image file. PM_RUN_FAULT=end-before-summary (for the smoke test) ends Pendlemark before the summary.
+set -eEuo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${PM_BUILD_DIR:-$root/build}
 server="" folder="/update/" wait_for_enter=1
@@ -18,14 +22,23 @@ while [ $# -gt 0 ]; do
   --server) server=${2:?--server needs a host}; shift 2 ;;
   --folder) folder=${2:?--folder needs a path}; shift 2 ;;
   --no-wait) wait_for_enter=0; shift ;;
-  -h | --help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  -h | --help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
   *) echo "unknown argument: $1 (see --help)" >&2; exit 2 ;;
   esac
 done
 
 started=$(date +%s)
-step() { printf '\n== [%3ds] %s\n' $(($(date +%s) - started)) "$*"; }
+current_step="Starting"
+step() {
+  current_step=$*
+  printf '\n== [%3ds] %s\n' $(($(date +%s) - started)) "$*"
+}
 say() { printf '   %s\n' "$*"; }
+fail() {
+  echo "run.sh: step \"$current_step\" failed: $*" >&2
+  exit 1
+}
+trap 'echo "run.sh: step \"$current_step\" failed (line $LINENO, exit $?)" >&2' ERR
 
 step "Installing what is missing (apt-get, only when needed)"
 "$root/tools/setup.sh"
@@ -54,7 +67,6 @@ step "Starting Wine in a throwaway prefix ($run/wineprefix)"
 pm_wine_start "$run"
 trap stop_all EXIT
 trap 'exit 130' INT TERM
-trap 'echo "run.sh: the step above failed (line $LINENO)" >&2' ERR
 say "display $DISPLAY"
 # Windows-side helper: drives Pendlemark and reports what it does; prints with CRLF endings.
 demo() { "$PM_WINE" "$build/bin/pm_demo.exe" "$@" </dev/null | tr -d '\r'; }
@@ -95,16 +107,17 @@ printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software
 say "Server=$server PathToFile=$folder PassiveFTP=1 UpdateChoice=1"
 
 step "Installing Pendlemark $version silently: Pendlemark-$version-setup.exe /S"
-"$PM_WINE" "$setup" /S
-read -r pid running_version image <<<"$(demo resident 30000)"
+"$PM_WINE" "$setup" /S || fail "the installer ended with $?"
+resident=$(demo resident 30000) || fail "no resident Pendlemark after the installation"
+read -r pid running_version image <<<"$resident"
 say "installed into ${image%\\*}"
 say "resident: Pendlemark $running_version, pid $pid, started by the installer"
-say "autostart: $("$PM_WINE" reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Pendlemark 2>/dev/null |
-  tr -d '\r' | sed -n 's/.*REG_SZ *//p')"
-say "Apps & Features (Wine's uninstaller --list): $("$PM_WINE" uninstaller --list 2>/dev/null | tr -d '\r' |
-  sed -n 's/^.*|||//p' | paste -sd,) $("$PM_WINE" reg query \
-  'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Pendlemark' /v DisplayVersion 2>/dev/null |
-  tr -d '\r' | sed -n 's/.*REG_SZ *//p')"
+reg_value() { "$PM_WINE" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p'; }
+autostart=$(reg_value 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' Pendlemark)
+say "autostart: $autostart"
+listed=$("$PM_WINE" uninstaller --list 2>/dev/null | tr -d '\r' | sed -n 's/^.*|||//p' | paste -sd,)
+entry=$(reg_value 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Pendlemark' DisplayVersion)
+say "Apps & Features (Wine's uninstaller --list): $listed $entry"
 
 # A screenshot of the display, cropped to "x y width height" (with a margin) when given.
 shot() {
@@ -121,12 +134,14 @@ shot() {
 }
 
 step "The tray menu, the settings dialog"
-# shellcheck disable=SC2046
-shot tray-menu $(demo tray-menu)
+rect=$(demo tray-menu) || fail "the tray menu did not open"
+# shellcheck disable=SC2086
+shot tray-menu $rect
 demo close-menu
 demo command 32774 # &Settings...
-# shellcheck disable=SC2046
-shot settings $(demo window "Corvalis's Wayrail Settings")
+rect=$(demo window "Corvalis's Wayrail Settings") || fail "the settings dialog did not open"
+# shellcheck disable=SC2086
+shot settings $rect
 demo answer "Corvalis's Wayrail Settings" 2
 
 step "&Update Now (the tray menu's command): Pendlemark $version updates itself"
@@ -157,17 +172,29 @@ step "Logging on again: a new Wine session starts Pendlemark from its autostart 
 "$PM_WINESERVER" -w 2>/dev/null || true
 "$PM_WINESERVER" -p >/dev/null 2>&1
 "$PM_WINE" wineboot >/dev/null 2>&1
-read -r pid running_version image <<<"$(demo resident 30000)"
+resident=$(demo resident 30000) || fail "no resident Pendlemark after a new session"
+read -r pid running_version image <<<"$resident"
 say "resident: Pendlemark $running_version, pid $pid, $image"
-summary+=("autostart: Pendlemark $running_version resident after a new session")
+[ "$running_version" = "$next_version" ] || fail "the resident Pendlemark is $running_version, not $next_version"
 
 step "The about box of the new version"
 demo command 57664 # &About Pendlemark...
-# shellcheck disable=SC2046
-shot about $(demo window "About Pendlemark")
+rect=$(demo window "About Pendlemark") || fail "the about box did not open"
+# shellcheck disable=SC2086
+shot about $rect
 demo answer "About Pendlemark" 1
 
+if [ "${PM_RUN_FAULT:-}" = end-before-summary ]; then
+  step "Ending Pendlemark (PM_RUN_FAULT)"
+  demo command 32776 # E&xit
+  sleep 2
+fi
+
 step "Summary"
+# Checked again now: the same process, still running from the image of the new version.
+resident=$(demo resident 2000) || fail "Pendlemark is no longer resident"
+[ "$resident" = "$pid $running_version $image" ] || fail "another Pendlemark is resident: $resident"
+summary+=("autostart: Pendlemark $running_version resident after a new session")
 for line in "${summary[@]}"; do say "$line"; done
 for file in "$shots"/*.png; do
   # A blank picture has no spread of colours at all.
@@ -177,7 +204,6 @@ done
 say "took $(($(date +%s) - started)) s in all"
 
 [ $wait_for_enter = 1 ] || exit 0
-read -r pid running_version image <<<"$(demo resident 5000)"
 echo
 echo "Pendlemark $running_version is resident under Wine (pid $pid, DISPLAY=$DISPLAY, prefix $WINEPREFIX)."
 echo "Its settings: HKCU\\Software\\Corvalis\\Pendlemark\\Params; cvl.ini: $windir/cvl.ini"

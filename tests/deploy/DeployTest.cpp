@@ -1,9 +1,9 @@
 // The installer, the uninstaller and the update of Pendlemark through its own channel, end to end: the
 // built installers and the programs they install run in processes of their own and are watched only
 // through files, the registry, the named kernel objects and the hidden main window.
-#include "core/PeFileVersion.h"
 #include "framework/Handles.h"
 #include "support/FtpTestServer.h"
+#include "support/ResidentInstance.h"
 #include "support/TestEnv.h"
 #include "support/TrustPackages.h"
 #include "support/UiDriver.h"
@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 using namespace pmtest;
@@ -33,15 +34,8 @@ std::string Quote(const std::string& path) {
     return "\"" + path + "\"";
 }
 
-// "x.y.z" from the version resource in the file's bytes (the platform's calls may answer from a running
-// program's image instead); empty without one.
 std::string FileVersion(const std::string& path) {
-    const std::string bytes = ReadFileText(path);
-    std::uint64_t version = 0;
-    if (!ReadPeFileVersion(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), version))
-        return "";
-    return std::to_string(version >> 48) + "." + std::to_string((version >> 32) & 0xFFFF) + "." +
-           std::to_string((version >> 16) & 0xFFFF);
+    return FileVersionText(path);
 }
 
 // A package name dated daysAgo days before today: YYMMDD-update.exe.
@@ -60,32 +54,29 @@ std::string PackageName(int daysAgo) {
     return name;
 }
 
-// The resident instance: found by its main window, with the file its process runs.
+// The resident instance of the installation, with a handle to see it end.
 struct Resident {
     DWORD pid = 0;
     CHandle process;
     std::string image;
 };
 
-Resident FindResident(DWORD timeoutMs = 15000, DWORD notPid = 0) {
-    Resident resident;
-    WaitUntil(
-        [&] {
-            const DWORD pid = MainWindowProcess();
-            resident.pid = pid != notPid ? pid : 0;
-            return resident.pid != 0;
-        },
-        timeoutMs);
-    if (!resident.pid)
-        return resident;
-    resident.process.Reset(
-        ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, resident.pid));
-    char image[MAX_PATH] = "";
-    DWORD length = MAX_PATH;
-    if (resident.process && ::QueryFullProcessImageNameA(resident.process.Get(), 0, image, &length))
-        resident.image = image;
-    return resident;
-}
+// A folder window titled Pendlemark in a process of its own (FolderWindow.cpp), which records every
+// WM_CLOSE it is sent.
+class FolderWindow {
+  public:
+    explicit FolderWindow(const TempDir& dir)
+        : m_record(dir.File("folder-window.txt")),
+          m_process(Process::Start(Quote(BuiltProgram("pm_folder_window.exe")) + " " + Quote(m_record))) {
+        WaitUntil([] { return ::FindWindowA("CabinetWClass", "Pendlemark") != nullptr; }, 10000);
+    }
+    bool Open() const { return m_process.Running() && ::FindWindowA("CabinetWClass", "Pendlemark"); }
+    std::string Received() const { return ReadFileText(m_record); }
+
+  private:
+    std::string m_record;
+    Process m_process;
+};
 
 bool Ended(const Resident& resident, DWORD timeoutMs) {
     return resident.process && ::WaitForSingleObject(resident.process.Get(), timeoutMs) == WAIT_OBJECT_0;
@@ -95,14 +86,19 @@ class DeployTest : public ::testing::Test {
   protected:
     void SetUp() override {
         TearDown();
-        ASSERT_TRUE(m_ftp.Available()) << "the deploy_ftp fixture did not start (PM_FTP_STATE)";
-        m_ftp.Clear();
-        ASSERT_TRUE(::CreateDirectoryA((m_ftp.Root() + "\\update").c_str(), nullptr));
+        for (const FtpTestServer* server : {&m_ftp, &m_slowFtp}) {
+            ASSERT_TRUE(server->Available()) << "the deploy_ftp fixture did not start (PM_FTP_STATE)";
+            server->Clear();
+            ASSERT_TRUE(::CreateDirectoryA((server->Root() + "\\update").c_str(), nullptr));
+        }
         ASSERT_TRUE(WriteFileText(m_launcher.File("cvl.exe"), kOriginal));
         WriteCvlIni(m_browser.Path().c_str(), m_launcher.Path().c_str());
-        // Settings as an administrator would leave them: this server, no question at start-up or
-        // before an automatic update.
-        SetRegString(kParamsKey, "Server", m_ftp.Address());
+        Configure(m_ftp);
+    }
+    // Settings as an administrator would leave them: that server, no question at start-up or before
+    // an automatic update.
+    static void Configure(const FtpTestServer& server) {
+        SetRegString(kParamsKey, "Server", server.Address());
         SetRegString(kParamsKey, "PathToFile", "/update/");
         SetRegDword(kParamsKey, "UpdateChoice", 1);
         SetRegDword(kParamsKey, "EnableAutoUpdate", 1);
@@ -117,6 +113,17 @@ class DeployTest : public ::testing::Test {
     }
 
     std::string Dir() const { return m_root.File("Pendlemark"); }
+    // Found by its image in Dir(), never by its window's title alone.
+    Resident Find(DWORD timeoutMs = 15000, DWORD notPid = 0) const {
+        const ResidentInstance found = FindResident(Dir(), timeoutMs, notPid);
+        Resident resident;
+        resident.pid = found.pid;
+        resident.image = found.image;
+        if (resident.pid)
+            resident.process.Reset(::OpenProcess(SYNCHRONIZE, FALSE, resident.pid));
+        return resident;
+    }
+    size_t Instances() const { return ProgramProcesses(Dir()).size(); }
     std::string Installed(const std::string& name) const { return Dir() + "\\" + name; }
     std::string Downloaded(const std::string& name) const {
         return m_browser.File("Pendlemark") + "\\" + name;
@@ -135,12 +142,16 @@ class DeployTest : public ::testing::Test {
     }
 
     FtpTestServer m_ftp{"deploy", 60};
+    FtpTestServer m_slowFtp{"deploy_slow", 61}; // 40 KiB/s: a run that lasts
+
     TempDir m_root{"deploy"};
     TempDir m_browser{"deploy-browser"};
     TempDir m_launcher{"deploy-launcher"};
 };
 
 TEST_F(DeployTest, SilentFreshInstallRegistersAndStartsPendlemarkAndSilentUninstallRemovesIt) {
+    // The setup's own version resource carries the project's version, as every package's does.
+    EXPECT_EQ(FileVersion(ShippedSetup()), PM_VERSION);
     ASSERT_EQ(Install(ShippedSetup()), 0);
 
     for (const char* name : {"Pendlemark.exe", "cvlx.exe", "CVLHelp.htm", "uninstall.exe"})
@@ -170,19 +181,39 @@ TEST_F(DeployTest, SilentFreshInstallRegistersAndStartsPendlemarkAndSilentUninst
     EXPECT_LT(RegDword(kUninstallKey, "EstimatedSize"), static_cast<DWORD>(bytes / 1024 + 200));
 
     // Started at the end of the installation, from where it was installed; it swapped in its launcher.
-    Resident resident = FindResident();
+    Resident resident = Find();
     ASSERT_NE(resident.pid, 0u) << "no resident Pendlemark after the installation";
     EXPECT_EQ(_stricmp(resident.image.c_str(), Installed("Pendlemark.exe").c_str()), 0) << resident.image;
     EXPECT_TRUE(WaitUntil([&] { return FileExists(m_launcher.File("cvlex.exe")); }, 5000));
+
+    // The user's own start instead, its start-up question open: only closing its window ends it.
+    ResetProgramState();
+    SetRegDword(kParamsKey, "UpdateChoice", 0);
+    SetRegDword(kParamsKey, "AskForConfirmation", 1);
+    Process started = Process::Start(Quote(Installed("Pendlemark.exe")));
+    ASSERT_NE(WaitForBox("Corvalis", 10000), nullptr);
+    resident = Find();
+    ASSERT_NE(resident.pid, 0u);
 
     // A package left in the download folder keeps it.
     ASSERT_TRUE(::CreateDirectoryA(m_browser.File("Pendlemark").c_str(), nullptr));
     ASSERT_TRUE(WriteFileText(Downloaded("050101-update.exe"), "left over"));
 
+    // The installation folder open in the shell: its window has the resident's title.
+    FolderWindow folder(m_root);
+    ASSERT_TRUE(folder.Open());
+
     // The uninstaller hands over to a copy of itself in the temporary folder and returns at once.
+    const DWORD start = ::GetTickCount();
     ASSERT_EQ(Process::Start(Quote(Installed("uninstall.exe")) + " /S").Wait(15000), 0);
     EXPECT_TRUE(WaitUntil([&] { return !DirExists(Dir()); }, 20000)) << "the installation folder stayed";
+    std::printf(
+        "[ deploy   ] uninstall, start-up question and a folder window titled Pendlemark open: %lu ms\n",
+        ::GetTickCount() - start);
     EXPECT_TRUE(Ended(resident, 0));
+    EXPECT_EQ(Instances(), 0u);
+    EXPECT_TRUE(folder.Open());
+    EXPECT_EQ(folder.Received(), "");
     EXPECT_EQ(ReadFileText(m_launcher.File("cvl.exe")), kOriginal);
     EXPECT_FALSE(FileExists(m_launcher.File("cvlex.exe")));
     EXPECT_FALSE(RegValueExists(kRunKey, "Pendlemark"));
@@ -191,41 +222,115 @@ TEST_F(DeployTest, SilentFreshInstallRegistersAndStartsPendlemarkAndSilentUninst
     EXPECT_EQ(ReadFileText(Downloaded("050101-update.exe")), "left over");
 }
 
-TEST_F(DeployTest, NewerVersionInstalledOverAResidentOneReplacesItAndKeepsTheSettings) {
-    ASSERT_EQ(Install(ShippedSetup()), 0);
-    // The user's own start instead of the installer's, with "Always Check on Startup": its scheduler
-    // is held by the question, so the shutdown request alone does not end it.
-    ResetProgramState();
-    SetRegDword(kParamsKey, "UpdateChoice", 0);
-    SetRegDword(kParamsKey, "AskForConfirmation", 1);
-    SetRegDword(kParamsKey, "UpdateInterval", 42);
-    Process started = Process::Start(Quote(Installed("Pendlemark.exe")));
-    Resident old = FindResident();
-    ASSERT_NE(old.pid, 0u);
-    ASSERT_NE(WaitForBox("Corvalis", 10000), nullptr);
+TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChangesNothing) {
+    enum class Old { Started, Question, Hung };
+    const struct {
+        const char* name;
+        std::string installed, setup;
+        Old old;
+        bool folderWindow; // one titled Pendlemark is open, above the resident's
+        long exitCode;     // 0 or 4 for "either"
+        bool replaced;     // the files and entry are the setup's, its Pendlemark alone runs
+    } cases[] = {
+        // The user's own start with "Always Check on Startup": its scheduler is held by the question,
+        // so the shutdown request alone does not end it, and its window is closed.
+        {"upgrade while the start-up question is open", ShippedSetup(), NextSetup(), Old::Question, true, -1,
+         true},
+        {"upgrade with a folder window titled Pendlemark", ShippedSetup(), NextSetup(), Old::Started, true, 0,
+         true},
+        {"the same version again, a repair", ShippedSetup(), ShippedSetup(), Old::Started, false, 0, true},
+        {"an older version over a newer one", NextSetup(), ShippedSetup(), Old::Started, false, 2, false},
+        {"an instance that does not end", ShippedSetup(), NextSetup(), Old::Hung, false, 4, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        RemoveTree(Dir());
+        WriteCvlIni(m_browser.Path().c_str(), m_launcher.Path().c_str());
+        Configure(m_ftp);
+        ASSERT_EQ(Install(c.installed), 0);
+        const std::string installedVersion = FileVersion(Installed("Pendlemark.exe"));
+        const std::string setupVersion = c.setup == NextSetup() ? PM_NEXT_VERSION : PM_VERSION;
+        std::unique_ptr<FolderWindow> folder;
+        CHandle hung;
+        Process started;
+        if (c.old == Old::Question || c.old == Old::Hung)
+            ResetProgramState();
+        if (c.old == Old::Question) {
+            SetRegDword(kParamsKey, "UpdateChoice", 0);
+            SetRegDword(kParamsKey, "AskForConfirmation", 1);
+            started = Process::Start(Quote(Installed("Pendlemark.exe")));
+            ASSERT_NE(WaitForBox("Corvalis", 10000), nullptr);
+        } else if (c.old == Old::Hung) {
+            // Started and never run: it neither sees the shutdown request nor has a window to close.
+            STARTUPINFOA startup{};
+            startup.cb = sizeof startup;
+            PROCESS_INFORMATION info{};
+            std::string line = Quote(Installed("Pendlemark.exe"));
+            ASSERT_TRUE(::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                                         nullptr, nullptr, &startup, &info));
+            ::CloseHandle(info.hThread);
+            hung.Reset(info.hProcess);
+        }
+        if (c.folderWindow) {
+            folder.reset(new FolderWindow(m_root));
+            ASSERT_TRUE(folder->Open());
+        }
+        SetRegDword(kParamsKey, "UpdateInterval", 42);
+        const DWORD oldPid = c.old == Old::Hung ? ::GetProcessId(hung.Get()) : Find().pid;
+        ASSERT_NE(oldPid, 0u);
+        CHandle oldProcess(::OpenProcess(SYNCHRONIZE, FALSE, oldPid));
 
-    // No folder given: the newer version goes where the first one went.
-    ASSERT_EQ(Install(NextSetup(), false), 0);
-
-    EXPECT_TRUE(Ended(old, 0)) << "the old version was not asked to quit, or not waited for";
-    Resident resident = FindResident(15000, old.pid);
-    ASSERT_NE(resident.pid, 0u) << "no new resident Pendlemark";
-    EXPECT_EQ(_stricmp(resident.image.c_str(), Installed("Pendlemark.exe").c_str()), 0) << resident.image;
-    EXPECT_EQ(FileVersion(Installed("Pendlemark.exe")), PM_NEXT_VERSION);
-    EXPECT_EQ(FileVersion(Installed("cvlx.exe")), PM_NEXT_VERSION);
-    EXPECT_EQ(RegString(kUninstallKey, "DisplayVersion"), PM_NEXT_VERSION);
-    EXPECT_TRUE(WaitUntil([&] { return !FileExists(Installed("Pendlemark.exe.old")); }, 10000));
-    EXPECT_FALSE(FileExists(Installed("cvlx.exe.old")));
-    EXPECT_EQ(RegDword(kParamsKey, "UpdateInterval"), 42u);
-    EXPECT_EQ(RegString(kParamsKey, "Server"), m_ftp.Address());
-    // The shutdown request died with the old instance: the new one stays, and asks nothing at its start.
-    EXPECT_FALSE(Ended(resident, 1000));
-    EXPECT_EQ(FindBox("Corvalis"), nullptr);
+        // No folder given: the setup goes where the first one went.
+        const DWORD start = ::GetTickCount();
+        const long exitCode = Install(c.setup, false);
+        const DWORD took = ::GetTickCount() - start;
+        std::printf("[ deploy   ] %s: exit code %ld after %lu ms\n", c.name, exitCode, took);
+        if (c.exitCode >= 0)
+            EXPECT_EQ(exitCode, c.exitCode);
+        else
+            EXPECT_TRUE(exitCode == 0 || exitCode == 4) << exitCode;
+        if (folder) {
+            EXPECT_TRUE(folder->Open());
+            EXPECT_EQ(folder->Received(), "");
+        }
+        if (folder && c.old == Old::Started) {
+            EXPECT_LT(took, 6000u) << "the installer waited on another program's process";
+        }
+        if (!c.replaced || exitCode != 0) {
+            // Refused before anything changed: the same instance runs from the same files.
+            EXPECT_EQ(::WaitForSingleObject(oldProcess.Get(), 1000), static_cast<DWORD>(WAIT_TIMEOUT));
+            EXPECT_EQ(Instances(), 1u);
+            EXPECT_EQ(FileVersion(Installed("Pendlemark.exe")), installedVersion);
+            EXPECT_EQ(RegString(kUninstallKey, "DisplayVersion"), installedVersion);
+            EXPECT_FALSE(FileExists(Installed("Pendlemark.exe.old")));
+            if (hung)
+                ::TerminateProcess(hung.Get(), 97);
+            continue;
+        }
+        EXPECT_EQ(::WaitForSingleObject(oldProcess.Get(), 0), static_cast<DWORD>(WAIT_OBJECT_0))
+            << "the old version was not asked to quit, or not waited for";
+        Resident resident = Find(15000, oldPid);
+        ASSERT_NE(resident.pid, 0u) << "no new resident Pendlemark";
+        EXPECT_EQ(_stricmp(resident.image.c_str(), Installed("Pendlemark.exe").c_str()), 0) << resident.image;
+        EXPECT_EQ(FileVersion(Installed("Pendlemark.exe")), setupVersion);
+        EXPECT_EQ(FileVersion(Installed("cvlx.exe")), setupVersion);
+        EXPECT_EQ(RegString(kUninstallKey, "DisplayVersion"), setupVersion);
+        EXPECT_TRUE(WaitUntil([&] { return !FileExists(Installed("Pendlemark.exe.old")); }, 10000));
+        EXPECT_FALSE(FileExists(Installed("cvlx.exe.old")));
+        EXPECT_EQ(RegDword(kParamsKey, "UpdateInterval"), 42u);
+        EXPECT_EQ(RegString(kParamsKey, "Server"), m_ftp.Address());
+        // The shutdown request died with the old instance: the new one stays, alone, and asks nothing
+        // at its start.
+        EXPECT_FALSE(Ended(resident, 1000));
+        EXPECT_EQ(Instances(), 1u);
+        EXPECT_EQ(FindBox("Corvalis"), nullptr);
+    }
 }
 
 TEST_F(DeployTest, AnUpdatePackageThatReplacesPendlemarkRestartsItAsTheNewVersion) {
     ASSERT_EQ(Install(ShippedSetup()), 0);
-    Resident resident = FindResident();
+    Resident resident = Find();
     ASSERT_NE(resident.pid, 0u);
     // As a careful administrator runs it: only packages signed by the publisher are taken.
     SetUserPin(PublisherThumbprint("a").c_str());
@@ -254,7 +359,7 @@ TEST_F(DeployTest, AnUpdatePackageThatReplacesPendlemarkRestartsItAsTheNewVersio
             continue;
         }
         EXPECT_TRUE(Ended(resident, 15000)) << "the old version stayed";
-        Resident next = FindResident(30000, resident.pid);
+        Resident next = Find(30000, resident.pid);
         ASSERT_NE(next.pid, 0u) << "no new resident Pendlemark";
         std::printf("[ deploy   ] update run to the new version resident: %lu ms\n",
                     ::GetTickCount() - start);
@@ -267,6 +372,60 @@ TEST_F(DeployTest, AnUpdatePackageThatReplacesPendlemarkRestartsItAsTheNewVersio
     }
 }
 
+TEST_F(DeployTest, UninstallWaitsForAnUpdateRunThenRemovesEverythingAndNothingComesBack) {
+    // The run installs the next version's installer from a slow server: it downloads for about 7 s,
+    // then the installer puts files and values back and Pendlemark restarts as the new version.
+    Configure(m_slowFtp);
+    ASSERT_TRUE(m_slowFtp.ServeCopy("update\\" + PackageName(0), NextSetup()));
+    ASSERT_EQ(Install(ShippedSetup()), 0);
+    ASSERT_NE(Find().pid, 0u);
+    CHandle running(OpenOrCreateEvent("CVLUpdateRunning"));
+    CHandle request(OpenOrCreateEvent("CVLAutoUpdate"));
+    ::SetEvent(request.Get());
+    ASSERT_TRUE(WaitUntil([&] { return IsSignalled(running.Get()); }, 10000)) << "no update run started";
+
+    // Run in place (_?=) so that its exit code is its own: the run outlasts the wait it was given.
+    const std::string inPlace = Quote(Installed("uninstall.exe")) + " /S /RunWait=1 _?=" + Dir();
+    EXPECT_EQ(Process::Start(inPlace).Wait(30000), 3);
+    ASSERT_TRUE(IsSignalled(running.Get())) << "the run ended too soon for this test";
+    EXPECT_TRUE(FileExists(Installed("Pendlemark.exe")));
+    EXPECT_TRUE(FileExists(Installed("uninstall.exe")));
+    EXPECT_EQ(RegString(kRunKey, "Pendlemark"), Quote(Installed("Pendlemark.exe")));
+    EXPECT_EQ(RegString(kUninstallKey, "DisplayVersion"), PM_VERSION);
+    EXPECT_EQ(RegString(kParamsKey, "Server"), m_slowFtp.Address());
+    EXPECT_EQ(Instances(), 1u);
+
+    // As Apps & Features starts it: it waits for the run, then removes what the run put back too.
+    const DWORD start = ::GetTickCount();
+    ASSERT_EQ(Process::Start(Quote(Installed("uninstall.exe")) + " /S").Wait(15000), 0);
+    DWORD runEnded = 0, removed = 0;
+    WaitUntil(
+        [&] {
+            if (!runEnded && !IsSignalled(running.Get()))
+                runEnded = ::GetTickCount();
+            removed = DirExists(Dir()) ? 0 : ::GetTickCount();
+            return removed != 0;
+        },
+        90000);
+    ASSERT_NE(removed, 0u) << "the installation folder stayed";
+    ASSERT_NE(runEnded, 0u);
+    std::printf("[ deploy   ] uninstall during a run: run ended after %lu ms, folder removed after %lu ms\n",
+                runEnded - start, removed - start);
+    EXPECT_EQ(RegString(kParamsKey, "LastDownloadFile"), "<missing>") << "the run recorded its package after";
+    EXPECT_EQ(ReadFileText(m_launcher.File("cvl.exe")), kOriginal);
+    EXPECT_FALSE(FileExists(m_launcher.File("cvlex.exe")));
+    // Nothing of ours runs, and nothing comes back.
+    const bool back = WaitUntil(
+        [&] {
+            return Instances() != 0 || DirExists(Dir()) || RegValueExists(kRunKey, "Pendlemark") ||
+                   RegValueExists(kUninstallKey, "DisplayName") || RegValueExists(kParamsKey, "Server");
+        },
+        3000);
+    EXPECT_FALSE(back) << "instances " << Instances() << ", folder " << DirExists(Dir()) << ", autostart "
+                       << RegValueExists(kRunKey, "Pendlemark") << ", settings "
+                       << RegValueExists(kParamsKey, "Server");
+}
+
 TEST_F(DeployTest, AfterUpdateWaitsForTheLockThenCleansUpOrGivesUpAtItsLimit) {
     // A copy of the program with files an installer set aside beside it.
     ASSERT_TRUE(::CreateDirectoryA(Dir().c_str(), nullptr));
@@ -276,8 +435,13 @@ TEST_F(DeployTest, AfterUpdateWaitsForTheLockThenCleansUpOrGivesUpAtItsLimit) {
     ASSERT_TRUE(WriteFileText(Installed("cvlx.exe.old"), "set aside"));
     const std::string afterUpdate = Quote(Installed("Pendlemark.exe")) + " /AfterUpdate";
 
-    // This process plays the instance being replaced. Two restarts wait for it; once it lets go, one
-    // takes over and the other, finding the lock held again, gives up 30 s after its start.
+    // This process plays the instance being replaced, ended in the middle of an update run: the run's
+    // event stays signalled while another process holds it. Two restarts wait for it; once it lets go,
+    // one takes over and the other, finding the lock held again, gives up 30 s after its start.
+    CHandle running(OpenOrCreateEvent("CVLUpdateRunning"));
+    CHandle done(OpenOrCreateEvent("CVLAutoUpdateDone"));
+    ::SetEvent(running.Get());
+    ::ResetEvent(done.Get());
     CHandle runOnce(::CreateMutexA(nullptr, FALSE, "CVLRunOnce"));
     ASSERT_EQ(::WaitForSingleObject(runOnce.Get(), 0), static_cast<DWORD>(WAIT_OBJECT_0));
     const DWORD start = ::GetTickCount();
@@ -287,13 +451,22 @@ TEST_F(DeployTest, AfterUpdateWaitsForTheLockThenCleansUpOrGivesUpAtItsLimit) {
     EXPECT_TRUE(first.Running() && second.Running()) << "a restart did not wait for the lock";
     EXPECT_EQ(::FindWindowA(nullptr, "Pendlemark"), nullptr);
     EXPECT_TRUE(FileExists(Installed("Pendlemark.exe.old")));
+    // Its image is let go of a moment after its lock: held without delete sharing for a second more.
+    CHandle image(::CreateFileA(Installed("Pendlemark.exe.old").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(image);
     ::ReleaseMutex(runOnce.Get());
+    ::Sleep(1000);
+    image.Close();
 
-    Resident resident = FindResident();
+    Resident resident = Find();
     ASSERT_NE(resident.pid, 0u) << "no restart took over once the lock was free";
     EXPECT_TRUE(resident.pid == first.Id() || resident.pid == second.Id());
     EXPECT_FALSE(FileExists(Installed("Pendlemark.exe.old")));
     EXPECT_FALSE(FileExists(Installed("cvlx.exe.old")));
+    // The unfinished run was ended as a run ends, so that the new instance's runs can start.
+    EXPECT_FALSE(IsSignalled(running.Get()));
+    EXPECT_TRUE(IsSignalled(done.Get()));
     Process& other = resident.pid == first.Id() ? second : first;
     EXPECT_NE(other.Wait(45000), -1);
     const DWORD waited = ::GetTickCount() - start;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Smoke test of the README's run command: runs it without waiting for Enter, on a display of its own,
-# and checks its summary and its screenshots.
+# and checks its summary and its screenshots; then runs it once more with Pendlemark ended before the
+# summary, which must fail the command, naming the step, instead of reporting Pendlemark resident.
 #   run_smoke.sh <source folder> <build folder>
 set -euo pipefail
 root=$1 build=$2
@@ -32,4 +33,17 @@ for name in tray-menu progress settings about; do
   colours=$(convert "$file" -format '%k' info:)
   [ "$colours" -gt 1 ] || { echo "FAIL: $file is blank"; fail=1; }
 done
+
+fault_log="$build/run/smoke-fault.log"
+status=0
+PM_RUN_FAULT=end-before-summary PM_OWN_DISPLAY=1 PM_BUILD_DIR="$build" timeout 280 bash "$root/tools/run.sh" \
+  --no-wait >"$fault_log" 2>&1 </dev/null || status=$?
+echo "With Pendlemark ended before the summary: run.sh ended with $status"
+grep -E '^run\.sh: ' "$fault_log" || true
+if [ $status = 0 ] || [ $status = 124 ]; then
+  echo "FAIL: run.sh did not fail by itself"; fail=1
+fi
+grep -q '^run\.sh: step "Summary" failed: Pendlemark is no longer resident$' "$fault_log" ||
+  { echo "FAIL: no failure of the step Summary"; fail=1; }
+! grep -q 'resident after a new session' "$fault_log" || { echo "FAIL: the summary still claims it"; fail=1; }
 exit $fail

@@ -2,13 +2,20 @@
 // tray icon's callback, menu commands) and reports what an update does while it happens, from the
 // outside only: named events, windows, processes, files and the registry.
 //
-//   pm_demo resident [ms]            wait for the resident instance; prints "pid version path"
+//   pm_demo resident [ms]            wait for the resident instance of the installed Pendlemark (its
+//                                    image in the installation folder); prints "pid version image",
+//                                    the version read from that image file
 //   pm_demo command <id>             post a menu command to the main window
 //   pm_demo tray-menu | close-menu   open the tray icon's menu (right click) / close it again
 //   pm_demo window <caption> [ms]    wait for a visible window; prints "x y width height"
 //   pm_demo answer <caption> <id>    press a button of that window and wait until it has gone
 //   pm_demo watch <report> [ms]      report an update run until the new version is resident;
 //                                    <report> is the FTP server's event file, or - for none
+#include "framework/Handles.h"
+#include "support/ResidentInstance.h"
+#include "support/TestEnv.h"
+#include "support/UiDriver.h"
+
 #include <windows.h>
 
 #include <tlhelp32.h>
@@ -25,31 +32,20 @@ namespace {
 constexpr UINT kTrayCallback = WM_USER;
 constexpr WPARAM kTrayIconId = 130;
 constexpr int kStatusText = 1005;
-const char kParams[] = "Software\\Corvalis\\Pendlemark\\Params";
+
+using namespace pmtest;
 
 DWORD Now() {
     return ::GetTickCount();
 }
 
-template <typename Cond> bool WaitFor(Cond cond, DWORD timeoutMs) {
-    const DWORD start = Now();
-    while (!cond()) {
-        if (Now() - start > timeoutMs)
-            return false;
-        ::Sleep(50);
-    }
-    return true;
+// The resident instance of the installation Apps & Features names, never a window found by its title.
+ResidentInstance Resident(DWORD timeoutMs = 0, DWORD notPid = 0) {
+    return FindResident(InstalledFolder(), timeoutMs, notPid);
 }
 
 HWND MainWindow() {
-    return ::FindWindowA(nullptr, "Pendlemark");
-}
-
-DWORD ProcessOf(HWND window) {
-    DWORD pid = 0;
-    if (window)
-        ::GetWindowThreadProcessId(window, &pid);
-    return pid;
+    return Resident().window;
 }
 
 // Text of a window of any process, read without sending it a message (its thread may be busy).
@@ -65,45 +61,13 @@ HWND VisibleWindow(const char* className, const char* caption) {
     return window && ::IsWindowVisible(window) ? window : nullptr;
 }
 
-std::string ImageOf(DWORD pid) {
-    char image[MAX_PATH] = "";
-    HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    DWORD length = MAX_PATH;
-    if (!process || !::QueryFullProcessImageNameA(process, 0, image, &length))
-        image[0] = '\0';
-    if (process)
-        ::CloseHandle(process);
-    return image;
+std::string VersionOf(const std::string& image) {
+    const std::string version = FileVersionText(image);
+    return version.empty() ? "?" : version;
 }
 
-std::string VersionOf(const std::string& path) {
-    DWORD ignored = 0;
-    DWORD size = ::GetFileVersionInfoSizeA(path.c_str(), &ignored);
-    std::vector<char> data(size);
-    VS_FIXEDFILEINFO* info = nullptr;
-    UINT length = 0;
-    if (size == 0 || !::GetFileVersionInfoA(path.c_str(), 0, size, data.data()) ||
-        !::VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &length))
-        return "?";
-    return std::to_string(HIWORD(info->dwFileVersionMS)) + "." +
-           std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
-           std::to_string(HIWORD(info->dwFileVersionLS));
-}
-
-std::string RegString(const char* name) {
-    char value[MAX_PATH] = "";
-    DWORD size = sizeof value;
-    if (::RegGetValueA(HKEY_CURRENT_USER, kParams, name, RRF_RT_REG_SZ, nullptr, value, &size) !=
-        ERROR_SUCCESS)
-        return "";
-    return value;
-}
-
-DWORD RegDword(const char* name) {
-    DWORD value = 0;
-    DWORD size = sizeof value;
-    ::RegGetValueA(HKEY_CURRENT_USER, kParams, name, RRF_RT_REG_DWORD, nullptr, &value, &size);
-    return value;
+std::string RegText(const char* name) {
+    return RegValueExists(kParamsKey, name) ? RegString(kParamsKey, name) : "";
 }
 
 // The download folder: the browser directory of cvl.ini and "Pendlemark".
@@ -119,30 +83,27 @@ std::string DownloadFolder() {
 // A process whose program is an update package, as the updater names them.
 DWORD FindPackageProcess(std::string& name) {
     DWORD found = 0;
-    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
+    CHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot)
         return 0;
     PROCESSENTRY32 entry{};
     entry.dwSize = sizeof entry;
-    for (BOOL more = ::Process32First(snapshot, &entry); more && !found;
-         more = ::Process32Next(snapshot, &entry)) {
+    for (BOOL more = ::Process32First(snapshot.Get(), &entry); more && !found;
+         more = ::Process32Next(snapshot.Get(), &entry)) {
         std::string exe = entry.szExeFile;
         if (exe.size() > 11 && _stricmp(exe.c_str() + exe.size() - 11, "-update.exe") == 0) {
             found = entry.th32ProcessID;
             name = exe;
         }
     }
-    ::CloseHandle(snapshot);
     return found;
 }
 
-int Resident(DWORD timeoutMs) {
-    HWND window = nullptr;
-    if (!WaitFor([&] { return (window = MainWindow()) != nullptr; }, timeoutMs))
+int PrintResident(DWORD timeoutMs) {
+    const ResidentInstance resident = Resident(timeoutMs);
+    if (!resident.pid)
         return 1;
-    DWORD pid = ProcessOf(window);
-    std::string image = ImageOf(pid);
-    std::printf("%lu %s %s\n", pid, VersionOf(image).c_str(), image.c_str());
+    std::printf("%lu %s %s\n", resident.pid, VersionOf(resident.image).c_str(), resident.image.c_str());
     return 0;
 }
 
@@ -159,7 +120,7 @@ int TrayMenu(bool open) {
         return 1;
     if (!open) {
         ::PostMessageA(main, WM_CANCELMODE, 0, 0);
-        return WaitFor([] { return !VisibleWindow("#32768", nullptr); }, 5000) ? 0 : 1;
+        return WaitUntil([] { return !VisibleWindow("#32768", nullptr); }, 5000) ? 0 : 1;
     }
     // The menu opens at the cursor: put it on the icon in Wine's own tray window, when there is one.
     RECT area{};
@@ -171,7 +132,7 @@ int TrayMenu(bool open) {
     // What the shell sends the icon's window for a right click.
     ::PostMessageA(main, kTrayCallback, kTrayIconId, WM_RBUTTONUP);
     HWND menu = nullptr;
-    if (!WaitFor([&] { return (menu = VisibleWindow("#32768", nullptr)) != nullptr; }, 5000))
+    if (!WaitUntil([&] { return (menu = VisibleWindow("#32768", nullptr)) != nullptr; }, 5000))
         return 1;
     RECT rect{};
     ::GetWindowRect(menu, &rect);
@@ -194,27 +155,27 @@ struct Clock {
 
 int Watch(const std::string& reportPath, DWORD timeoutMs) {
     Clock clock;
-    HWND main = MainWindow();
-    const DWORD oldPid = ProcessOf(main);
+    const ResidentInstance old = Resident();
+    const DWORD oldPid = old.pid;
     if (!oldPid) {
         clock.Say("no resident Pendlemark");
         return 1;
     }
-    const std::string oldImage = ImageOf(oldPid);
+    const std::string oldImage = old.image;
     const std::string oldVersion = VersionOf(oldImage);
-    HANDLE oldProcess = ::OpenProcess(SYNCHRONIZE, FALSE, oldPid);
-    HANDLE running = ::OpenEventA(SYNCHRONIZE, FALSE, "CVLUpdateRunning");
+    CHandle oldProcess(::OpenProcess(SYNCHRONIZE, FALSE, oldPid));
+    CHandle running(::OpenEventA(SYNCHRONIZE, FALSE, "CVLUpdateRunning"));
     const std::string folder = DownloadFolder();
-    std::string shown = RegString("LastDownloadFile");
+    std::string shown = RegText("LastDownloadFile");
     clock.Say("watching Pendlemark %s (%s)", oldVersion, oldImage);
 
     size_t reportRead = 0;
     bool runSeen = false, oldEnded = false;
     std::string progressText = "\x01", downloadName, packageName;
     DWORD downloadStart = 0, downloadBytes = 0, downloadTime = 0, packagePid = 0, lastSizeReport = 0;
-    HANDLE package = nullptr;
+    CHandle package;
     while (Now() - clock.start < timeoutMs) {
-        const bool isRunning = running && ::WaitForSingleObject(running, 0) == WAIT_OBJECT_0;
+        const bool isRunning = running && IsSignalled(running.Get());
         if (isRunning && !runSeen) {
             runSeen = true;
             clock.Say("update run started (CVLUpdateRunning signalled)");
@@ -267,24 +228,23 @@ int Watch(const std::string& reportPath, DWORD timeoutMs) {
         }
         if (!packagePid && (packagePid = FindPackageProcess(packageName)) != 0) {
             downloadTime = Now() - downloadStart;
-            package = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, packagePid);
+            package.Reset(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, packagePid));
             char done[128];
             std::snprintf(done, sizeof done, "%lu bytes in %.1f s", downloadBytes, downloadTime / 1000.0);
             clock.Say("downloaded: %s", done);
             clock.Say("package running: %s (pid %s), Pendlemark waits for it", packageName,
                       std::to_string(packagePid));
         }
-        if (package && ::WaitForSingleObject(package, 0) == WAIT_OBJECT_0) {
+        if (package && ::WaitForSingleObject(package.Get(), 0) == WAIT_OBJECT_0) {
             DWORD code = 0;
-            ::GetExitCodeProcess(package, &code);
-            ::CloseHandle(package);
-            package = nullptr;
+            ::GetExitCodeProcess(package.Get(), &code);
+            package.Close();
             clock.Say("package ended (exit code %s)", std::to_string(code));
         }
-        const std::string recorded = RegString("LastDownloadFile");
+        const std::string recorded = RegText("LastDownloadFile");
         if (recorded != shown) {
             shown = recorded;
-            time_t when = static_cast<time_t>(RegDword("LastUpdateTime"));
+            time_t when = static_cast<time_t>(RegDword(kParamsKey, "LastUpdateTime"));
             char stamp[64] = "";
             std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S UTC", std::gmtime(&when));
             clock.Say("recorded: LastDownloadFile=%s, LastUpdateTime=%s", recorded, stamp);
@@ -292,14 +252,14 @@ int Watch(const std::string& reportPath, DWORD timeoutMs) {
                           ? "package deleted from the download folder"
                           : "package still in the download folder");
         }
-        if (!oldEnded && oldProcess && ::WaitForSingleObject(oldProcess, 0) == WAIT_OBJECT_0) {
+        if (!oldEnded && oldProcess && ::WaitForSingleObject(oldProcess.Get(), 0) == WAIT_OBJECT_0) {
             oldEnded = true;
             clock.Say("Pendlemark %s (pid %s) has closed", oldVersion, std::to_string(oldPid));
         }
-        HWND now = MainWindow();
-        const DWORD newPid = ProcessOf(now);
-        if (newPid && newPid != oldPid) {
-            const std::string image = ImageOf(newPid);
+        const ResidentInstance now = Resident(0, oldPid);
+        const DWORD newPid = now.pid;
+        if (newPid) {
+            const std::string image = now.image;
             const std::string version = VersionOf(image);
             clock.Say("Pendlemark restarted as version %s (pid %s)", version, std::to_string(newPid));
             std::printf("SUMMARY package %s\n", downloadName.c_str());
@@ -327,14 +287,15 @@ int main(int argc, char** argv) {
         return argc > index ? static_cast<DWORD>(std::strtoul(argv[index], nullptr, 0)) : fallback;
     };
     if (verb == "resident")
-        return Resident(number(2, 30000));
+        return PrintResident(number(2, 30000));
     if (verb == "command" && argc > 2)
         return ::PostMessageA(MainWindow(), WM_COMMAND, number(2, 0), 0) ? 0 : 1;
     if (verb == "tray-menu" || verb == "close-menu")
         return TrayMenu(verb == "tray-menu");
     if (verb == "window" && argc > 2) {
         HWND window = nullptr;
-        if (!WaitFor([&] { return (window = VisibleWindow(nullptr, argv[2])) != nullptr; }, number(3, 10000)))
+        if (!WaitUntil([&] { return (window = VisibleWindow(nullptr, argv[2])) != nullptr; },
+                       number(3, 10000)))
             return 1;
         return PrintRect(window);
     }
@@ -343,7 +304,7 @@ int main(int argc, char** argv) {
         if (!window)
             return 1;
         ::PostMessageA(window, WM_COMMAND, MAKEWPARAM(number(3, IDOK), BN_CLICKED), 0);
-        return WaitFor([&] { return !::IsWindow(window); }, 5000) ? 0 : 1;
+        return WaitForWindowGone(window, 5000) ? 0 : 1;
     }
     if (verb == "watch" && argc > 2)
         return Watch(argv[2], number(3, 180000));
