@@ -334,14 +334,21 @@ TEST_F(DeployTest, AnUpdatePackageThatReplacesPendlemarkRestartsItAsTheNewVersio
     ASSERT_NE(resident.pid, 0u);
     // As a careful administrator runs it: only packages signed by the publisher are taken.
     SetUserPin(PublisherThumbprint("a").c_str());
+    const char kPackages[] = "Software\\Corvalis\\Pendlemark\\Params\\Packages";
     const struct {
         const char* name;
         std::string package; // what the server offers
         std::string packageName;
         bool replaces;
+        const char* refusal; // the run's box; null: none
     } cases[] = {
-        {"a package that leaves the program alone", TrustPackage("signed-a.exe"), PackageName(1), false},
-        {"the next version's installer", TrustPackage("next-setup-signed-a.exe"), PackageName(0), true},
+        {"a package that leaves the program alone", TrustPackage("signed-a.exe"), PackageName(2), false,
+         nullptr},
+        {"the next version's installer", TrustPackage("next-setup-signed-a.exe"), PackageName(1), true,
+         nullptr},
+        // The rollback of a signed installer, dated later than the newest: refused before it runs.
+        {"the older version's installer, signed as well", TrustPackage("shipped-setup-signed-a.exe"),
+         PackageName(0), false, "The update file is not newer than the installed one."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -349,10 +356,23 @@ TEST_F(DeployTest, AnUpdatePackageThatReplacesPendlemarkRestartsItAsTheNewVersio
         ASSERT_TRUE(::CreateDirectoryA((m_ftp.Root() + "\\update").c_str(), nullptr));
         ASSERT_TRUE(m_ftp.ServeCopy("update\\" + c.packageName, c.package));
         const DWORD start = ::GetTickCount();
+        const std::string lastDownload = RegString(kParamsKey, "LastDownloadFile");
+        MessageBoxWatcher box("Corvalis Wayrail", IDOK, 30000);
         ASSERT_TRUE(RequestUpdate(30000)) << "the update run did not end";
-
-        EXPECT_EQ(RegString(kParamsKey, "LastDownloadFile"), Downloaded(c.packageName));
+        const MessageBoxSeen seen = box.Stop();
+        EXPECT_EQ(seen.shown ? seen.text : "<no box>", c.refusal ? c.refusal : "<no box>");
         EXPECT_FALSE(FileExists(Downloaded(c.packageName)));
+        // Each product's version as installed last; a refusal records nothing.
+        EXPECT_EQ(RegString(kPackages, "Corvalis Menus"), "1.0.0.0");
+        EXPECT_EQ(RegString(kPackages, "Pendlemark"),
+                  c.replaces || c.refusal ? PM_NEXT_VERSION ".0" : "<missing>");
+        if (c.refusal) {
+            EXPECT_EQ(RegString(kParamsKey, "LastDownloadFile"), lastDownload);
+            EXPECT_FALSE(Ended(resident, 1000));
+            EXPECT_EQ(FileVersion(Installed("Pendlemark.exe")), PM_NEXT_VERSION);
+            continue;
+        }
+        EXPECT_EQ(RegString(kParamsKey, "LastDownloadFile"), Downloaded(c.packageName));
         if (!c.replaces) {
             EXPECT_FALSE(Ended(resident, 1000));
             EXPECT_EQ(FileVersion(Installed("Pendlemark.exe")), PM_VERSION);
@@ -369,6 +389,7 @@ TEST_F(DeployTest, AnUpdatePackageThatReplacesPendlemarkRestartsItAsTheNewVersio
         EXPECT_TRUE(WaitUntil([&] { return !FileExists(Installed("Pendlemark.exe.old")); }, 10000));
         EXPECT_FALSE(FileExists(Installed("cvlx.exe.old")));
         EXPECT_FALSE(Ended(next, 1000));
+        resident = std::move(next);
     }
 }
 
