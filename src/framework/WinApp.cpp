@@ -47,15 +47,16 @@ void CWinApp::SetRegistryKey(const char* company) {
 }
 
 namespace {
-// Creates or opens Software\<company>\<app>\<section> for one call.
+// Creates or opens Software\<company>\<app>\<section> for one call: one registry call for the whole
+// path, as every profile call of every start goes through here.
 CRegKey OpenSectionKey(const CWinApp& app, const char* section) {
-    CRegKey software, company, application, sectionKey;
-    if (app.m_pszRegistryKey.empty() || software.Create(HKEY_CURRENT_USER, "Software") != ERROR_SUCCESS ||
-        company.Create(software.Get(), app.m_pszRegistryKey.c_str()) != ERROR_SUCCESS ||
-        application.Create(company.Get(), app.m_pszAppName.c_str()) != ERROR_SUCCESS ||
-        sectionKey.Create(application.Get(), section) != ERROR_SUCCESS)
+    CString path = "Software\\" + app.m_pszRegistryKey + "\\" + app.m_pszAppName;
+    if (section && *section) // none: the application's own key, as an empty subkey names it
+        path += CString("\\") + section;
+    CRegKey key;
+    if (app.m_pszRegistryKey.empty() || key.Create(HKEY_CURRENT_USER, path.c_str()) != ERROR_SUCCESS)
         return CRegKey();
-    return sectionKey;
+    return key;
 }
 } // namespace
 
