@@ -95,18 +95,19 @@ int main(int argc, char** argv) {
     }
     if (programs.empty())
         return 2;
+    // Each round starts with the next program, so that none always follows the same one.
     for (int round = 0; round < rounds; ++round)
-        for (Program& program : programs)
-            if (!RunOnce(program)) {
+        for (size_t i = 0; i < programs.size(); ++i)
+            if (Program& program = programs[(round + i) % programs.size()]; !RunOnce(program)) {
                 std::fprintf(stderr, "%s did not start\n", program.path.c_str());
                 return 1;
             }
     const Program& yardstick = programs.front();
     std::printf("medians of %d starts each; ratio to %s\n", rounds, yardstick.exeName.c_str());
-    std::printf("%-18s %10s %7s %11s %7s %13s %13s\n", "program", "start ms", "ratio", "VmRSS kB", "ratio",
+    std::printf("%-24s %10s %7s %11s %7s %13s %13s\n", "program", "start ms", "ratio", "VmRSS kB", "ratio",
                 "RssAnon kB", "private kB");
     for (const Program& program : programs)
-        std::printf("%-18s %10.1f %6.3fx %11.0f %6.3fx %13.0f %13.0f\n", program.exeName.c_str(),
+        std::printf("%-24s %10.1f %6.3fx %11.0f %6.3fx %13.0f %13.0f\n", program.exeName.c_str(),
                     Median(program.startMs), Median(program.startMs) / Median(yardstick.startMs),
                     Median(program.vmRssKb), Median(program.vmRssKb) / Median(yardstick.vmRssKb),
                     Median(program.rssAnonKb), Median(program.privateKb));

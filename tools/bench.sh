@@ -35,8 +35,13 @@ rm -rf "$work"; mkdir -p "$work"
 to_wine() { echo "Z:${1//\//\\}"; }
 if [ "$mode" = startup ]; then
   # Each program under its own file name, so that its Linux process can be told apart; started in a
-  # throwaway folder, without an update at start.
-  programs=("$(to_wine "$build/bin/pm_tray_ref.exe")|Pendlemark reference|"
+  # throwaway folder, without an update at start. The yardstick and Pendlemark.exe are compared as the
+  # installer ships a program, stripped (Wine maps line tables into memory); the build as it is follows.
+  objcopy=$(grep -m1 '^CMAKE_OBJCOPY:' "$build/CMakeCache.txt" | cut -d= -f2)
+  "$objcopy" --strip-all "$build/bin/pm_tray_ref.exe" "$build/bin/pm_tray_ref_shipped.exe"
+  "$objcopy" --strip-all "$build/bin/Pendlemark.exe" "$build/bin/pm_shipped.exe"
+  programs=("$(to_wine "$build/bin/pm_tray_ref_shipped.exe")|Pendlemark reference|"
+            "$(to_wine "$build/bin/pm_shipped.exe")|Pendlemark|/NoUpdateOnStartup"
             "$(to_wine "$build/bin/Pendlemark.exe")|Pendlemark|/NoUpdateOnStartup")
   number=0
   for other in "${@:2}"; do
@@ -45,7 +50,7 @@ if [ "$mode" = startup ]; then
     programs+=("$(to_wine "$build/bin/pm_other$number.exe")|Pendlemark|/NoUpdateOnStartup")
   done
   (cd "$work" && "$PM_WINE" "$build/bin/pm_bench_startup.exe" "${programs[@]}")
-  rm -f "$build"/bin/pm_other*.exe
+  rm -f "$build"/bin/pm_other*.exe "$build/bin/pm_tray_ref_shipped.exe" "$build/bin/pm_shipped.exe"
 elif [ "$mode" = soak ]; then
   PM_FTP_STATE=$build/ftp "$PM_WINE" "$build/bin/pm_bench_soak.exe"
 else

@@ -1,9 +1,8 @@
 // The settings dialog: automatic updating on or off, start-up check or every N days, confirmation.
 #pragma once
 
-#include "framework/Button.h"
+#include "framework/Controls.h"
 #include "framework/Dialog.h"
-#include "framework/Edit.h"
 
 class CSettingsDlg : public CDialog {
   public:

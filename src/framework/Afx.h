@@ -8,8 +8,14 @@
 // Byte strings in the system's ANSI code page throughout.
 using CString = std::string;
 
-// Loads a string resource from the program's module; empty when missing.
-CString AfxLoadString(UINT id);
-
 // The program's resource module.
-HINSTANCE AfxGetResourceHandle();
+inline HINSTANCE AfxGetResourceHandle() {
+    return ::GetModuleHandleA(nullptr);
+}
+
+// Loads a string resource from the program's module; empty when missing.
+inline CString AfxLoadString(UINT id) {
+    char buffer[1024];
+    int length = ::LoadStringA(AfxGetResourceHandle(), id, buffer, sizeof buffer);
+    return length > 0 ? CString(buffer, static_cast<size_t>(length)) : CString();
+}

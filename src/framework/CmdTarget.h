@@ -23,18 +23,10 @@ template <class T> struct CommandEntry {
 template <class T, size_t N>
 BOOL DispatchCommand(T* target, const CommandEntry<T> (&table)[N], UINT id, CCmdUI* pCmdUI) {
     for (const CommandEntry<T>& entry : table) {
-        if (entry.id != id)
-            continue;
-        if (pCmdUI) {
-            if (!entry.onUpdate)
-                continue;
-            (target->*entry.onUpdate)(pCmdUI);
-            return TRUE;
-        }
-        if (entry.onCommand) {
-            (target->*entry.onCommand)();
-            return TRUE;
-        }
+        if (entry.id == id && pCmdUI && entry.onUpdate)
+            return (target->*entry.onUpdate)(pCmdUI), TRUE;
+        if (entry.id == id && !pCmdUI && entry.onCommand)
+            return (target->*entry.onCommand)(), TRUE;
     }
     return FALSE;
 }

@@ -10,7 +10,12 @@ class CCmdUI {
     CCmdUI(UINT id, HMENU menu, UINT index) : m_nID(id), m_hMenu(menu), m_nIndex(index) {}
     virtual ~CCmdUI() = default;
 
-    virtual void Enable(BOOL enabled = TRUE);
+    virtual void Enable(BOOL enabled = TRUE) {
+        m_bEnabled = enabled;
+        m_bHandled = TRUE;
+        if (m_hMenu)
+            ::EnableMenuItem(m_hMenu, m_nIndex, MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
+    }
 
     UINT m_nID;
     BOOL m_bEnabled = TRUE;

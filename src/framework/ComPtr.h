@@ -7,14 +7,6 @@ template <class T> class CComPtr {
   public:
     CComPtr() = default;
     ~CComPtr() { Reset(); }
-    CComPtr(CComPtr&& other) noexcept : m_p(std::exchange(other.m_p, nullptr)) {}
-    CComPtr& operator=(CComPtr&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            m_p = std::exchange(other.m_p, nullptr);
-        }
-        return *this;
-    }
     CComPtr(const CComPtr&) = delete;
     CComPtr& operator=(const CComPtr&) = delete;
 

@@ -5,11 +5,9 @@
 
 // Bar styles of the frame layout (kept out of the window style word).
 enum : DWORD {
-    CBRS_ALIGN_TOP = 0x1000,
-    CBRS_ALIGN_BOTTOM = 0x4000,
     CBRS_ALIGN_ANY = 0xF000,
-    CBRS_TOP = CBRS_ALIGN_TOP,
-    CBRS_BOTTOM = CBRS_ALIGN_BOTTOM,
+    CBRS_TOP = 0x1000,
+    CBRS_BOTTOM = 0x4000,
     CBRS_GRIPPER = 0x00400000,
     CBRS_TOOLTIPS = 0x0010,
     CBRS_FLYBY = 0x0020,

@@ -71,27 +71,20 @@ void CDialog::OnCancel() {
 }
 
 BOOL CDialog::OnCmdMsg(UINT id, CCmdUI* pCmdUI) {
-    if (pCmdUI)
+    if (pCmdUI || (id != IDOK && id != IDCANCEL))
         return FALSE;
-    if (id == IDOK) {
+    if (id == IDOK)
         OnOK();
-        return TRUE;
-    }
-    if (id == IDCANCEL) {
+    else
         OnCancel();
-        return TRUE;
-    }
-    return FALSE;
+    return TRUE;
 }
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    CDialog* dialog = nullptr;
-    if (message == WM_INITDIALOG) {
-        dialog = reinterpret_cast<CDialog*>(lParam);
+    auto* dialog = message == WM_INITDIALOG ? reinterpret_cast<CDialog*>(lParam)
+                                            : static_cast<CDialog*>(FromHandlePermanent(hWnd));
+    if (message == WM_INITDIALOG)
         dialog->BindPermanent(hWnd);
-    } else {
-        dialog = static_cast<CDialog*>(FromHandlePermanent(hWnd));
-    }
     if (!dialog)
         return FALSE;
 

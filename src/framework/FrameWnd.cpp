@@ -16,8 +16,7 @@ BOOL CFrameWnd::LoadFrame(UINT resourceId, DWORD style, CWnd* parent, void*) {
             ::DestroyMenu(menu);
         return FALSE;
     }
-    HICON icon = ::LoadIconA(instance, MAKEINTRESOURCEA(resourceId));
-    if (icon)
+    if (HICON icon = ::LoadIconA(instance, MAKEINTRESOURCEA(resourceId)))
         SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     return TRUE;
 }
@@ -81,11 +80,11 @@ void CFrameWnd::OnClose() {
 BOOL CFrameWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
     switch (message) {
     case WM_SIZE:
-        RecalcLayout();
-        *pResult = 0;
-        return TRUE;
     case WM_CLOSE:
-        OnClose();
+        if (message == WM_SIZE)
+            RecalcLayout();
+        else
+            OnClose();
         *pResult = 0;
         return TRUE;
     case WM_DESTROY: {

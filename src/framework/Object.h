@@ -12,10 +12,10 @@ struct CRuntimeClass {
 class CObject {
   public:
     // Every class of the tree answers with its name; nothing in the program asks yet.
-    virtual const CRuntimeClass* GetRuntimeClass() const;
+    virtual const CRuntimeClass* GetRuntimeClass() const { return &classCObject; }
     virtual ~CObject() = default;
 
-    static const CRuntimeClass classCObject;
+    static inline const CRuntimeClass classCObject{"CObject", nullptr};
 
   protected:
     CObject() = default;

@@ -1,40 +1,74 @@
 #include "OleControlSite.h"
 
-#include "OleInPlaceFrame.h"
-
 #include <new>
 
 namespace {
 constexpr int kSiteSlot = 0; // window extra bytes of the host class hold the site
 
+// The frame side of in-place activation: the control sees our top-level window through it, with no
+// tool space, no merged menus, no active object and no accelerators of ours.
+class CInPlaceFrame final : public IOleInPlaceFrame {
+  public:
+    explicit CInPlaceFrame(HWND frame) : m_hWndFrame(frame) {}
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        bool ours = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleWindow) ||
+                    IsEqualIID(riid, IID_IOleInPlaceUIWindow) || IsEqualIID(riid, IID_IOleInPlaceFrame);
+        if (!ppv)
+            return E_POINTER;
+        *ppv = ours ? this : nullptr;
+        return ours ? (AddRef(), S_OK) : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ::InterlockedIncrement(&m_refs); }
+    STDMETHODIMP_(ULONG) Release() override {
+        LONG refs = ::InterlockedDecrement(&m_refs);
+        if (refs == 0)
+            delete this;
+        return refs;
+    }
+    STDMETHODIMP GetWindow(HWND* phwnd) override {
+        return !phwnd ? E_POINTER : (*phwnd = m_hWndFrame) ? S_OK : E_FAIL;
+    }
+    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
+    STDMETHODIMP RequestBorderSpace(LPCBORDERWIDTHS) override { return INPLACE_E_NOTOOLSPACE; }
+    STDMETHODIMP SetBorderSpace(LPCBORDERWIDTHS) override { return S_OK; }
+    STDMETHODIMP SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override { return S_OK; }
+    STDMETHODIMP InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return S_OK; }
+    STDMETHODIMP SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
+    STDMETHODIMP RemoveMenus(HMENU) override { return S_OK; }
+    STDMETHODIMP SetStatusText(LPCOLESTR) override { return S_OK; }
+    STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
+    STDMETHODIMP TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
+
+  private:
+    ~CInPlaceFrame() = default;
+    LONG m_refs = 1;
+    HWND m_hWndFrame;
+};
+
 // "{XXXXXXXX-...}" as the window class name of the host for clsid.
 CString HostClassName(REFCLSID clsid) {
     wchar_t wide[64] = L"";
-    if (::StringFromGUID2(clsid, wide, 64) == 0)
-        return CString();
     char name[64] = "";
-    ::WideCharToMultiByte(CP_ACP, 0, wide, -1, name, sizeof name, nullptr, nullptr);
+    if (::StringFromGUID2(clsid, wide, 64) != 0)
+        ::WideCharToMultiByte(CP_ACP, 0, wide, -1, name, sizeof name, nullptr, nullptr);
     return name;
 }
 
 bool ClassIdOfHost(HWND host, CLSID& clsid) {
     char name[64] = "";
     wchar_t wide[64] = L"";
-    if (::GetClassNameA(host, name, sizeof name) == 0 ||
-        ::MultiByteToWideChar(CP_ACP, 0, name, -1, wide, 64) == 0)
-        return false;
-    return SUCCEEDED(::CLSIDFromString(wide, &clsid));
+    return ::GetClassNameA(host, name, sizeof name) != 0 &&
+           ::MultiByteToWideChar(CP_ACP, 0, name, -1, wide, 64) && SUCCEEDED(::CLSIDFromString(wide, &clsid));
 }
 } // namespace
 
 BOOL COleControlSite::RegisterHostClass(REFCLSID clsid) {
     CString name = HostClassName(clsid);
-    if (name.empty())
-        return FALSE;
     HINSTANCE instance = AfxGetResourceHandle();
     WNDCLASSA wc{};
-    if (::GetClassInfoA(instance, name.c_str(), &wc))
-        return TRUE;
+    if (name.empty() || ::GetClassInfoA(instance, name.c_str(), &wc))
+        return !name.empty();
     wc.lpfnWndProc = &COleControlSite::HostWndProc;
     wc.cbWndExtra = sizeof(LONG_PTR);
     wc.hInstance = instance;
@@ -47,43 +81,41 @@ HWND COleControlSite::CreateHostWindow(REFCLSID clsid, LPCSTR windowName, DWORD 
                                        HWND parent, UINT id) {
     if (!RegisterHostClass(clsid))
         return nullptr;
-    CString name = HostClassName(clsid);
-    return ::CreateWindowExA(0, name.c_str(), windowName, style | WS_CHILD, rect.left, rect.top,
-                             rect.right - rect.left, rect.bottom - rect.top, parent,
+    return ::CreateWindowExA(0, HostClassName(clsid).c_str(), windowName, style | WS_CHILD, rect.left,
+                             rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
                              reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), AfxGetResourceHandle(),
                              nullptr);
 }
 
 COleControlSite* COleControlSite::FromHostWindow(HWND host) {
-    if (!host || !::IsWindow(host))
-        return nullptr;
-    WNDPROC proc = reinterpret_cast<WNDPROC>(::GetClassLongPtrA(host, GCLP_WNDPROC));
-    if (proc != &COleControlSite::HostWndProc)
+    if (!host || !::IsWindow(host) ||
+        reinterpret_cast<WNDPROC>(::GetClassLongPtrA(host, GCLP_WNDPROC)) != &COleControlSite::HostWndProc)
         return nullptr;
     return reinterpret_cast<COleControlSite*>(::GetWindowLongPtrA(host, kSiteSlot));
 }
 
 LRESULT CALLBACK COleControlSite::HostWndProc(HWND hWnd, UINT message, WPARAM wParam,
                                               LPARAM lParam) noexcept {
+    COleControlSite* site = message == WM_CREATE ? nullptr : FromHostWindow(hWnd);
     switch (message) {
     case WM_CREATE: {
         CLSID clsid{};
-        if (!ClassIdOfHost(hWnd, clsid))
-            return -1;
-        auto* site = new (std::nothrow) COleControlSite(hWnd);
-        if (!site)
+        if (!ClassIdOfHost(hWnd, clsid) || !(site = new (std::nothrow) COleControlSite(hWnd)))
             return -1;
         ::SetWindowLongPtrA(hWnd, kSiteSlot, reinterpret_cast<LONG_PTR>(site));
         // A control that cannot be created fails its window, and with it a dialog that places it;
         // WM_DESTROY then releases the site.
         return SUCCEEDED(site->CreateControl(clsid)) ? 0 : -1;
     }
-    case WM_SIZE:
-        if (COleControlSite* site = FromHostWindow(hWnd))
-            site->FitToHost();
+    case WM_SIZE: {
+        RECT rect{};
+        ::GetClientRect(hWnd, &rect);
+        if (site)
+            site->OnPosRectChange(&rect);
         return 0;
+    }
     case WM_DESTROY:
-        if (COleControlSite* site = FromHostWindow(hWnd)) {
+        if (site) {
             ::SetWindowLongPtrA(hWnd, kSiteSlot, 0);
             site->DestroyControl();
             site->Release();
@@ -106,17 +138,14 @@ HRESULT COleControlSite::CreateControl(REFCLSID clsid) {
         return hr;
     // No persisted state: the control starts from its own defaults.
     CComPtr<IPersistStreamInit> persist;
-    if (SUCCEEDED(m_pObject->QueryInterface(IID_IPersistStreamInit, persist.Receive()))) {
-        hr = persist->InitNew();
-        if (FAILED(hr) && hr != E_NOTIMPL)
-            return hr;
-    }
+    if (SUCCEEDED(m_pObject->QueryInterface(IID_IPersistStreamInit, persist.Receive())) &&
+        FAILED(hr = persist->InitNew()) && hr != E_NOTIMPL)
+        return hr;
     if (!siteFirst && FAILED(hr = m_pObject->SetClientSite(this)))
         return hr;
     RECT rect{};
     ::GetClientRect(m_hWndHost, &rect);
-    hr = m_pObject->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, this, 0, m_hWndHost, &rect);
-    if (FAILED(hr))
+    if (FAILED(hr = m_pObject->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, this, 0, m_hWndHost, &rect)))
         return hr;
     m_pObject->QueryInterface(IID_IOleInPlaceObject, m_pInPlaceObject.Receive());
     m_pObject->QueryInterface(IID_IDispatch, m_pDispatch.Receive());
@@ -135,73 +164,34 @@ void COleControlSite::DestroyControl() {
     m_pObject.Reset();
 }
 
-void COleControlSite::FitToHost() {
-    if (!m_pInPlaceObject)
-        return;
-    RECT rect{};
-    ::GetClientRect(m_hWndHost, &rect);
-    m_pInPlaceObject->SetObjectRects(&rect, &rect);
-}
-
 HRESULT COleControlSite::InvokeHelper(DISPID dispid, VARIANTARG* args, UINT count) {
     if (!m_pDispatch)
         return E_NOINTERFACE;
     DISPPARAMS params{args, nullptr, count, 0};
-    EXCEPINFO exception{};
     UINT argError = 0;
-    HRESULT hr = m_pDispatch->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
-                                     &exception, &argError);
-    if (hr == DISP_E_EXCEPTION) {
-        ::SysFreeString(exception.bstrSource);
-        ::SysFreeString(exception.bstrDescription);
-        ::SysFreeString(exception.bstrHelpFile);
-    }
-    return hr;
+    // No exception record asked for, so none is left to free.
+    return m_pDispatch->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
+                               nullptr, &argError);
 }
 
 STDMETHODIMP COleControlSite::QueryInterface(REFIID riid, void** ppv) {
     if (!ppv)
         return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleClientSite)) {
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleClientSite))
         *ppv = static_cast<IOleClientSite*>(this);
-    } else if (IsEqualIID(riid, IID_IOleWindow) || IsEqualIID(riid, IID_IOleInPlaceSite)) {
+    else if (IsEqualIID(riid, IID_IOleWindow) || IsEqualIID(riid, IID_IOleInPlaceSite))
         *ppv = static_cast<IOleInPlaceSite*>(this);
-    } else {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
+    else
+        return Put(ppv, nullptr, E_NOINTERFACE);
     AddRef();
     return S_OK;
-}
-
-STDMETHODIMP_(ULONG) COleControlSite::AddRef() {
-    return static_cast<ULONG>(::InterlockedIncrement(&m_refs));
 }
 
 STDMETHODIMP_(ULONG) COleControlSite::Release() {
     LONG refs = ::InterlockedDecrement(&m_refs);
     if (refs == 0)
         delete this;
-    return static_cast<ULONG>(refs);
-}
-
-STDMETHODIMP COleControlSite::GetMoniker(DWORD, DWORD, IMoniker** ppmk) {
-    if (ppmk)
-        *ppmk = nullptr;
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP COleControlSite::GetContainer(IOleContainer** ppContainer) {
-    if (ppContainer)
-        *ppContainer = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP COleControlSite::GetWindow(HWND* phwnd) {
-    if (!phwnd)
-        return E_POINTER;
-    *phwnd = m_hWndHost;
-    return S_OK;
+    return refs;
 }
 
 STDMETHODIMP COleControlSite::GetWindowContext(IOleInPlaceFrame** ppFrame, IOleInPlaceUIWindow** ppDoc,
@@ -210,16 +200,13 @@ STDMETHODIMP COleControlSite::GetWindowContext(IOleInPlaceFrame** ppFrame, IOleI
     if (!ppFrame || !ppDoc || !lprcPosRect || !lprcClipRect || !lpFrameInfo)
         return E_POINTER;
     HWND top = ::GetAncestor(m_hWndHost, GA_ROOT);
-    *ppFrame = new (std::nothrow) COleInPlaceFrame(top);
+    *ppFrame = new (std::nothrow) CInPlaceFrame(top);
     *ppDoc = nullptr;
     if (!*ppFrame)
         return E_OUTOFMEMORY;
     ::GetClientRect(m_hWndHost, lprcPosRect);
     *lprcClipRect = *lprcPosRect;
-    lpFrameInfo->fMDIApp = FALSE;
-    lpFrameInfo->hwndFrame = top;
-    lpFrameInfo->haccel = nullptr;
-    lpFrameInfo->cAccelEntries = 0;
+    *lpFrameInfo = {lpFrameInfo->cb, FALSE, top, nullptr, 0};
     return S_OK;
 }
 

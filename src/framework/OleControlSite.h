@@ -1,8 +1,6 @@
-// Hosts one ActiveX control in a child window: client site and in-place site of the control.
-//
-// The host window's class is named after the control's class id string ("{...}"), so a dialog
-// template can place the control as an ordinary control of that class. The window creates the
-// control (without persisted state) when it is created and closes it when it is destroyed.
+// Hosts one ActiveX control in a child window: client site and in-place site of the control. The host
+// window's class is named after the control's class id ("{...}"), so a dialog template places it as an
+// ordinary control; the window creates the control (without persisted state) and closes it on destruction.
 #pragma once
 
 #include "Afx.h"
@@ -23,25 +21,22 @@ class COleControlSite final : public IOleClientSite, public IOleInPlaceSite {
 
     // The control's automation interface (borrowed, not add-ref'd); null when it has none.
     IDispatch* GetDispatch() const { return m_pDispatch.Get(); }
-    // Calls method dispid of the automation interface with count arguments, last to first as
-    // automation takes them; no result value is asked for.
+    // Calls method dispid with count arguments, last to first as automation takes them; no result.
     HRESULT InvokeHelper(DISPID dispid, VARIANTARG* args, UINT count);
 
-    // IUnknown
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) AddRef() override { return ::InterlockedIncrement(&m_refs); }
     STDMETHODIMP_(ULONG) Release() override;
     // IOleClientSite: the control lives in a window, not in a document.
     STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
-    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** ppmk) override;
-    STDMETHODIMP GetContainer(IOleContainer** ppContainer) override;
+    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** ppmk) override { return Put(ppmk, nullptr, E_NOTIMPL); }
+    STDMETHODIMP GetContainer(IOleContainer** pp) override { return Put(pp, nullptr, E_NOINTERFACE); }
     STDMETHODIMP ShowObject() override { return S_OK; }
     STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
     STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
-    // IOleWindow
-    STDMETHODIMP GetWindow(HWND* phwnd) override;
-    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
     // IOleInPlaceSite
+    STDMETHODIMP GetWindow(HWND* phwnd) override { return phwnd ? Put(phwnd, m_hWndHost, S_OK) : E_POINTER; }
+    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
     STDMETHODIMP CanInPlaceActivate() override { return S_OK; }
     STDMETHODIMP OnInPlaceActivate() override { return S_OK; }
     STDMETHODIMP OnUIActivate() override { return S_OK; }
@@ -54,15 +49,19 @@ class COleControlSite final : public IOleClientSite, public IOleInPlaceSite {
     STDMETHODIMP DeactivateAndUndo() override { return S_OK; }
     STDMETHODIMP OnPosRectChange(LPCRECT lprcPosRect) override;
 
+    // Fills an out pointer unless the caller passed none, and answers hr.
+    template <class T, class V> static HRESULT Put(T* out, V value, HRESULT hr) {
+        if (out)
+            *out = value;
+        return hr;
+    }
+
   private:
     explicit COleControlSite(HWND host) : m_hWndHost(host) {}
     ~COleControlSite() = default;
-    COleControlSite(const COleControlSite&) = delete;
-    COleControlSite& operator=(const COleControlSite&) = delete;
 
     HRESULT CreateControl(REFCLSID clsid);
     void DestroyControl();
-    void FitToHost();
 
     static LRESULT CALLBACK HostWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
 

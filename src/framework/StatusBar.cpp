@@ -16,11 +16,8 @@ BOOL CStatusBar::SetIndicators(const UINT* ids, int count) {
     // Indicators sit at the right with a fixed width; the message pane takes the rest.
     const int indicatorWidth = 40, messageWidth = 200;
     std::vector<int> edges;
-    int right = messageWidth;
-    for (int i = 0; i < count; ++i) {
-        edges.push_back(i == count - 1 ? -1 : right);
-        right += indicatorWidth;
-    }
+    for (int i = 0; i < count; ++i)
+        edges.push_back(i == count - 1 ? -1 : messageWidth + i * indicatorWidth);
     if (!SendMessage(SB_SETPARTS, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(edges.data())))
         return FALSE;
     for (int i = 0; i < count; ++i) {

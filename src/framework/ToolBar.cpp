@@ -4,24 +4,6 @@
 
 namespace {
 const LPCSTR kToolBarType = MAKEINTRESOURCEA(241);
-
-struct ToolBarLayout {
-    UINT width = 0;
-    UINT height = 0;
-    std::vector<UINT> ids; // 0 is a separator
-};
-
-// WORD version 1, width, height, count, then the WORD ids, as res/Pendlemark.rc writes it.
-bool ParseToolBar(const void* data, DWORD size, ToolBarLayout& layout) {
-    const WORD* words = static_cast<const WORD*>(data);
-    if (size < 4 * sizeof(WORD) || words[0] != 1 || size < (4 + words[3]) * sizeof(WORD) ||
-        size > (5 + words[3]) * sizeof(WORD)) // possibly padded to a DWORD
-        return false;
-    layout.width = words[1];
-    layout.height = words[2];
-    layout.ids.assign(words + 4, words + 4 + words[3]);
-    return true;
-}
 } // namespace
 
 BOOL CToolBar::CreateEx(CWnd* parent, DWORD toolbarStyle, DWORD style, UINT id) {
@@ -41,26 +23,29 @@ BOOL CToolBar::LoadToolBar(UINT resourceId) {
     HINSTANCE instance = AfxGetResourceHandle();
     HRSRC found = ::FindResourceA(instance, MAKEINTRESOURCEA(resourceId), kToolBarType);
     HGLOBAL loaded = found ? ::LoadResource(instance, found) : nullptr;
-    const void* data = loaded ? ::LockResource(loaded) : nullptr;
-    ToolBarLayout layout;
-    if (!data || !m_hWnd || !ParseToolBar(data, ::SizeofResource(instance, found), layout))
+    const WORD* words = loaded ? static_cast<const WORD*>(::LockResource(loaded)) : nullptr;
+    DWORD size = words ? ::SizeofResource(instance, found) : 0;
+    // WORD version 1, width, height, count, then the WORD ids (0 a separator), as res/Pendlemark.rc
+    // writes it, possibly padded to a DWORD.
+    if (!words || !m_hWnd || size < 4 * sizeof(WORD) || words[0] != 1 ||
+        size < (4 + words[3]) * sizeof(WORD) || size > (5 + words[3]) * sizeof(WORD))
         return FALSE;
 
     std::vector<TBBUTTON> buttons;
     int image = 0;
-    for (UINT id : layout.ids) {
+    for (const WORD* id = words + 4; id != words + 4 + words[3]; ++id) {
         TBBUTTON button{};
-        if (id == 0) {
+        if (*id == 0) {
             button.fsStyle = BTNS_SEP;
         } else {
             button.iBitmap = image++;
-            button.idCommand = static_cast<int>(id);
+            button.idCommand = *id;
             button.fsState = TBSTATE_ENABLED;
             button.fsStyle = BTNS_BUTTON;
         }
         buttons.push_back(button);
     }
-    SendMessage(TB_SETBITMAPSIZE, 0, MAKELPARAM(layout.width, layout.height));
+    SendMessage(TB_SETBITMAPSIZE, 0, MAKELPARAM(words[1], words[2]));
     TBADDBITMAP bitmap{instance, resourceId};
     if (SendMessage(TB_ADDBITMAP, static_cast<WPARAM>(image), reinterpret_cast<LPARAM>(&bitmap)) == -1)
         return FALSE;

@@ -28,17 +28,13 @@ CWinApp::~CWinApp() {
 
 int CWinApp::Run() {
     MSG msg{};
-    for (;;) {
-        BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
-        if (got == 0) {
-            m_nExitCode = static_cast<int>(msg.wParam);
-            break;
-        }
-        if (got == -1)
-            break;
+    BOOL got;
+    while ((got = ::GetMessageA(&msg, nullptr, 0, 0)) != 0 && got != -1) {
         ::TranslateMessage(&msg);
         ::DispatchMessageA(&msg);
     }
+    if (got == 0)
+        m_nExitCode = static_cast<int>(msg.wParam);
     return ExitInstance();
 }
 
@@ -51,32 +47,32 @@ void CWinApp::SetRegistryKey(const char* company) {
 }
 
 namespace {
-// Creates or opens Software\<company>\<app>\<section> for one call.
+// Creates or opens Software\<company>\<app>\<section> for one call: one registry call for the whole
+// path, as every profile call of every start goes through here.
 CRegKey OpenSectionKey(const CWinApp& app, const char* section) {
-    CRegKey software, company, application, sectionKey;
-    if (app.m_pszRegistryKey.empty() || software.Create(HKEY_CURRENT_USER, "Software") != ERROR_SUCCESS ||
-        company.Create(software.Get(), app.m_pszRegistryKey.c_str()) != ERROR_SUCCESS ||
-        application.Create(company.Get(), app.m_pszAppName.c_str()) != ERROR_SUCCESS ||
-        sectionKey.Create(application.Get(), section) != ERROR_SUCCESS)
+    CString path = "Software\\" + app.m_pszRegistryKey + "\\" + app.m_pszAppName;
+    if (section && *section) // none: the application's own key, as an empty subkey names it
+        path += CString("\\") + section;
+    CRegKey key;
+    if (app.m_pszRegistryKey.empty() || key.Create(HKEY_CURRENT_USER, path.c_str()) != ERROR_SUCCESS)
         return CRegKey();
-    return sectionKey;
+    return key;
 }
 } // namespace
 
 CString CWinApp::GetProfileString(const char* section, const char* entry, const char* defaultValue) {
-    CString fallback = defaultValue ? defaultValue : "";
     CRegKey key = OpenSectionKey(*this, section);
     DWORD type = 0, size = 0;
-    if (!key || ::RegQueryValueExA(key.Get(), entry, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        type != REG_SZ)
-        return fallback;
-    CString value(size + 1, '\0');
-    if (::RegQueryValueExA(key.Get(), entry, nullptr, &type, reinterpret_cast<BYTE*>(&value[0]), &size) !=
-            ERROR_SUCCESS ||
-        type != REG_SZ)
-        return fallback;
-    value.resize(std::strlen(value.c_str())); // stored with or without its terminator
-    return value;
+    CString value;
+    if (key && ::RegQueryValueExA(key.Get(), entry, nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+        type == REG_SZ) {
+        value.assign(size + 1, '\0');
+        if (::RegQueryValueExA(key.Get(), entry, nullptr, &type, reinterpret_cast<BYTE*>(&value[0]), &size) ==
+                ERROR_SUCCESS &&
+            type == REG_SZ)
+            return value.c_str(); // stored with or without its terminator
+    }
+    return defaultValue ? defaultValue : "";
 }
 
 int CWinApp::GetProfileInt(const char* section, const char* entry, int defaultValue) {

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <unordered_map>
+#include <utility>
 
 PM_IMPLEMENT_RUNTIME_CLASS(CWnd, "CWnd", nullptr)
 
@@ -27,9 +28,8 @@ CWnd::~CWnd() {
 }
 
 CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
-    auto& map = PermanentMap();
-    auto it = map.find(hWnd);
-    return it == map.end() ? nullptr : it->second;
+    auto it = PermanentMap().find(hWnd);
+    return it == PermanentMap().end() ? nullptr : it->second;
 }
 
 void CWnd::BindPermanent(HWND hWnd) {
@@ -88,15 +88,11 @@ BOOL CWnd::CreateEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD st
     HWND hWnd =
         ::CreateWindowExA(cs.dwExStyle, cs.lpszClass, cs.lpszName, static_cast<DWORD>(cs.style), cs.x, cs.y,
                           cs.cx, cs.cy, cs.hwndParent, cs.hMenu, cs.hInstance, cs.lpCreateParams);
-    bool neverBound = t_pWndInit == this;
-    t_pWndInit = nullptr;
-    if (!hWnd) {
-        // Without a first message nothing cleaned up after us: do it as a destroyed window would.
-        if (neverBound)
-            PostNcDestroy();
-        return FALSE;
-    }
-    return TRUE;
+    bool neverBound = std::exchange(t_pWndInit, nullptr) == this;
+    // Without a first message nothing cleaned up after us: do it as a destroyed window would.
+    if (!hWnd && neverBound)
+        PostNcDestroy();
+    return hWnd != nullptr;
 }
 
 BOOL CWnd::DestroyWindow() {
@@ -119,11 +115,8 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT CALLBACK CWnd::WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     CWnd* pWnd = FromHandlePermanent(hWnd);
-    if (!pWnd && t_pWndInit) {
-        pWnd = t_pWndInit;
-        t_pWndInit = nullptr;
+    if (!pWnd && (pWnd = std::exchange(t_pWndInit, nullptr)) != nullptr)
         pWnd->BindPermanent(hWnd);
-    }
     if (!pWnd)
         return ::DefWindowProcA(hWnd, message, wParam, lParam);
     LRESULT result;
@@ -140,25 +133,16 @@ LRESULT CALLBACK CWnd::WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lP
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result = 0;
-    if (!OnWndMsg(message, wParam, lParam, &result))
-        result = DefWindowProc(message, wParam, lParam);
-    return result;
+    return OnWndMsg(message, wParam, lParam, &result) ? result : DefWindowProc(message, wParam, lParam);
 }
 
 BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
-    switch (message) {
-    case WM_COMMAND:
-        if (OnCommand(wParam, lParam)) {
-            *pResult = 0;
-            return TRUE;
-        }
+    if (message == WM_INITMENUPOPUP)
+        OnInitMenuPopup(reinterpret_cast<HMENU>(wParam)); // and on to default processing
+    if (message != WM_COMMAND || !OnCommand(wParam, lParam))
         return FALSE;
-    case WM_INITMENUPOPUP:
-        OnInitMenuPopup(reinterpret_cast<HMENU>(wParam));
-        return FALSE;
-    default:
-        return FALSE;
-    }
+    *pResult = 0;
+    return TRUE;
 }
 
 BOOL CWnd::OnCommand(WPARAM wParam, LPARAM lParam) {
@@ -187,17 +171,10 @@ const char* CWnd::RegisterWndClass(UINT classStyle, HCURSOR cursor, HBRUSH backg
     static thread_local char name[96];
     std::snprintf(name, sizeof name, "Pm:%x:%p:%p:%p", classStyle, static_cast<void*>(cursor),
                   static_cast<void*>(background), static_cast<void*>(icon));
-    WNDCLASSA wc{};
     HINSTANCE instance = AfxGetResourceHandle();
-    if (::GetClassInfoA(instance, name, &wc))
-        return name;
-    wc.style = classStyle;
-    wc.lpfnWndProc = &CWnd::WndProc;
-    wc.hInstance = instance;
-    wc.hCursor = cursor;
-    wc.hbrBackground = background;
-    wc.hIcon = icon;
-    wc.lpszClassName = name;
-    ::RegisterClassA(&wc);
+    WNDCLASSA wc{classStyle, &CWnd::WndProc, 0, 0, instance, icon, cursor, background, nullptr, name},
+        existing{};
+    if (!::GetClassInfoA(instance, name, &existing))
+        ::RegisterClassA(&wc);
     return name;
 }

@@ -1,10 +1,8 @@
 // The modeless window that shows the phases of an update, the download bar and a Cancel button.
 #pragma once
 
-#include "framework/Button.h"
+#include "framework/Controls.h"
 #include "framework/Dialog.h"
-#include "framework/ProgressCtrl.h"
-#include "framework/Static.h"
 
 class CTransferProgressDlg : public CDialog {
     PM_DECLARE_RUNTIME_CLASS()

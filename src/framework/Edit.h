@@ -1,6 +1,0 @@
-// Edit controls.
-#pragma once
-
-#include "Wnd.h"
-
-class CEdit : public CWnd {};

@@ -1,7 +1,0 @@
-#include "Object.h"
-
-const CRuntimeClass CObject::classCObject = {"CObject", nullptr};
-
-const CRuntimeClass* CObject::GetRuntimeClass() const {
-    return &classCObject;
-}

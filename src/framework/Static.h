@@ -1,6 +1,0 @@
-// Static text and pictures.
-#pragma once
-
-#include "Wnd.h"
-
-class CStatic : public CWnd {};
