@@ -12,13 +12,10 @@ constexpr DISPID kDispidNavigate = 104;
 BSTR AnsiToBstr(const char* text) {
     if (!text)
         return nullptr;
-    int length = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (length <= 0)
-        return nullptr;
-    BSTR result = ::SysAllocStringLen(nullptr, static_cast<UINT>(length - 1));
-    if (result)
-        ::MultiByteToWideChar(CP_ACP, 0, text, -1, result, length);
-    return result;
+    std::wstring wide = AfxWiden(text);
+    if (wide.empty() && *text)
+        return nullptr; // not convertible: nothing rather than a wrong address
+    return ::SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
 }
 } // namespace
 

@@ -94,8 +94,8 @@ BOOL CFtpUpdater::Connect() {
     if (!m_hInternet) {
         m_hInternet = ::InternetOpenA("FTPPendlemark", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
         for (DWORD option : kTimeoutOptions) {
-            DWORD timeout = kTimeoutMs;
-            if (m_hInternet) // inherited by the connection and its transfers
+            DWORD timeout = kTimeoutMs; // inherited by the connection and its transfers
+            if (m_hInternet)
                 ::InternetSetOptionA(m_hInternet, option, &timeout, sizeof timeout);
         }
         if (m_progress && m_progress->IsCancelRequested()) {

@@ -18,14 +18,12 @@ const wchar_t* Wide(const std::u16string& text) {
     return reinterpret_cast<const wchar_t*>(text.c_str());
 }
 
-std::wstring Widen(const CString& text) {
-    int length = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    if (length <= 0)
-        return std::wstring();
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], length);
-    wide.resize(static_cast<size_t>(length - 1));
-    return wide;
+// The ASCII parsers' view of registry text: anything else cannot be part of what they accept.
+template <class Text> std::string AsciiOf(const Text& text) {
+    std::string narrow;
+    for (auto c : text)
+        narrow += c < 0x80 ? static_cast<char>(c) : '?';
+    return narrow;
 }
 
 enum class ListValue { Missing, Text, Unusable };
@@ -125,10 +123,7 @@ ThumbprintList CPackageTrust::LoadPinnedSigners() {
     std::u16string text;
     if (ReadPinnedValue(L"PackageSigners", text) == ListValue::Unusable)
         text = u"?"; // present but not text: never a valid list
-    std::string narrow;
-    for (char16_t c : text)
-        narrow += c < 0x80 ? static_cast<char>(c) : '?';
-    return ParseThumbprintList(narrow);
+    return ParseThumbprintList(AsciiOf(text));
 }
 
 ProductList CPackageTrust::LoadPackageProducts() {
@@ -180,10 +175,7 @@ std::optional<std::uint64_t> CPackageTrust::RecordedVersion(const std::u16string
                            &size) != ERROR_SUCCESS ||
         type != REG_SZ)
         return std::nullopt;
-    std::string text;
-    for (const wchar_t* c = data; *c; ++c)
-        text += *c < 0x80 ? static_cast<char>(*c) : '?';
-    return ParseVersionText(text);
+    return ParseVersionText(AsciiOf(std::wstring(data)));
 }
 
 void CPackageTrust::RecordVersion(const std::u16string& product, std::uint64_t version) {
@@ -198,7 +190,7 @@ void CPackageTrust::RecordVersion(const std::u16string& product, std::uint64_t v
 
 LONG CPackageTrust::CheckSignature(HANDLE file, const CString& path, std::optional<Thumbprint>& signer) {
     signer.reset();
-    std::wstring widePath = Widen(path);
+    std::wstring widePath = AfxWiden(path.c_str());
     WINTRUST_FILE_INFO fileInfo{};
     fileInfo.cbStruct = sizeof fileInfo;
     fileInfo.pcwszFilePath = widePath.c_str();
