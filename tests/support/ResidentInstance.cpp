@@ -3,6 +3,7 @@
 #include "TestEnv.h"
 #include "UiDriver.h"
 #include "core/PeFileVersion.h"
+#include "core/VersionText.h"
 #include "framework/Handles.h"
 
 #include <tlhelp32.h>
@@ -93,8 +94,8 @@ std::string FileVersionText(const std::string& path) {
     std::uint64_t version = 0;
     if (!ReadPeFileVersion(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), version))
         return "";
-    return std::to_string(version >> 48) + "." + std::to_string((version >> 32) & 0xFFFF) + "." +
-           std::to_string((version >> 16) & 0xFFFF);
+    const std::string text = VersionText(version); // the project's version has three parts
+    return text.substr(0, text.rfind('.'));
 }
 
 } // namespace pmtest
