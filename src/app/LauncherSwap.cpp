@@ -55,10 +55,8 @@ void CUpdaterApp::Uninstall() {
 
     // Innermost first: a key with subkeys is refused, so a company key shared with others stays. The
     // record of installed package versions is ours too.
-    ::RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Corvalis\\Pendlemark\\Params\\Packages");
-    ::RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Corvalis\\Pendlemark\\Params");
-    ::RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Corvalis\\Pendlemark");
-    ::RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Corvalis");
+    for (const char* key : {kPackagesKeyPath, kParamsKeyPath, kProgramKeyPath, kMakerKeyPath})
+        ::RegDeleteKeyA(HKEY_CURRENT_USER, key);
 
     // A resident instance, if any, quits when its scheduler sees this event.
     CHandle shutdown(::OpenEventA(EVENT_ALL_ACCESS, TRUE, "CVLShutdown"));

@@ -7,10 +7,9 @@
 #include "framework/Mutex.h"
 #include "res/resource.h"
 #include "shell/MainFrame.h"
+#include "system/SelfUpdate.h"
 
 #include <new>
-#include <ole2.h>
-#include <winsock2.h>
 
 PM_IMPLEMENT_RUNTIME_CLASS(CUpdaterApp, "CUpdaterApp", nullptr)
 
@@ -37,19 +36,13 @@ void EndAbandonedRun() {
 CUpdaterApp::CUpdaterApp() = default;
 
 BOOL CUpdaterApp::InitInstance() {
-    WSADATA data{};
-    if (::WSAStartup(MAKEWORD(1, 1), &data) != 0) {
-        AfxMessageBox(IDS_SOCKETS_INIT_FAILED, MB_OK | MB_ICONEXCLAMATION);
-        return FALSE;
-    }
-    m_socketsStarted = true;
-    if (data.wVersion != MAKEWORD(1, 1)) {
+    if (!m_sockets.Start()) {
         AfxMessageBox(IDS_SOCKETS_INIT_FAILED, MB_OK | MB_ICONEXCLAMATION);
         return FALSE;
     }
 
     ::LoadLibraryA("RICHED32.DLL");
-    m_oleStarted = SUCCEEDED(::OleInitialize(nullptr)); // hosts the help window's browser control
+    m_ole.Start();
 
     SetRegistryKey("Corvalis");
     LoadSettings();
@@ -69,14 +62,16 @@ BOOL CUpdaterApp::InitInstance() {
     // new version an update has just installed does not.
     m_startupUpdate = ((m_updateChoice == 0 && m_enableAutoUpdate != 0) || commandLine.m_updateOnStartup) &&
                       !commandLine.m_noUpdateOnStartup && !commandLine.m_afterUpdate;
-    m_selfUpdate.RememberProgram();
+    ProgramSelfUpdate().RememberProgram();
     if (commandLine.m_afterUpdate)
-        m_selfUpdate.RemoveSetAsideFiles();
+        ProgramSelfUpdate().RemoveSetAsideFiles();
 
     SwapInLauncher();
 
     auto* frame = new (std::nothrow) CMainFrame;
     m_pMainWnd = frame;
+    if (frame)
+        frame->m_bUpdateOnCreate = m_startupUpdate != 0;
     if (!frame || !frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE, nullptr, nullptr)) {
         // A failed frame has deleted itself; end with an error and leave nothing resident.
         m_pMainWnd = nullptr;
@@ -93,14 +88,8 @@ int CUpdaterApp::ExitInstance() {
         RunOnceMutex().Unlock();
         m_instanceLocked = 0;
     }
-    if (m_oleStarted) {
-        ::OleUninitialize();
-        m_oleStarted = false;
-    }
-    if (m_socketsStarted) {
-        ::WSACleanup();
-        m_socketsStarted = false;
-    }
+    m_ole.End();
+    m_sockets.End();
     return CWinApp::ExitInstance();
 }
 

@@ -1,8 +1,8 @@
 #include "HelpDlg.h"
 
-#include "app/UpdaterApp.h"
 #include "framework/DataExchange.h"
 #include "res/resource.h"
+#include "system/Settings.h"
 
 CHelpDlg::CHelpDlg(CWnd* parent) : CDialog(IDD_HELP, parent) {}
 
@@ -17,8 +17,7 @@ BOOL CHelpDlg::OnInitDialog() {
 }
 
 void CHelpDlg::NavigateToHelpPage() {
-    CUpdaterApp* app = GetUpdaterApp();
-    CString path = app ? app->GetProgramFilePath("CVLHelp.htm") : CString();
+    CString path = CSettings::GetProgramFilePath("CVLHelp.htm");
     // The path goes in as it is: drive, colon and backslashes, blanks unescaped. Whether the page
     // exists or loads is the control's business.
     CString url = "file://" + path;

@@ -1,11 +1,12 @@
 #include "MainFrame.h"
 
 #include "TrayIcon.h"
-#include "app/StartProgram.h"
-#include "app/UpdaterApp.h"
 #include "dialogs/HelpDlg.h"
 #include "dialogs/SettingsDlg.h"
+#include "framework/WinApp.h"
 #include "res/resource.h"
+#include "system/Settings.h"
+#include "system/StartProgram.h"
 
 #include <new>
 
@@ -109,11 +110,10 @@ int CMainFrame::OnCreate(LPCREATESTRUCTA cs) {
 
     StartScheduler();
 
-    CUpdaterApp* app = GetUpdaterApp();
-    if (app && app->m_startupUpdate) {
+    if (m_bUpdateOnCreate) {
         if (m_hAutoUpdate)
             ::SetEvent(m_hAutoUpdate.Get());
-        app->m_startupUpdate = 0;
+        m_bUpdateOnCreate = false;
     }
     m_bCreated = true;
     for (UINT id : m_earlyCommands)
@@ -138,27 +138,27 @@ void CMainFrame::OnUpdateIdleCommands(CCmdUI* pCmdUI) {
 }
 
 void CMainFrame::OnRunLauncher() {
-    CUpdaterApp* app = GetUpdaterApp();
-    if (app)
-        StartProgram(app->GetLauncherFilePath("cvl.exe")); // nothing waits for it, nor hears of a failure
+    // Nothing waits for it, nor hears of a failure.
+    StartProgram(TheSettings().GetLauncherFilePath("cvl.exe"));
 }
 
 void CMainFrame::OnSettings() {
-    CUpdaterApp* app = GetUpdaterApp();
-    if (!app)
-        return;
+    const CSettings before = TheSettings();
     CSettingsDlg dialog(nullptr);
-    dialog.m_nUpdateChoice = app->m_updateChoice;
-    dialog.m_nUpdateInterval = app->m_updateInterval;
-    dialog.m_bEnableAutoUpdate = app->m_enableAutoUpdate;
-    dialog.m_bAskForConfirmation = app->m_askForConfirmation;
+    dialog.m_nUpdateChoice = before.m_updateChoice;
+    dialog.m_nUpdateInterval = before.m_updateInterval;
+    dialog.m_bEnableAutoUpdate = before.m_enableAutoUpdate;
+    dialog.m_bAskForConfirmation = before.m_askForConfirmation;
     if (dialog.DoModal() != IDOK)
         return;
-    app->m_updateChoice = dialog.m_nUpdateChoice;
-    app->m_updateInterval = dialog.m_nUpdateInterval;
-    app->m_enableAutoUpdate = dialog.m_bEnableAutoUpdate;
-    app->m_askForConfirmation = dialog.m_bAskForConfirmation;
-    app->SaveSettings();
+    // Only the dialog's four values: an update run started from the dialog may have recorded a package.
+    CSettings& settings = TheSettings();
+    settings.m_updateChoice = dialog.m_nUpdateChoice;
+    settings.m_updateInterval = dialog.m_nUpdateInterval;
+    settings.m_enableAutoUpdate = dialog.m_bEnableAutoUpdate;
+    settings.m_askForConfirmation = dialog.m_bAskForConfirmation;
+    if (CWinApp* app = AfxGetApp())
+        settings.Save(*app);
 }
 
 void CMainFrame::OnHelp() {

@@ -41,6 +41,7 @@ class CMainFrame : public CFrameWnd {
     CStatusBar m_wndStatusBar;
     CToolBar m_wndToolBar;
     CChildView m_wndView;
+    bool m_bUpdateOnCreate = false; // signals CVLAutoUpdate once created (an update at start)
 
   protected:
     BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
@@ -56,13 +57,6 @@ class CMainFrame : public CFrameWnd {
     void OnUpdateIdleCommands(CCmdUI* pCmdUI);
 
   private:
-    // What the update run and the scheduler show.
-    static constexpr const char* kRunCaption = "Corvalis Wayrail";
-    static constexpr const char* kConnectingText = "Checking for internet connection...";
-    static constexpr const char* kCheckingText = "Checking for updates...";
-    static constexpr const char* kQuestionCaption = "Corvalis";
-    static constexpr const char* kQuestionText = "Do you wish to automatically update your menu items?";
-
     // TRUE when a package was installed.
     BOOL RunUpdate();
     void ShowRunMessage(const CString& text);

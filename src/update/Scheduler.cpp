@@ -2,10 +2,11 @@
 // automatic update runs.
 #include "SchedulerContext.h"
 #include "TopMostMessageBox.h"
-#include "app/UpdaterApp.h"
+#include "UpdateTexts.h"
 #include "core/DueTime.h"
 #include "res/resource.h"
 #include "shell/MainFrame.h"
+#include "system/Settings.h"
 
 namespace {
 bool ArmTimer(HANDLE timer, LONGLONG dueTime) {
@@ -37,10 +38,9 @@ void CMainFrame::StartScheduler() {
     if (!m_hStopEvent)
         return;
 
-    CUpdaterApp* app = GetUpdaterApp();
     std::unique_ptr<CSchedulerContext> context =
         CSchedulerContext::Create(m_hWnd, m_hStopEvent.Get(), m_hAutoUpdate.Get(), m_hAutoUpdateDone.Get(),
-                                  app ? app->m_updateInterval.load() : 7);
+                                  TheSettings().m_updateInterval.load());
     if (!context)
         return;
     m_hSchedulerThread.Reset(
@@ -127,13 +127,13 @@ DWORD WINAPI CMainFrame::UpdateScheduler(LPVOID param) {
 }
 
 void CMainFrame::DoAutoUpdate(CSchedulerContext& context) {
-    CUpdaterApp* app = GetUpdaterApp();
-    if (!context.m_hMainWnd || !app || app->m_enableAutoUpdate == 0)
+    const CSettings& settings = TheSettings();
+    if (!context.m_hMainWnd || settings.m_enableAutoUpdate == 0)
         return;
     HANDLE done = context.m_autoUpdateDone.Get();
-    if (app->m_askForConfirmation != 0) {
+    if (settings.m_askForConfirmation != 0) {
         ::BringWindowToTop(context.m_hMainWnd);
-        int answer = TopMostMessageBox(nullptr, kQuestionText, kQuestionCaption,
+        int answer = TopMostMessageBox(nullptr, UpdateText::kQuestion, UpdateText::kQuestionCaption,
                                        MB_YESNO | MB_DEFBUTTON1 | MB_TOPMOST);
         if (answer != IDYES) {
             if (done)

@@ -1,6 +1,6 @@
 #include "SchedulerContext.h"
 
-#include "shell/MainFrame.h"
+#include "core/DueTime.h"
 
 #include <new>
 
@@ -28,7 +28,7 @@ std::unique_ptr<CSchedulerContext> CSchedulerContext::Create(HWND mainWindow, HA
     context->m_hMainWnd = mainWindow;
     context->m_autoUpdate.Reset(Duplicate(autoUpdate));
     context->m_autoUpdateDone.Reset(Duplicate(autoUpdateDone));
-    context->m_dueTime = CMainFrame::SchedulerDueTime(intervalDays);
+    context->m_dueTime = IntervalDueTime(intervalDays);
     context->m_rearmTimer = intervalDays != 0;
     return context;
 }

@@ -1,5 +1,5 @@
 // Joining paths character-wise in the ANSI code page, and never past MAX_PATH.
-#include "app/PathUtil.h"
+#include "system/PathUtil.h"
 #include "app/UpdaterApp.h"
 #include "support/TestEnv.h"
 

@@ -22,3 +22,6 @@ class CSelfUpdate {
     CString m_path;
     CProgramIdentity m_startedFrom;
 };
+
+// The process's record of the program file it started from.
+CSelfUpdate& ProgramSelfUpdate();
