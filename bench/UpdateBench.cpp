@@ -101,6 +101,7 @@ UpdaterTimes UpdaterDownload(const std::string& address) {
     CUpdaterApp* app = GetUpdaterApp();
     app->m_lastDownloadFile.clear();
     CFtpUpdater updater(address, "", "", "/", 1);
+    updater.m_context = MakeUpdateContext(*app, *app);
     if (!updater.Connect())
         return times;
     FILETIME begun;

@@ -3,48 +3,24 @@
 
 #include "TransferProgressDlg.h"
 #include "TransferStatusCallback.h"
-#include "app/StartProgram.h"
-#include "app/UpdaterApp.h"
+#include "UpdateTexts.h"
 #include "core/PackageChoice.h"
 #include "framework/Dialog.h"
+#include "system/StartProgram.h"
 
 #include <cstdio>
-#include <mbstring.h>
 #include <optional>
 #include <utility>
 #include <vector>
 
 namespace {
-// What the update run shows of a failure.
-const char kNoConnection[] = "Unable to establish connection to the Internet";
-const char kFolderFailed[] = "Unable to set PathToFile [%li].\n";
-const char kNoUpdate[] = "No Update Available.";
-const char kNothingNew[] = "There are no new updates available for download.";
-const char kRetrieveFailed[] = "Error retrieving update file.";
-const char kAborted[] = "Download aborted!";
-const char kInstallFailed[] = "Error installing update.";
-const char kUntrusted[] = "The update file is not signed by a trusted publisher.";
-const char kForeignProduct[] = "The update file is for another product.";
-const char kNotNewer[] = "The update file is not newer than the installed one.";
-// What the progress window shows.
-const char kCheckingConnection[] = "Checking for internet connection...";
+using namespace UpdateText;
 
 // A server that stops answering must not hold a run for ever (where the platform honours these).
 constexpr DWORD kTimeoutMs = 60000;
 const DWORD kTimeoutOptions[] = {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
                                  INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_SEND_TIMEOUT,
                                  INTERNET_OPTION_DATA_RECEIVE_TIMEOUT};
-
-const char* RefusalText(Admission admission) {
-    switch (admission) {
-    case Admission::ForeignProduct:
-        return kForeignProduct;
-    case Admission::NotNewer:
-        return kNotNewer;
-    default:
-        return kUntrusted;
-    }
-}
 
 // FTP commands end at a line break: a setting with control characters could smuggle in commands of its
 // own, so it never reaches the server.
@@ -59,14 +35,6 @@ bool IsSafeFtpArgument(const CString& text) {
 // The listing's size, both 32-bit words.
 std::uint64_t ListedSize(const WIN32_FIND_DATAA& data) {
     return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
-// -1 when the file cannot be read.
-long long LocalFileSize(const CString& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
-        return -1;
-    return static_cast<long long>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
 }
 
 // The owner first, then the window itself, so that the window ends up in front and focused.
@@ -90,9 +58,10 @@ CFtpUpdater::~CFtpUpdater() {
 
 BOOL CFtpUpdater::Connect() {
     if (m_progress)
-        m_progress->SetStatusText(kCheckingConnection);
+        m_progress->SetStatusText(kConnecting);
     if (!m_hInternet) {
-        m_hInternet = ::InternetOpenA("FTPPendlemark", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+        m_hInternet.Reset(
+            ::InternetOpenA("FTPPendlemark", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
         for (DWORD option : kTimeoutOptions) {
             DWORD timeout = kTimeoutMs; // inherited by the connection and its transfers
             if (m_hInternet)
@@ -113,10 +82,11 @@ BOOL CFtpUpdater::Connect() {
             m_errorText = kNoConnection;
             return FALSE;
         }
-        m_hConnection = ::InternetConnectA(m_hInternet, m_server.c_str(), INTERNET_INVALID_PORT_NUMBER,
-                                           m_userName.empty() ? nullptr : m_userName.c_str(),
-                                           m_password.empty() ? nullptr : m_password.c_str(),
-                                           INTERNET_SERVICE_FTP, m_passive ? INTERNET_FLAG_PASSIVE : 0, 0);
+        m_hConnection.Reset(::InternetConnectA(m_hInternet, m_server.c_str(), INTERNET_INVALID_PORT_NUMBER,
+                                               m_userName.empty() ? nullptr : m_userName.c_str(),
+                                               m_password.empty() ? nullptr : m_password.c_str(),
+                                               INTERNET_SERVICE_FTP, m_passive ? INTERNET_FLAG_PASSIVE : 0,
+                                               0));
         if (!m_hConnection) {
             m_errorText = kNoConnection;
             return FALSE;
@@ -138,7 +108,24 @@ BOOL CFtpUpdater::InstallNewestPackage(CString folder) {
         return FALSE;
     if (!folder.empty())
         m_remoteFolder = std::move(folder);
+    PackageChannel channel;
+    channel.findNewest = [this](PackageCandidate& newest) { return FindNewestPackage(newest); };
+    channel.fetch = [this](const PackageCandidate& package, const CString& localPath) {
+        return FetchPackage(package, localPath);
+    };
+    channel.transferDone = [this] { CloseProgressWindow(); };
+    channel.run = [this](const CString& path, DWORD& exitCode) {
+        const BOOL started = RunInstaller(path);
+        exitCode = m_installerExitCode;
+        return started;
+    };
+    const BOOL result = RunUpdatePipeline(channel, m_context, m_trust, m_errorText);
+    if (m_hConnection)
+        ::InternetSetStatusCallback(m_hConnection, nullptr);
+    return result;
+}
 
+BOOL CFtpUpdater::FindNewestPackage(PackageCandidate& newest) {
     BOOL folderSet =
         IsSafeFtpArgument(m_remoteFolder) && ::FtpSetCurrentDirectoryA(m_hConnection, m_remoteFolder.c_str());
     if (!folderSet) {
@@ -154,105 +141,54 @@ BOOL CFtpUpdater::InstallNewestPackage(CString folder) {
 
     std::vector<ListedFile> listing;
     WIN32_FIND_DATAA data{};
-    HINTERNET find = ::FtpFindFirstFileA(
+    CInternetHandle find(::FtpFindFirstFileA(
         m_hConnection, "*-update.exe", &data,
-        INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RESYNCHRONIZE, 0);
+        INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RESYNCHRONIZE, 0));
     if (find) {
         do {
             listing.push_back(
                 {data.cFileName, ListedSize(data), (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
         } while (::InternetFindNextFileA(find, &data));
-        ::InternetCloseHandle(find);
     }
-    std::optional<ListedFile> newest = ChooseNewestPackage(listing, [this](const std::string& name) {
+    find.Close();
+    std::optional<ListedFile> chosen = ChooseNewestPackage(listing, [this](const std::string& name) {
         PackageDate date;
         return ParsePackageDate(name, date) ? std::optional<PackageDate>(date) : std::nullopt;
     });
-    if (!newest) {
+    if (!chosen) {
         m_errorText = kNoUpdate;
         return FALSE;
     }
-    const CString& candidateName = newest->name;
-    const std::uint64_t candidateSize = newest->size;
+    newest.name = chosen->name;
+    newest.size = chosen->size;
+    newest.sha256.reset();
+    return TRUE;
+}
 
-    CUpdaterApp* app = GetUpdaterApp();
-    CString downloadFolder = app->GetDownloadFilePath("");
-    if (!downloadFolder.empty())
-        ::CreateDirectoryA(downloadFolder.c_str(), nullptr);
-    CString localPath = app->GetDownloadFilePath(candidateName);
-    if (localPath.empty()) {
-        m_errorText = kRetrieveFailed; // no room for the path: never write a cut one
-        return FALSE;
-    }
-    if (_mbsicmp(reinterpret_cast<const unsigned char*>(localPath.c_str()),
-                 reinterpret_cast<const unsigned char*>(app->m_lastDownloadFile.c_str())) == 0) {
-        m_errorText = kNothingNew;
-        return FALSE;
-    }
-    if (!FitsCommandLine(localPath)) {
-        m_errorText = kInstallFailed; // it could be fetched but never started
-        return FALSE;
-    }
-    // An empty package installs nothing, and its size could not tell a complete transfer from a cut one.
-    if (candidateSize == 0) {
-        m_errorText = kRetrieveFailed;
-        return FALSE;
-    }
-
+BOOL CFtpUpdater::FetchPackage(const PackageCandidate& package, const CString& localPath) {
     m_bytesReceived = 0;
-    m_bytesExpected = candidateSize;
+    m_bytesExpected = package.size;
     ::InternetSetStatusCallback(m_hConnection, &TransferStatusCallback);
-    BOOL transferred =
-        ::FtpGetFileA(m_hConnection, candidateName.c_str(), localPath.c_str(), FALSE, FILE_ATTRIBUTE_NORMAL,
-                      FTP_TRANSFER_TYPE_BINARY, reinterpret_cast<DWORD_PTR>(this));
-    // A transfer the server ended early may still report success: the listing's size decides.
-    if (transferred && LocalFileSize(localPath) != static_cast<long long>(candidateSize))
-        transferred = FALSE;
-
-    BOOL result = FALSE;
-    if (transferred) {
-        CloseProgressWindow();
-        const Admission admission = m_trust.Admit(localPath);
-        if (admission != Admission::Admitted) {
-            // Nothing refused may run, now or on a later run.
-            m_trust.Release();
-            ::DeleteFileA(localPath.c_str());
-            m_errorText = RefusalText(admission);
-        } else if (RunInstaller(localPath)) {
-            ::DeleteFileA(localPath.c_str());
-            app->RecordLastDownload(localPath);
-            m_trust.RecordInstalled();
-            result = TRUE;
-        } else {
-            m_errorText = kInstallFailed;
-        }
-    } else {
-        ::DeleteFileA(localPath.c_str()); // a partial package must never be run later
-        m_errorText = m_progress && m_progress->IsCancelRequested() ? kAborted : kRetrieveFailed;
-    }
-    m_trust.Release();
-    if (m_hConnection)
-        ::InternetSetStatusCallback(m_hConnection, nullptr);
-    return result;
+    if (::FtpGetFileA(m_hConnection, package.name.c_str(), localPath.c_str(), FALSE, FILE_ATTRIBUTE_NORMAL,
+                      FTP_TRANSFER_TYPE_BINARY, reinterpret_cast<DWORD_PTR>(this)))
+        return TRUE;
+    ::DeleteFileA(localPath.c_str()); // a partial package must never be run later
+    m_errorText = m_progress && m_progress->IsCancelRequested() ? kAborted : kRetrieveFailed;
+    return FALSE;
 }
 
 BOOL CFtpUpdater::RunInstaller(CString path) {
     // Started (its image is mapped now) or refused: the verified file need not be held any longer.
-    const BOOL started = StartProgram(path, CString(), kStartWait | kStartElevateIfRequired, nullptr,
-                                      [this] { m_trust.Release(); });
+    m_installerExitCode = 0;
+    const BOOL started = StartProgram(path, CString(), kStartWait | kStartElevateIfRequired,
+                                      &m_installerExitCode, [this] { m_trust.Release(); });
     m_trust.Release();
     return started;
 }
 
 void CFtpUpdater::CloseInternetHandles() {
-    if (m_hConnection) {
-        ::InternetCloseHandle(m_hConnection);
-        m_hConnection = nullptr;
-    }
-    if (m_hInternet) {
-        ::InternetCloseHandle(m_hInternet);
-        m_hInternet = nullptr;
-    }
+    m_hConnection.Close();
+    m_hInternet.Close();
 }
 
 BOOL CFtpUpdater::OpenProgressWindow(BOOL showControls) {

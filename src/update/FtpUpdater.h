@@ -1,11 +1,12 @@
-// One update against the FTP server: find the newest dated package, download, run and record it.
+// One update against the FTP server: the run's progress window and connection, and the FTP channel
+// (the listing's newest dated package and its transfer) of the shared update steps.
 #pragma once
 
+#include "InternetHandle.h"
 #include "PackageTrust.h"
+#include "UpdatePipeline.h"
 #include "core/PackageName.h"
 #include "framework/Afx.h"
-
-#include <wininet.h>
 
 #include <cstdint>
 #include <memory>
@@ -32,8 +33,8 @@ class CFtpUpdater {
     BOOL ParsePackageDate(CString name, PackageDate& date);
 
     CString m_errorText;
-    HINTERNET m_hInternet = nullptr;
-    HINTERNET m_hConnection = nullptr;
+    CInternetHandle m_hInternet;
+    CInternetHandle m_hConnection;
     CString m_server;
     CString m_userName;
     CString m_password;
@@ -44,4 +45,12 @@ class CFtpUpdater {
     std::unique_ptr<CTransferProgressDlg> m_progress;
     // The publishers pinned when this run began, and the hold on the package between check and start.
     CPackageTrust m_trust;
+    // What the run knows of the settings: where packages go and which one ran last.
+    UpdateContext m_context;
+    DWORD m_installerExitCode = 0; // of the package RunInstaller waited for
+
+  private:
+    // The channel's two steps: the newest package of the server folder's listing, and its transfer.
+    BOOL FindNewestPackage(PackageCandidate& newest);
+    BOOL FetchPackage(const PackageCandidate& package, const CString& localPath);
 };

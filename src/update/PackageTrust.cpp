@@ -1,6 +1,7 @@
 #include "PackageTrust.h"
 
 #include "core/VersionText.h"
+#include "system/Settings.h"
 
 #include <bcrypt.h>
 #include <softpub.h>
@@ -10,9 +11,10 @@
 #include <vector>
 
 namespace {
-const char kPolicyKey[] = "Software\\Policies\\Corvalis\\Pendlemark";
-const char kUserKey[] = "Software\\Corvalis\\Pendlemark\\Params";
-const char kRecordKey[] = "Software\\Corvalis\\Pendlemark\\Params\\Packages";
+struct CViewFree {
+    void operator()(const void* view) const { ::UnmapViewOfFile(view); }
+};
+using CMappedView = CScopedHandle<const void*, CViewFree>;
 
 const wchar_t* Wide(const std::u16string& text) {
     return reinterpret_cast<const wchar_t*>(text.c_str());
@@ -65,10 +67,10 @@ ListValue ReadListValue(HKEY root, const char* key, const wchar_t* name, std::u1
 
 // An administrator's non-empty policy alone decides; the user cannot weaken it.
 ListValue ReadPinnedValue(const wchar_t* name, std::u16string& text) {
-    ListValue policy = ReadListValue(HKEY_LOCAL_MACHINE, kPolicyKey, name, text);
+    ListValue policy = ReadListValue(HKEY_LOCAL_MACHINE, kPolicyKeyPath, name, text);
     if (policy == ListValue::Unusable || (policy == ListValue::Text && !text.empty()))
         return policy;
-    ListValue user = ReadListValue(HKEY_CURRENT_USER, kUserKey, name, text);
+    ListValue user = ReadListValue(HKEY_CURRENT_USER, kParamsKeyPath, name, text);
     if (user == ListValue::Missing)
         text.clear();
     return user;
@@ -85,14 +87,10 @@ std::optional<PeVersionInfo> VersionOf(HANDLE file) {
     LARGE_INTEGER size{};
     if (!mapping || !::GetFileSizeEx(file, &size) || static_cast<ULONGLONG>(size.QuadPart) > SIZE_MAX)
         return std::nullopt;
-    const void* view = ::MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, 0);
-    if (!view)
-        return std::nullopt;
+    CMappedView view(::MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, 0));
     PeVersionInfo info;
-    const bool read = ReadPeVersionInfo(static_cast<const std::uint8_t*>(view),
-                                        static_cast<std::size_t>(size.QuadPart), info);
-    ::UnmapViewOfFile(view);
-    if (!read)
+    if (!view || !ReadPeVersionInfo(static_cast<const std::uint8_t*>(view.Get()),
+                                    static_cast<std::size_t>(size.QuadPart), info))
         return std::nullopt;
     return info;
 }
@@ -166,7 +164,7 @@ void CPackageTrust::RecordInstalled() {
 
 std::optional<std::uint64_t> CPackageTrust::RecordedVersion(const std::u16string& product) {
     CRegKey record;
-    if (record.Open(HKEY_CURRENT_USER, kRecordKey, KEY_QUERY_VALUE) != ERROR_SUCCESS)
+    if (record.Open(HKEY_CURRENT_USER, kPackagesKeyPath, KEY_QUERY_VALUE) != ERROR_SUCCESS)
         return std::nullopt;
     wchar_t data[32] = L"";
     DWORD size = sizeof data - sizeof data[0];
@@ -180,7 +178,7 @@ std::optional<std::uint64_t> CPackageTrust::RecordedVersion(const std::u16string
 
 void CPackageTrust::RecordVersion(const std::u16string& product, std::uint64_t version) {
     CRegKey record;
-    if (record.Create(HKEY_CURRENT_USER, kRecordKey) != ERROR_SUCCESS)
+    if (record.Create(HKEY_CURRENT_USER, kPackagesKeyPath) != ERROR_SUCCESS)
         return;
     const std::string text = VersionText(version);
     const std::wstring data(text.begin(), text.end());

@@ -2,15 +2,15 @@
 
 #include "FtpUpdater.h"
 #include "TransferProgressDlg.h"
+#include "UpdateTexts.h"
 #include "core/Percent.h"
 #include "res/resource.h"
 
 #include <cstdint>
 
 namespace {
-// What the progress window shows while a package is fetched.
-const char kRequesting[] = "Requesting update...";
-const char kReceiving[] = "Receiving update...";
+using UpdateText::kReceiving;
+using UpdateText::kRequesting;
 
 void Reveal(CWnd& control) {
     control.EnableWindow(TRUE);

@@ -1,8 +1,11 @@
 // "&Update Now": one complete, user-visible update.
 #include "FtpUpdater.h"
 #include "TopMostMessageBox.h"
-#include "app/UpdaterApp.h"
+#include "UpdateTexts.h"
+#include "framework/WinApp.h"
 #include "shell/MainFrame.h"
+#include "system/SelfUpdate.h"
+#include "system/Settings.h"
 
 void CMainFrame::OnUpdateNow() {
     m_bInUpdateRun = true;
@@ -10,9 +13,8 @@ void CMainFrame::OnUpdateNow() {
     m_bInUpdateRun = false;
     // A package that replaced this program: the new version, started now, takes over once this one
     // has closed as E&xit closes it. A close asked for during the run ends the program for good.
-    CUpdaterApp* app = GetUpdaterApp();
-    if (installed && !m_bClosePending && app && app->m_selfUpdate.ProgramReplaced() &&
-        app->m_selfUpdate.StartNewVersion())
+    CSelfUpdate& selfUpdate = ProgramSelfUpdate();
+    if (installed && !m_bClosePending && selfUpdate.ProgramReplaced() && selfUpdate.StartNewVersion())
         m_bClosePending = true;
     // Posted rather than carried out here, so that a scheduler thread waiting for this command is
     // released first and the close's stop of the scheduler finds it free to end.
@@ -22,7 +24,7 @@ void CMainFrame::OnUpdateNow() {
 
 void CMainFrame::ShowRunMessage(const CString& text) {
     ::BringWindowToTop(m_hWnd);
-    TopMostMessageBox(nullptr, text.c_str(), kRunCaption, MB_OK | MB_TOPMOST);
+    TopMostMessageBox(nullptr, text.c_str(), UpdateText::kRunCaption, MB_OK | MB_TOPMOST);
 }
 
 BOOL CMainFrame::RunUpdate() {
@@ -30,29 +32,28 @@ BOOL CMainFrame::RunUpdate() {
     if (m_hUpdateRunning)
         ::SetEvent(m_hUpdateRunning.Get());
     {
-        CUpdaterApp* app = GetUpdaterApp();
-        CFtpUpdater updater(app->m_server, app->m_user, app->m_pass, app->m_pathToFile, app->m_passiveFTP);
-        if (app->m_browserDir.empty()) {
+        CSettings& settings = TheSettings();
+        CFtpUpdater updater(settings.m_server, settings.m_user, settings.m_pass, settings.m_pathToFile,
+                            settings.m_passiveFTP);
+        if (CWinApp* app = AfxGetApp())
+            updater.m_context = MakeUpdateContext(settings, *app);
+        if (settings.m_browserDir.empty()) {
             // Refused before any network activity; the text is still empty.
             ShowRunMessage(updater.m_errorText);
         } else {
             updater.OpenProgressWindow(FALSE);
-            updater.ShowStatus(kConnectingText);
-            if (!updater.Connect()) {
+            updater.ShowStatus(UpdateText::kConnecting);
+            if (updater.Connect()) {
+                updater.ShowStatus(UpdateText::kChecking);
+                installed = updater.InstallNewestPackage("");
+            }
+            if (!installed) {
                 // The progress window goes first so that the box is never hidden behind it.
                 updater.CloseProgressWindow();
                 ShowRunMessage(updater.m_errorText);
-                updater.CloseProgressWindow();
-            } else {
-                updater.ShowStatus(kCheckingText);
-                installed = updater.InstallNewestPackage("");
-                if (!installed) {
-                    updater.CloseProgressWindow();
-                    ShowRunMessage(updater.m_errorText);
-                }
-                updater.CloseInternetHandles();
-                updater.CloseProgressWindow();
             }
+            updater.CloseInternetHandles();
+            updater.CloseProgressWindow();
         }
         if (m_hAutoUpdateDone)
             ::SetEvent(m_hAutoUpdateDone.Get());

@@ -1,6 +1,6 @@
 // The FTP updater against real pyftpdlib servers: search, download, install and every failure text.
 #include "UpdaterFixture.h"
-#include "app/StartProgram.h"
+#include "system/StartProgram.h"
 #include "framework/Handles.h"
 #include "support/UiDriver.h"
 #include "update/TransferProgressDlg.h"

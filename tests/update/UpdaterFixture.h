@@ -73,7 +73,10 @@ class FtpUpdaterTest : public ::testing::Test {
     static std::unique_ptr<CFtpUpdater> Updater(const FtpTestServer& server = MainServer(),
                                                 const char* user = "", const char* password = "",
                                                 const char* folder = "/", int passive = 1) {
-        return std::make_unique<CFtpUpdater>(server.Address(), user, password, folder, passive);
+        auto updater = std::make_unique<CFtpUpdater>(server.Address(), user, password, folder, passive);
+        CUpdaterApp& app = *GetUpdaterApp();
+        updater->m_context = MakeUpdateContext(app, app); // as the update run gives it
+        return updater;
     }
     // Connect and install, as the update run does without its window.
     static BOOL Install(CFtpUpdater& updater) {

@@ -1,0 +1,116 @@
+#include "UpdatePipeline.h"
+
+#include "UpdateTexts.h"
+#include "framework/WinApp.h"
+#include "system/PathUtil.h"
+#include "system/Settings.h"
+#include "system/StartProgram.h"
+
+#include <mbstring.h>
+
+namespace {
+const char* RefusalText(Admission admission) {
+    switch (admission) {
+    case Admission::ForeignProduct:
+        return UpdateText::kForeignProduct;
+    case Admission::NotNewer:
+        return UpdateText::kNotNewer;
+    default:
+        return UpdateText::kUntrusted;
+    }
+}
+
+bool SamePathIgnoringCase(const CString& a, const CString& b) {
+    return _mbsicmp(reinterpret_cast<const unsigned char*>(a.c_str()),
+                    reinterpret_cast<const unsigned char*>(b.c_str())) == 0;
+}
+} // namespace
+
+UpdateContext MakeUpdateContext(CSettings& settings, CWinApp& profile) {
+    UpdateContext context;
+    context.downloadFolder = settings.GetDownloadFilePath("");
+    context.lastDownloadFile = settings.m_lastDownloadFile;
+    context.recordLastDownload = [&settings, &profile](const CString& path) {
+        settings.RecordLastDownload(profile, path);
+    };
+    return context;
+}
+
+BOOL PrepareDownload(const PackageCandidate& package, const UpdateContext& context, CString& localPath,
+                     CString& errorText) {
+    if (!context.downloadFolder.empty())
+        ::CreateDirectoryA(context.downloadFolder.c_str(), nullptr);
+    localPath = context.downloadFolder.empty() ? CString() : JoinPath(context.downloadFolder, package.name);
+    if (localPath.empty()) {
+        errorText = UpdateText::kRetrieveFailed; // no room for the path: never write a cut one
+        return FALSE;
+    }
+    if (SamePathIgnoringCase(localPath, context.lastDownloadFile)) {
+        errorText = UpdateText::kNothingNew;
+        return FALSE;
+    }
+    if (!FitsCommandLine(localPath)) {
+        errorText = UpdateText::kInstallFailed; // it could be fetched but never started
+        return FALSE;
+    }
+    // An empty package installs nothing, and its size could not tell a complete transfer from a cut one.
+    if (package.size == 0) {
+        errorText = UpdateText::kRetrieveFailed;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CheckFetched(const PackageCandidate& package, const CString& localPath, CString& errorText) {
+    CHandle file(::CreateFileA(localPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    bool intact = file && ::GetFileSizeEx(file.Get(), &size) &&
+                  static_cast<std::uint64_t>(size.QuadPart) == package.size;
+    if (intact && package.sha256)
+        intact = CSha256::OfFile(file.Get()) == package.sha256;
+    if (intact)
+        return TRUE;
+    file.Close();
+    ::DeleteFileA(localPath.c_str()); // never run later
+    // A transfer the server ended early may still have reported success: the listing's size decides.
+    errorText = package.sha256 ? UpdateText::kListMismatch : UpdateText::kRetrieveFailed;
+    return FALSE;
+}
+
+BOOL AdmitAndRun(const PackageChannel& channel, const UpdateContext& context, CPackageTrust& trust,
+                 const CString& localPath, CString& errorText) {
+    const Admission admission = trust.Admit(localPath);
+    if (admission != Admission::Admitted) {
+        // Nothing refused may run, now or on a later run.
+        trust.Release();
+        ::DeleteFileA(localPath.c_str());
+        errorText = RefusalText(admission);
+        return FALSE;
+    }
+    DWORD exitCode = 0;
+    if (!channel.run(localPath, exitCode)) {
+        trust.Release();
+        errorText = UpdateText::kInstallFailed;
+        return FALSE;
+    }
+    ::DeleteFileA(localPath.c_str());
+    if (context.recordLastDownload)
+        context.recordLastDownload(localPath);
+    trust.RecordInstalled();
+    return TRUE;
+}
+
+BOOL RunUpdatePipeline(const PackageChannel& channel, const UpdateContext& context, CPackageTrust& trust,
+                       CString& errorText) {
+    PackageCandidate newest;
+    CString localPath;
+    if (!channel.findNewest(newest) || !PrepareDownload(newest, context, localPath, errorText))
+        return FALSE;
+    if (!channel.fetch(newest, localPath) || !CheckFetched(newest, localPath, errorText))
+        return FALSE;
+    channel.transferDone();
+    const BOOL installed = AdmitAndRun(channel, context, trust, localPath, errorText);
+    trust.Release();
+    return installed;
+}

@@ -1,0 +1,29 @@
+// Every text an update run shows: the boxes, their captions, and the progress window's phases.
+#pragma once
+
+namespace UpdateText {
+// Captions.
+inline constexpr char kRunCaption[] = "Corvalis Wayrail";
+inline constexpr char kQuestionCaption[] = "Corvalis";
+// The scheduler's question before an automatic update.
+inline constexpr char kQuestion[] = "Do you wish to automatically update your menu items?";
+
+// Phases in the progress window.
+inline constexpr char kConnecting[] = "Checking for internet connection...";
+inline constexpr char kChecking[] = "Checking for updates...";
+inline constexpr char kRequesting[] = "Requesting update...";
+inline constexpr char kReceiving[] = "Receiving update...";
+
+// What a run that installs nothing ends with.
+inline constexpr char kNoConnection[] = "Unable to establish connection to the Internet";
+inline constexpr char kFolderFailed[] = "Unable to set PathToFile [%li].\n";
+inline constexpr char kNoUpdate[] = "No Update Available.";
+inline constexpr char kNothingNew[] = "There are no new updates available for download.";
+inline constexpr char kRetrieveFailed[] = "Error retrieving update file.";
+inline constexpr char kAborted[] = "Download aborted!";
+inline constexpr char kInstallFailed[] = "Error installing update.";
+inline constexpr char kUntrusted[] = "The update file is not signed by a trusted publisher.";
+inline constexpr char kForeignProduct[] = "The update file is for another product.";
+inline constexpr char kNotNewer[] = "The update file is not newer than the installed one.";
+inline constexpr char kListMismatch[] = "The update file does not match the update list.";
+} // namespace UpdateText
