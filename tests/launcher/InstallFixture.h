@@ -15,9 +15,7 @@
 const char kOriginal[] = "the browser's own launcher";
 const char kOurs[] = "our launcher copy";
 
-inline std::string Quote(const std::string& path) {
-    return "\"" + path + "\"";
-}
+using pmtest::Quote;
 
 class InstallFixture : public ::testing::Test {
   protected:

@@ -1,5 +1,7 @@
 #include "ProcessGauge.h"
 
+#include "framework/Handles.h"
+
 #include <winternl.h>
 
 #include <algorithm>
@@ -149,16 +151,15 @@ long long CommittedPrivateBytes(HANDLE process) {
 // A file of the Linux /proc tree, which Wine shows under drive Z:.
 std::string ReadProcFile(const std::string& relative) {
     std::string path = "Z:\\proc\\" + relative;
-    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    CHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, 0, nullptr));
+    if (!file)
         return std::string();
     std::string text;
     char buffer[4096];
     DWORD got = 0;
-    while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+    while (::ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
         text.append(buffer, got);
-    ::CloseHandle(file);
     return text;
 }
 
@@ -202,10 +203,9 @@ ProcessFigures MeasureProcess(DWORD processId, int linuxPid) {
     ProcessFigures figures;
     figures.handles = CountHandles(processId);
     figures.userWindows = CountWindows(processId);
-    if (HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId)) {
-        figures.gdiObjects = CountGdiObjects(process);
-        figures.privateBytes = CommittedPrivateBytes(process);
-        ::CloseHandle(process);
+    if (CHandle process{::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId)}) {
+        figures.gdiObjects = CountGdiObjects(process.Get());
+        figures.privateBytes = CommittedPrivateBytes(process.Get());
     }
     if (linuxPid > 0) {
         const std::string status = ReadProcFile(std::to_string(linuxPid) + "\\status");

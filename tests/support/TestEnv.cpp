@@ -102,28 +102,24 @@ void DeleteCorvalisKeys() {
 
 namespace {
 bool QueryValue(const char* key, const char* name, DWORD& type, std::string& data) {
-    HKEY handle;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
+    CRegKey handle;
+    if (handle.Open(HKEY_CURRENT_USER, key, KEY_READ) != ERROR_SUCCESS)
         return false;
     DWORD size = 0;
-    bool ok = ::RegQueryValueExA(handle, name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS;
+    bool ok = ::RegQueryValueExA(handle.Get(), name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS;
     if (ok) {
         data.assign(size, '\0');
-        ok = ::RegQueryValueExA(handle, name, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size) ==
-             ERROR_SUCCESS;
+        ok = ::RegQueryValueExA(handle.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]),
+                                &size) == ERROR_SUCCESS;
         data.resize(size);
     }
-    ::RegCloseKey(handle);
     return ok;
 }
 
 void SetValue(const char* key, const char* name, DWORD type, const void* data, DWORD size) {
-    HKEY handle;
-    if (::RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr) !=
-        ERROR_SUCCESS)
-        return;
-    ::RegSetValueExA(handle, name, 0, type, static_cast<const BYTE*>(data), size);
-    ::RegCloseKey(handle);
+    CRegKey handle;
+    if (handle.Create(HKEY_CURRENT_USER, key) == ERROR_SUCCESS)
+        ::RegSetValueExA(handle.Get(), name, 0, type, static_cast<const BYTE*>(data), size);
 }
 } // namespace
 
@@ -188,12 +184,12 @@ void RemoveCvlIni() {
 }
 
 Process::Process(Process&& other) noexcept
-    : m_process(std::exchange(other.m_process, nullptr)), m_id(std::exchange(other.m_id, 0)) {}
+    : m_process(std::move(other.m_process)), m_id(std::exchange(other.m_id, 0)) {}
 
 Process& Process::operator=(Process&& other) noexcept {
     if (this != &other) {
         Kill();
-        m_process = std::exchange(other.m_process, nullptr);
+        m_process = std::move(other.m_process);
         m_id = std::exchange(other.m_id, 0);
     }
     return *this;
@@ -211,8 +207,8 @@ Process Process::Start(const std::string& commandLine, const char* currentDir) {
     std::string mutableLine = commandLine;
     if (::CreateProcessA(nullptr, &mutableLine[0], nullptr, nullptr, FALSE, 0, nullptr, currentDir, &startup,
                          &info)) {
-        ::CloseHandle(info.hThread);
-        process.m_process = info.hProcess;
+        CHandle thread(info.hThread);
+        process.m_process.Reset(info.hProcess);
         process.m_id = info.dwProcessId;
     } else {
         // Rare under Wine and silent otherwise: a test that expected the program to run names why.
@@ -223,14 +219,14 @@ Process Process::Start(const std::string& commandLine, const char* currentDir) {
 }
 
 bool Process::Running() const {
-    return m_process && ::WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT;
+    return m_process && ::WaitForSingleObject(m_process.Get(), 0) == WAIT_TIMEOUT;
 }
 
 long Process::Wait(DWORD timeoutMs) {
-    if (!m_process || ::WaitForSingleObject(m_process, timeoutMs) != WAIT_OBJECT_0)
+    if (!m_process || ::WaitForSingleObject(m_process.Get(), timeoutMs) != WAIT_OBJECT_0)
         return -1;
     DWORD code = 0;
-    ::GetExitCodeProcess(m_process, &code);
+    ::GetExitCodeProcess(m_process.Get(), &code);
     return static_cast<long>(code);
 }
 
@@ -238,11 +234,10 @@ void Process::Kill() {
     if (!m_process)
         return;
     if (Running()) {
-        ::TerminateProcess(m_process, 99);
-        ::WaitForSingleObject(m_process, 5000);
+        ::TerminateProcess(m_process.Get(), 99);
+        ::WaitForSingleObject(m_process.Get(), 5000);
     }
-    ::CloseHandle(m_process);
-    m_process = nullptr;
+    m_process.Close();
 }
 
 HWND FindMainWindow(DWORD timeoutMs) {
@@ -271,14 +266,13 @@ void ResetProgramState() {
     for (int round = 0; round < 2; ++round) {
         HWND window = nullptr;
         for (DWORD pid; (pid = MainWindowProcess(&window)) != 0;) {
-            HANDLE process = ::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid);
+            CHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid));
             if (round == 0)
                 ::PostMessageA(window, WM_CLOSE, 0, 0);
             if (process) {
-                if (round == 1 || ::WaitForSingleObject(process, 5000) != WAIT_OBJECT_0)
-                    ::TerminateProcess(process, 98);
-                ::WaitForSingleObject(process, 5000);
-                ::CloseHandle(process);
+                if (round == 1 || ::WaitForSingleObject(process.Get(), 5000) != WAIT_OBJECT_0)
+                    ::TerminateProcess(process.Get(), 98);
+                ::WaitForSingleObject(process.Get(), 5000);
             } else {
                 break;
             }

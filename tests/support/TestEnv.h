@@ -1,7 +1,7 @@
 // The test bed: registry, cvl.ini, folders and processes of the throwaway Wine prefix.
 #pragma once
 
-#include <windows.h>
+#include "framework/Handles.h"
 
 #include <string>
 #include <vector>
@@ -53,6 +53,11 @@ std::string CvlIniPath();
 void WriteCvlIni(const char* browserDir, const char* launcherDir);
 void RemoveCvlIni();
 
+// A path as one command-line argument.
+inline std::string Quote(const std::string& path) {
+    return "\"" + path + "\"";
+}
+
 // A started process; the destructor ends it if it still runs.
 class Process {
   public:
@@ -65,11 +70,11 @@ class Process {
     // Exit code, or -1 after the time-out.
     long Wait(DWORD timeoutMs = 30000);
     void Kill();
-    HANDLE Handle() const { return m_process; }
+    HANDLE Handle() const { return m_process.Get(); }
     DWORD Id() const { return m_id; }
 
   private:
-    HANDLE m_process = nullptr;
+    CHandle m_process;
     DWORD m_id = 0;
 };
 

@@ -14,11 +14,11 @@ std::string TrustDir() {
 }
 
 void SetPin(HKEY root, const char* key, const char* text, DWORD type, const char* name) {
-    HKEY handle;
-    if (::RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr) != ERROR_SUCCESS)
+    CRegKey handle;
+    if (handle.Create(root, key) != ERROR_SUCCESS)
         return;
     if (!text) {
-        ::RegDeleteValueA(handle, name);
+        ::RegDeleteValueA(handle.Get(), name);
     } else {
         // REG_MULTI_SZ: ";" separates the strings of the list in the text given here.
         std::string data = text;
@@ -27,10 +27,9 @@ void SetPin(HKEY root, const char* key, const char* text, DWORD type, const char
                 c = c == ';' ? '\0' : c;
             data += '\0';
         }
-        ::RegSetValueExA(handle, name, 0, type, reinterpret_cast<const BYTE*>(data.c_str()),
+        ::RegSetValueExA(handle.Get(), name, 0, type, reinterpret_cast<const BYTE*>(data.c_str()),
                          static_cast<DWORD>(data.size() + 1));
     }
-    ::RegCloseKey(handle);
 }
 } // namespace
 
