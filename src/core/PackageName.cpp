@@ -1,20 +1,8 @@
 #include "PackageName.h"
 
+#include "CalendarDate.h"
+
 #include <cstdio>
-
-namespace {
-bool IsLeapYear(int year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-bool IsCalendarDate(int year, int month, int day) {
-    static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month < 1 || month > 12 || day < 1)
-        return false;
-    int last = kDays[month - 1] + (month == 2 && IsLeapYear(year) ? 1 : 0);
-    return day <= last;
-}
-} // namespace
 
 bool IsSafePackageName(const std::string& name) {
     if (name.empty() || name.find_first_of("\\/:") != std::string::npos)
