@@ -1,5 +1,6 @@
 #include "PackageName.h"
 
+#include "AsciiCase.h"
 #include "CalendarDate.h"
 
 #include <cstdio>
@@ -27,4 +28,14 @@ std::optional<PackageDate> PackageDateOf(const std::string& name) {
     if (!IsCalendarDate(year + 2000, month, day))
         return std::nullopt;
     return PackageDate{year + 2000, month, day};
+}
+
+bool HasPackageSuffix(const std::string& name) {
+    static const std::string kSuffix = "-update.exe";
+    return name.size() >= kSuffix.size() &&
+           SameIgnoringAsciiCase(name.substr(name.size() - kSuffix.size()), kSuffix);
+}
+
+bool IsPackageFileName(const std::string& name) {
+    return IsSafePackageName(name) && HasPackageSuffix(name) && PackageDateOf(name).has_value();
 }
