@@ -6,7 +6,7 @@
 
 namespace {
 std::optional<PackageDate> QualifyingDate(const ListedFile& entry) {
-    if (entry.isDirectory || !IsSafePackageName(entry.name))
+    if (entry.isDirectory || !IsPackageFileName(entry.name))
         return std::nullopt;
     return PackageDateOf(entry.name);
 }

@@ -27,7 +27,7 @@ failed=0
 
 # Longest input per target: room for a few entries, but no more than its parser can use.
 declare -A max_len=([PeFileVersion]=8192 [Numbers]=64 [PackageChoice]=4096 [PackageName]=256 [PathJoin]=1024 [SwitchName]=128
-                    [ThumbprintList]=2048 [PackageAdmission]=512)
+                    [ThumbprintList]=2048 [PackageAdmission]=512 [ServerAddress]=256 [UpdateFeed]=4096)
 targets=()
 for source in "$root"/fuzz/*Fuzz.cpp; do
   name=$(basename "$source" Fuzz.cpp)

@@ -5,7 +5,8 @@ std::optional<ListedFile> ChooseNewestPackage(const std::vector<ListedFile>& lis
     const ListedFile* candidate = nullptr;
     PackageDate candidateDate;
     for (const ListedFile& entry : listing) {
-        if (entry.isDirectory || !IsSafePackageName(entry.name))
+        // The suffix is checked here, not left to the date reader: every caller's reader gets it.
+        if (entry.isDirectory || !IsSafePackageName(entry.name) || !HasPackageSuffix(entry.name))
             continue;
         std::optional<PackageDate> date = dateOf(entry.name);
         if (!date)

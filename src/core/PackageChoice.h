@@ -18,7 +18,7 @@ struct ListedFile {
 
 using PackageDateReader = std::function<std::optional<PackageDate>(const std::string& name)>;
 
-// The file with the latest date in its name, skipping directories, unsafe names and undated names;
-// among equal dates the first listed. Nothing when no entry qualifies.
+// The file with the latest date in its name, skipping directories, unsafe names, names without the
+// package suffix and undated names; among equal dates the first listed. Nothing when no entry qualifies.
 std::optional<ListedFile> ChooseNewestPackage(const std::vector<ListedFile>& listing,
                                               const PackageDateReader& dateOf = PackageDateOf);

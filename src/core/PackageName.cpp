@@ -1,20 +1,9 @@
 #include "PackageName.h"
 
+#include "AsciiCase.h"
+#include "CalendarDate.h"
+
 #include <cstdio>
-
-namespace {
-bool IsLeapYear(int year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-bool IsCalendarDate(int year, int month, int day) {
-    static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month < 1 || month > 12 || day < 1)
-        return false;
-    int last = kDays[month - 1] + (month == 2 && IsLeapYear(year) ? 1 : 0);
-    return day <= last;
-}
-} // namespace
 
 bool IsSafePackageName(const std::string& name) {
     if (name.empty() || name.find_first_of("\\/:") != std::string::npos)
@@ -39,4 +28,14 @@ std::optional<PackageDate> PackageDateOf(const std::string& name) {
     if (!IsCalendarDate(year + 2000, month, day))
         return std::nullopt;
     return PackageDate{year + 2000, month, day};
+}
+
+bool HasPackageSuffix(const std::string& name) {
+    static const std::string kSuffix = "-update.exe";
+    return name.size() >= kSuffix.size() &&
+           SameIgnoringAsciiCase(name.substr(name.size() - kSuffix.size()), kSuffix);
+}
+
+bool IsPackageFileName(const std::string& name) {
+    return IsSafePackageName(name) && HasPackageSuffix(name) && PackageDateOf(name).has_value();
 }

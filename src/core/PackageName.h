@@ -24,3 +24,10 @@ bool IsSafePackageName(const std::string& name);
 // Year, month and day as "%2d%2d%2d" reads them from the start of the name, the year counted from
 // 2000; nothing unless the three numbers are there and form a real calendar date.
 std::optional<PackageDate> PackageDateOf(const std::string& name);
+
+// Ends with "-update.exe", letters in either case, as the platform's file names compare.
+bool HasPackageSuffix(const std::string& name);
+
+// A safe name with a real date in front and the package suffix: the whole rule for a name a server may
+// offer as a package.
+bool IsPackageFileName(const std::string& name);

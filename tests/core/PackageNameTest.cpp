@@ -38,25 +38,34 @@ TEST(PackageName, DateIsReadAsTwoDigitYearMonthDay) {
     }
 }
 
-TEST(PackageName, OnlyPlainFileNamesAreSafe) {
+TEST(PackageName, OnlyPlainFileNamesAreSafeAndPackagesAlsoDatedWithTheSuffix) {
     const struct {
         std::string name;
         bool safe;
+        bool package;
     } cases[] = {
-        {"050601-update.exe", true},
-        {"050601 ..-update.exe", true},
-        {"050601\\..\\x-update.exe", false},
-        {"050601/x-update.exe", false},
-        {"C:050601-update.exe", false},
-        {"..", false},
-        {"...", false},
-        {"", false},
-        {"0506\t01-update.exe", false},
-        {std::string("0506\0-update.exe", 15), false},
+        {"050601-update.exe", true, true},
+        {"050601 ..-update.exe", true, true},
+        {"050601\\..\\x-update.exe", false, false},
+        {"050601/x-update.exe", false, false},
+        {"C:050601-update.exe", false, false},
+        {"..", false, false},
+        {"...", false, false},
+        {"", false, false},
+        {"0506\t01-update.exe", false, false},
+        {std::string("0506\0-update.exe", 15), false, false},
+        {"050601-UPDATE.Exe", true, true},
+        {"050601-update.cmd", true, false},
+        {"050601-update.exe.txt", true, false},
+        {"050601-update.exe ", true, false},
+        {"050601update.exe", true, false},
+        {"050631-update.exe", true, false},
+        {"-update.exe", true, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(IsSafePackageName(c.name), c.safe);
+        EXPECT_EQ(IsPackageFileName(c.name), c.package);
     }
 }
 
@@ -88,6 +97,13 @@ TEST(PackageChoice, LatestDateWinsFirstListedAmongEquals) {
          "080101-update.exe",
          4},
         {"size beyond 32 bits", {{"090101-update.exe", 0x123456789ULL}}, "090101-update.exe", 0x123456789ULL},
+        {"the suffix in any case, and nothing after it",
+         {{"991231-update.cmd", 1},
+          {"050101-UPDATE.EXE", 2},
+          {"980101-update.exe.txt", 3},
+          {"970101-update", 4}},
+         "050101-UPDATE.EXE",
+         2},
         {"nothing usable", {{"100101-update.exe", 1, true}, {"update.exe", 2}}, nullptr, 0},
         {"empty listing", {}, nullptr, 0},
     };
@@ -100,4 +116,9 @@ TEST(PackageChoice, LatestDateWinsFirstListedAmongEquals) {
             EXPECT_EQ(chosen->size, c.size);
         }
     }
+    // A caller's own date reader does not widen the choice.
+    const auto anyName = [](const std::string&) {
+        return std::optional<PackageDate>(PackageDate{2005, 1, 1});
+    };
+    EXPECT_FALSE(ChooseNewestPackage({{"991231-update.cmd", 1}, {"050101-update.exe.txt", 2}}, anyName));
 }
