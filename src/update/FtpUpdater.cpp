@@ -3,6 +3,7 @@
 
 #include "TransferProgressDlg.h"
 #include "TransferStatusCallback.h"
+#include "UpdateList.h"
 #include "UpdateTexts.h"
 #include "core/PackageChoice.h"
 #include "framework/Dialog.h"
@@ -108,21 +109,26 @@ BOOL CFtpUpdater::InstallNewestPackage(CString folder) {
         return FALSE;
     if (!folder.empty())
         m_remoteFolder = std::move(folder);
-    PackageChannel channel;
+    PackageChannel channel = SharedSteps();
     channel.findNewest = [this](PackageCandidate& newest) { return FindNewestPackage(newest); };
     channel.fetch = [this](const PackageCandidate& package, const CString& localPath) {
         return FetchPackage(package, localPath);
     };
+    const BOOL result = RunUpdatePipeline(channel, m_context, m_trust, m_errorText);
+    if (m_hConnection)
+        ::InternetSetStatusCallback(m_hConnection, nullptr);
+    return result;
+}
+
+PackageChannel CFtpUpdater::SharedSteps() {
+    PackageChannel channel;
     channel.transferDone = [this] { CloseProgressWindow(); };
     channel.run = [this](const CString& path, DWORD& exitCode) {
         const BOOL started = RunInstaller(path);
         exitCode = m_installerExitCode;
         return started;
     };
-    const BOOL result = RunUpdatePipeline(channel, m_context, m_trust, m_errorText);
-    if (m_hConnection)
-        ::InternetSetStatusCallback(m_hConnection, nullptr);
-    return result;
+    return channel;
 }
 
 BOOL CFtpUpdater::FindNewestPackage(PackageCandidate& newest) {
@@ -138,6 +144,9 @@ BOOL CFtpUpdater::FindNewestPackage(PackageCandidate& newest) {
             return FALSE;
         }
     }
+
+    if (CUpdateList::SignedListsRequired())
+        return FindNewestListed(newest);
 
     std::vector<ListedFile> listing;
     WIN32_FIND_DATAA data{};
@@ -163,6 +172,33 @@ BOOL CFtpUpdater::FindNewestPackage(PackageCandidate& newest) {
     newest.size = chosen->size;
     newest.sha256.reset();
     return TRUE;
+}
+
+std::optional<std::string> CFtpUpdater::ReadSmallFile(const char* name, std::size_t limit) {
+    CInternetHandle file(::FtpOpenFileA(m_hConnection, name, GENERIC_READ,
+                                        FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, 0));
+    if (!file)
+        return std::nullopt;
+    std::string text;
+    char buffer[8192];
+    DWORD got = 0;
+    while (::InternetReadFile(file, buffer, sizeof buffer, &got) && got > 0) {
+        text.append(buffer, got);
+        if (text.size() > limit)
+            return std::nullopt;
+    }
+    return text;
+}
+
+BOOL CFtpUpdater::FindNewestListed(PackageCandidate& newest) {
+    CUpdateList list;
+    const std::optional<std::string> text = ReadSmallFile(kFeedFileName, kMaxFeedBytes);
+    if (!text) {
+        m_errorText = kListUnreadable;
+        return FALSE;
+    }
+    const std::optional<std::string> signature = ReadSmallFile("Pendlemark.feed.p7s", 64 * 1024);
+    return list.Choose(*text, signature, newest, m_errorText);
 }
 
 BOOL CFtpUpdater::FetchPackage(const PackageCandidate& package, const CString& localPath) {

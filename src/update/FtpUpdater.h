@@ -10,6 +10,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 
 class CTransferProgressDlg;
 
@@ -49,8 +51,15 @@ class CFtpUpdater {
     UpdateContext m_context;
     DWORD m_installerExitCode = 0; // of the package RunInstaller waited for
 
+    // The steps every channel shares with this run: the progress window closed after the transfer,
+    // and the package started through RunInstaller.
+    PackageChannel SharedSteps();
+
   private:
     // The channel's two steps: the newest package of the server folder's listing, and its transfer.
     BOOL FindNewestPackage(PackageCandidate& newest);
     BOOL FetchPackage(const PackageCandidate& package, const CString& localPath);
+    // Where signed update lists are required: the list and its signature in the server folder decide.
+    BOOL FindNewestListed(PackageCandidate& newest);
+    std::optional<std::string> ReadSmallFile(const char* name, std::size_t limit);
 };

@@ -1,6 +1,9 @@
 #include "PackageTrust.h"
 
+#include "DelayLoads.h"
 #include "core/VersionText.h"
+#include "system/ProgramIdentity.h"
+#include "system/StartProgram.h"
 #include "system/Settings.h"
 
 #include <bcrypt.h>
@@ -11,6 +14,8 @@
 #include <vector>
 
 namespace {
+const std::u16string kOwnProduct = u"Pendlemark";
+
 struct CViewFree {
     void operator()(const void* view) const { ::UnmapViewOfFile(view); }
 };
@@ -139,6 +144,9 @@ Admission CPackageTrust::Admit(const CString& path) {
     m_admitted.reset();
     if (!InForce())
         return Admission::Admitted;
+    // Without the platform's signature libraries nothing can be verified.
+    if (!DelayLoadsAvailable())
+        return Admission::Untrusted;
     // Read sharing only: nobody may change, replace or delete the file while it is checked and started,
     // yet the system can still open it to run it.
     m_hPackage.Reset(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -148,8 +156,15 @@ Admission CPackageTrust::Admit(const CString& path) {
     PackageEvidence package;
     package.trustResult = CheckSignature(m_hPackage.Get(), path, package.signer);
     package.version = VersionOf(m_hPackage.Get());
-    if (package.version)
+    if (package.version) {
         package.recorded = RecordedVersion(package.version->productName);
+        // This program never goes below the version running now, recorded or not.
+        if (SameProductName(package.version->productName, kOwnProduct)) {
+            const std::uint64_t own = CProgramIdentity::Of(ModulePath()).m_version;
+            if (own != 0 && (!package.recorded || *package.recorded < own))
+                package.recorded = own;
+        }
+    }
     const Admission admission = DecideAdmission(m_signers, m_products, package, &SameProductName);
     if (admission == Admission::Admitted)
         m_admitted = package.version;

@@ -1,5 +1,7 @@
 #include "Sha256.h"
 
+#include "DelayLoads.h"
+
 #include <bcrypt.h>
 
 #include <vector>
@@ -7,7 +9,8 @@
 CSha256::CSha256() {
     BCRYPT_ALG_HANDLE algorithm = nullptr;
     BCRYPT_HASH_HANDLE hash = nullptr;
-    if (BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0) != 0) {
+    if (!DelayLoadsAvailable() ||
+        BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0) != 0) {
         m_failed = true;
         return;
     }

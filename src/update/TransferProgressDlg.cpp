@@ -77,6 +77,14 @@ void CTransferProgressDlg::OnCancel() {
     m_cancelRequested = TRUE;
 }
 
+void CTransferProgressDlg::ShowTransferControls() {
+    for (CWnd* control : {static_cast<CWnd*>(&m_cancelButton), static_cast<CWnd*>(&m_progressBar),
+                          static_cast<CWnd*>(&m_percentText)}) {
+        control->EnableWindow(TRUE);
+        control->ShowWindow(SW_SHOWNORMAL);
+    }
+}
+
 void CTransferProgressDlg::SetStatusText(const CString& text) {
     if (m_hWnd)
         ::SetDlgItemTextA(m_hWnd, IDC_STATUS_TEXT, text.c_str());

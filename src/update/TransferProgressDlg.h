@@ -14,6 +14,8 @@ class CTransferProgressDlg : public CDialog {
     // Disables the owner for the window's life; FALSE (owner enabled again) when creation fails.
     BOOL CreateModeless(CWnd* parent = nullptr);
     void SetStatusText(const CString& text);
+    // Cancel, the bar and the percentage, once a transfer begins.
+    void ShowTransferControls();
     // Moves the bar and the percentage; returns the previous bar position.
     int SetPosition(int position);
     BOOL IsCancelRequested();

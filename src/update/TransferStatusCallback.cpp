@@ -12,10 +12,7 @@ namespace {
 using UpdateText::kReceiving;
 using UpdateText::kRequesting;
 
-void Reveal(CWnd& control) {
-    control.EnableWindow(TRUE);
-    control.ShowWindow(SW_SHOWNORMAL);
-}
+constexpr std::uint64_t kTransferMargin = 64 * 1024;
 
 void EndTransfer(CFtpUpdater& updater) {
     if (updater.m_hConnection)
@@ -35,9 +32,7 @@ void CALLBACK TransferStatusCallback(HINTERNET, DWORD_PTR context, DWORD status,
     case INTERNET_STATUS_SENDING_REQUEST:
         if (CTransferProgressDlg* progress = updater->m_progress.get()) {
             progress->SetStatusText(kRequesting);
-            Reveal(progress->m_cancelButton);
-            Reveal(progress->m_progressBar);
-            Reveal(progress->m_percentText);
+            progress->ShowTransferControls();
         }
         break;
     case INTERNET_STATUS_REQUEST_SENT:
@@ -48,8 +43,9 @@ void CALLBACK TransferStatusCallback(HINTERNET, DWORD_PTR context, DWORD status,
     case INTERNET_STATUS_RESPONSE_RECEIVED: {
         if (information && informationLength >= sizeof(DWORD))
             updater->m_bytesReceived += *static_cast<const DWORD*>(information);
-        // More than the listing announced: a server that would not stop sending ends as a Cancel does.
-        if (updater->m_bytesReceived > updater->m_bytesExpected) {
+        // Far more than the listing announced: a server that would not stop sending ends as a Cancel
+        // does. The count may include the control connection's replies, hence the margin.
+        if (updater->m_bytesReceived > updater->m_bytesExpected + kTransferMargin) {
             EndTransfer(*updater);
             break;
         }

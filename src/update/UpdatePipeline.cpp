@@ -9,6 +9,9 @@
 #include <mbstring.h>
 
 namespace {
+constexpr DWORD kExitRestartRequired = 3010;  // ERROR_SUCCESS_REBOOT_REQUIRED
+constexpr DWORD kExitRestartInitiated = 1641; // ERROR_SUCCESS_REBOOT_INITIATED
+
 const char* RefusalText(Admission admission) {
     switch (admission) {
     case Admission::ForeignProduct:
@@ -67,14 +70,19 @@ BOOL CheckFetched(const PackageCandidate& package, const CString& localPath, CSt
     LARGE_INTEGER size{};
     bool intact = file && ::GetFileSizeEx(file.Get(), &size) &&
                   static_cast<std::uint64_t>(size.QuadPart) == package.size;
-    if (intact && package.sha256)
-        intact = CSha256::OfFile(file.Get()) == package.sha256;
+    // A transfer the server ended early may still have reported success: the listing's size decides.
+    const char* failure = package.sha256 ? UpdateText::kListMismatch : UpdateText::kRetrieveFailed;
+    if (intact && package.sha256) {
+        const std::optional<Sha256Digest> digest = CSha256::OfFile(file.Get());
+        intact = digest == package.sha256;
+        if (!digest)
+            failure = UpdateText::kUntrusted; // the platform could not hash it: nothing is known of it
+    }
     if (intact)
         return TRUE;
     file.Close();
+    errorText = failure;
     ::DeleteFileA(localPath.c_str()); // never run later
-    // A transfer the server ended early may still have reported success: the listing's size decides.
-    errorText = package.sha256 ? UpdateText::kListMismatch : UpdateText::kRetrieveFailed;
     return FALSE;
 }
 
@@ -97,7 +105,10 @@ BOOL AdmitAndRun(const PackageChannel& channel, const UpdateContext& context, CP
     ::DeleteFileA(localPath.c_str());
     if (context.recordLastDownload)
         context.recordLastDownload(localPath);
-    trust.RecordInstalled();
+    // Only a package that says it succeeded (a restart may be due) counts as installed in its version:
+    // a failed one may be delivered again.
+    if (exitCode == 0 || exitCode == kExitRestartRequired || exitCode == kExitRestartInitiated)
+        trust.RecordInstalled();
     return TRUE;
 }
 

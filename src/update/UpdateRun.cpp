@@ -1,5 +1,6 @@
 // "&Update Now": one complete, user-visible update.
 #include "FtpUpdater.h"
+#include "HttpsChannel.h"
 #include "TopMostMessageBox.h"
 #include "UpdateTexts.h"
 #include "framework/WinApp.h"
@@ -37,13 +38,22 @@ BOOL CMainFrame::RunUpdate() {
                             settings.m_passiveFTP);
         if (CWinApp* app = AfxGetApp())
             updater.m_context = MakeUpdateContext(settings, *app);
+        const ServerAddress server = ParseServerAddress(settings.m_server);
         if (settings.m_browserDir.empty()) {
             // Refused before any network activity; the text is still empty.
             ShowRunMessage(updater.m_errorText);
+        } else if (server.kind == ServerAddress::Kind::Unsupported) {
+            ShowRunMessage(UpdateText::kServerUnsupported);
         } else {
             updater.OpenProgressWindow(FALSE);
             updater.ShowStatus(UpdateText::kConnecting);
-            if (updater.Connect()) {
+            if (server.kind == ServerAddress::Kind::Https) {
+                CHttpsChannel https(server, settings.m_user, settings.m_pass, settings.m_pathToFile, updater);
+                if (https.Connect()) {
+                    updater.ShowStatus(UpdateText::kChecking);
+                    installed = https.InstallNewestPackage();
+                }
+            } else if (updater.Connect()) {
                 updater.ShowStatus(UpdateText::kChecking);
                 installed = updater.InstallNewestPackage("");
             }

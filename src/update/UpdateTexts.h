@@ -26,4 +26,10 @@ inline constexpr char kUntrusted[] = "The update file is not signed by a trusted
 inline constexpr char kForeignProduct[] = "The update file is for another product.";
 inline constexpr char kNotNewer[] = "The update file is not newer than the installed one.";
 inline constexpr char kListMismatch[] = "The update file does not match the update list.";
+inline constexpr char kServerUnsupported[] = "The update server address is not supported.";
+inline constexpr char kServerIdentity[] = "The update server's identity could not be verified.";
+inline constexpr char kListUnreadable[] = "The update list could not be read.";
+inline constexpr char kListUntrusted[] = "The update list is not signed by a trusted publisher.";
+inline constexpr char kListExpired[] = "The update list has expired.";
+inline constexpr char kListOlder[] = "The update list is older than one already seen.";
 } // namespace UpdateText

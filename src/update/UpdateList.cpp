@@ -1,0 +1,148 @@
+#include "UpdateList.h"
+
+#include "DelayLoads.h"
+#include "ListSignature.h"
+#include "UpdateTexts.h"
+#include "framework/Handles.h"
+#include "system/Settings.h"
+
+#include <bcrypt.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+namespace {
+const char kSerialValue[] = "FeedSerial";
+const char kBucketValue[] = "RolloutBucket";
+const char kRequireValue[] = "RequireSignedFeed";
+
+enum class Found { Missing, Value, WrongType };
+
+Found ReadDword(HKEY root, const char* key, const char* name, DWORD& value) {
+    CRegKey opened;
+    if (opened.Open(root, key, KEY_QUERY_VALUE | KEY_WOW64_64KEY) != ERROR_SUCCESS)
+        return Found::Missing;
+    DWORD type = REG_NONE;
+    DWORD size = sizeof value;
+    const LONG result =
+        ::RegQueryValueExA(opened.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    if (result == ERROR_FILE_NOT_FOUND)
+        return Found::Missing;
+    return result == ERROR_SUCCESS && type == REG_DWORD && size == sizeof value ? Found::Value
+                                                                                : Found::WrongType;
+}
+
+void WriteParam(const char* name, DWORD type, const void* data, DWORD size) {
+    CRegKey params;
+    if (params.Create(HKEY_CURRENT_USER, kParamsKeyPath) == ERROR_SUCCESS)
+        ::RegSetValueExA(params.Get(), name, 0, type, static_cast<const BYTE*>(data), size);
+}
+
+// The serial of the list used last; none when missing or not a decimal number.
+std::optional<std::uint64_t> RecordedSerial() {
+    CRegKey params;
+    if (params.Open(HKEY_CURRENT_USER, kParamsKeyPath, KEY_QUERY_VALUE) != ERROR_SUCCESS)
+        return std::nullopt;
+    char text[32] = "";
+    DWORD size = sizeof text - 1;
+    DWORD type = REG_NONE;
+    if (::RegQueryValueExA(params.Get(), kSerialValue, nullptr, &type, reinterpret_cast<BYTE*>(text),
+                           &size) != ERROR_SUCCESS ||
+        type != REG_SZ)
+        return std::nullopt;
+    text[size < sizeof text ? size : sizeof text - 1] = '\0';
+    std::uint64_t serial = 0;
+    const char* p = text;
+    if (*p == '\0')
+        return std::nullopt;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        const unsigned digit = static_cast<unsigned>(*p - '0');
+        if (serial > (UINT64_MAX - digit) / 10)
+            return std::nullopt;
+        serial = serial * 10 + digit;
+    }
+    if (*p != '\0')
+        return std::nullopt;
+    return serial;
+}
+
+void RecordSerial(std::uint64_t serial) {
+    const std::optional<std::uint64_t> recorded = RecordedSerial();
+    if (recorded && serial <= *recorded)
+        return; // written only when it grows
+    const std::string text = std::to_string(serial);
+    WriteParam(kSerialValue, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
+}
+
+const char* VerdictText(FeedVerdict verdict) {
+    switch (verdict) {
+    case FeedVerdict::Untrusted:
+        return UpdateText::kListUntrusted;
+    case FeedVerdict::Expired:
+        return UpdateText::kListExpired;
+    case FeedVerdict::Older:
+        return UpdateText::kListOlder;
+    default:
+        return UpdateText::kNoUpdate;
+    }
+}
+} // namespace
+
+CUpdateList::CUpdateList() : m_signers(CPackageTrust::LoadPinnedSigners()) {
+    m_client.signedListsRequired = SignedListsRequired();
+    m_client.recordedSerial = RecordedSerial();
+    m_client.bucket = LoadRolloutBucket();
+}
+
+bool CUpdateList::SignedListsRequired() {
+    DWORD value = 0;
+    Found policy = ReadDword(HKEY_LOCAL_MACHINE, kPolicyKeyPath, kRequireValue, value);
+    if (policy == Found::Missing)
+        policy = ReadDword(HKEY_CURRENT_USER, kParamsKeyPath, kRequireValue, value);
+    return policy == Found::WrongType || (policy == Found::Value && value != 0);
+}
+
+int CUpdateList::LoadRolloutBucket() {
+    DWORD bucket = 0;
+    if (ReadDword(HKEY_CURRENT_USER, kParamsKeyPath, kBucketValue, bucket) == Found::Value && bucket < 100)
+        return static_cast<int>(bucket);
+    // Rejection sampling keeps the hundred buckets equally likely.
+    std::uint32_t random = 0;
+    do {
+        if (!DelayLoadsAvailable() || BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&random),
+                                                      sizeof random, BCRYPT_USE_SYSTEM_PREFERRED_RNG) != 0)
+            random = static_cast<std::uint32_t>(::GetTickCount()) ^ static_cast<std::uint32_t>(std::rand());
+    } while (random >= UINT32_MAX - UINT32_MAX % 100);
+    bucket = random % 100;
+    WriteParam(kBucketValue, REG_DWORD, &bucket, sizeof bucket);
+    return static_cast<int>(bucket);
+}
+
+bool CUpdateList::SignatureNeeded() const {
+    return m_client.signedListsRequired || m_signers.status != ThumbprintList::Status::None;
+}
+
+BOOL CUpdateList::Choose(const std::string& list, const std::optional<std::string>& signature,
+                         PackageCandidate& newest, CString& errorText) {
+    m_feed = ParseUpdateFeed(list);
+    if (!m_feed) {
+        errorText = UpdateText::kListUnreadable;
+        return FALSE;
+    }
+    FeedSignature checked;
+    if (SignatureNeeded() && signature)
+        checked = CheckListSignature(list, *signature);
+    m_client.now = static_cast<std::int64_t>(std::time(nullptr));
+    const FeedDecision decision = DecideFeed(*m_feed, checked, m_signers, m_client);
+    if (decision.verdict == FeedVerdict::Accepted || decision.verdict == FeedVerdict::NoPackage)
+        RecordSerial(m_feed->serial);
+    if (decision.verdict != FeedVerdict::Accepted || !decision.entry) {
+        errorText = VerdictText(decision.verdict);
+        return FALSE;
+    }
+    newest.name = decision.entry->name;
+    newest.size = decision.entry->size;
+    newest.sha256 = decision.entry->sha256;
+    return TRUE;
+}
