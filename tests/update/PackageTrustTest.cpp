@@ -15,6 +15,8 @@ class PackageTrustTest : public FtpUpdaterTest {
   protected:
     void SetUp() override {
         FtpUpdaterTest::SetUp();
+        // The packages say they succeeded: only then is their version recorded.
+        ::SetEnvironmentVariableA("PM_PACKAGE_EXIT", "0");
         m_a = PublisherThumbprint("a");
         m_b = PublisherThumbprint("b");
         m_expired = PublisherThumbprint("expired");
@@ -32,6 +34,11 @@ class PackageTrustTest : public FtpUpdaterTest {
         error = updater->m_errorText;
         EXPECT_FALSE(updater->m_trust.Holding());
         return installed;
+    }
+
+    void TearDown() override {
+        ::SetEnvironmentVariableA("PM_PACKAGE_EXIT", nullptr);
+        FtpUpdaterTest::TearDown();
     }
 
     std::string m_a;
@@ -213,6 +220,10 @@ TEST_F(PackageTrustTest, APinnedClientNeverGoesBackNorTakesAnotherProduct) {
          "2.0.0.0"},
         {"a damaged record counts as none", true, none, none, REG_SZ, "2.0", "signed-a.exe", nullptr, kMenus,
          "1.0.0.0"},
+        {"this program never goes below the version running", true, none, none, REG_SZ, nullptr,
+         "signed-a-pendlemark.exe", kNotNewer, "Pendlemark", nullptr},
+        {"nor stays at it, and goes above it", true, none, none, REG_SZ, nullptr, "signed-a-pendlemark-9.exe",
+         nullptr, "Pendlemark", "9.0.0.0"},
         {"each product has its own record", true, none, none, REG_SZ, "9.0.0.0", "signed-a-toolbox.exe",
          nullptr, "Corvalis Toolbox", "3.0.0.0"},
         {"no version resource", true, none, none, REG_SZ, nullptr, "signed-a-bare.exe", kNotNewer, kMenus,
@@ -260,6 +271,25 @@ TEST_F(PackageTrustTest, APinnedClientNeverGoesBackNorTakesAnotherProduct) {
         if (c.after) {
             EXPECT_EQ(RegString(kPackagesKey, c.product), c.after);
         }
+        ::DeleteFileA((Downloaded(kPackage) + ".cmdline").c_str());
+    }
+}
+
+TEST_F(PackageTrustTest, OnlyAPackageThatSucceededIsRecordedInItsVersion) {
+    // Success, and success with a restart needed or begun; any other code is a failure delivered again.
+    const struct {
+        const char* exitCode;
+        bool recorded;
+    } cases[] = {{"0", true}, {"3010", true}, {"1641", true}, {"7", false}, {"1603", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.exitCode);
+        DeleteCorvalisKeys();
+        SetUserPin(m_a.c_str());
+        ::SetEnvironmentVariableA("PM_PACKAGE_EXIT", c.exitCode);
+        std::string error;
+        EXPECT_TRUE(Update("signed-a.exe", error)) << error;
+        EXPECT_NE(RegString(kParamsKey, "LastDownloadFile"), "<missing>"); // run, whatever it returned
+        EXPECT_EQ(RegValueExists(kPackagesKey, "Corvalis Menus"), c.recorded);
         ::DeleteFileA((Downloaded(kPackage) + ".cmdline").c_str());
     }
 }

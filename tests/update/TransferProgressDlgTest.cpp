@@ -197,12 +197,15 @@ TEST_F(TransferProgressTest, PercentIsTheNearestWholeShareAndNeverAboveAHundred)
     Notify(INTERNET_STATUS_HANDLE_CREATED);
     EXPECT_EQ(m_updater->m_bytesReceived, 0u);
 
-    // No size to share: no division by zero. One byte more than expected ends the transfer, and the
-    // window with it, as Cancel does.
+    // No size to share: no division by zero. Up to 64 KiB more than expected go on (a count may take in
+    // the control connection's replies); a byte beyond ends the transfer, and the window with it, as
+    // Cancel does.
     m_updater->m_bytesExpected = 0;
     Notify(INTERNET_STATUS_RESPONSE_RECEIVED, 0);
     EXPECT_EQ(BarPosition(window), 0);
     EXPECT_EQ(GetItemText(window, IDC_PERCENT_TEXT), "0%");
+    Notify(INTERNET_STATUS_RESPONSE_RECEIVED, 65536);
+    EXPECT_NE(m_updater->m_progress, nullptr);
     Notify(INTERNET_STATUS_RESPONSE_RECEIVED, 1);
     EXPECT_EQ(m_updater->m_progress, nullptr);
     EXPECT_FALSE(::IsWindow(window));
