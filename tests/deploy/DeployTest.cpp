@@ -22,12 +22,16 @@ const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pendlemark";
 const char kOriginal[] = "the browser's own launcher";
 
-// Both installers are built beside bin/: the shipped one in dist/, the next version's in next/.
+// The installers are built beside bin/: the shipped one in dist/, the next version's in next/, and two
+// fixes of it, differing in the third part only, in fix1/ and fix2/.
+std::string SetupIn(const char* folder, const char* version) {
+    return ProgramDir() + "..\\" + folder + "\\Pendlemark-" + version + "-setup.exe";
+}
 std::string ShippedSetup() {
-    return ProgramDir() + "..\\dist\\Pendlemark-" PM_VERSION "-setup.exe";
+    return SetupIn("dist", PM_VERSION);
 }
 std::string NextSetup() {
-    return ProgramDir() + "..\\next\\Pendlemark-" PM_NEXT_VERSION "-setup.exe";
+    return SetupIn("next", PM_NEXT_VERSION);
 }
 
 std::string Quote(const std::string& path) {
@@ -240,6 +244,10 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
          true},
         {"the same version again, a repair", ShippedSetup(), ShippedSetup(), Old::Started, false, 0, true},
         {"an older version over a newer one", NextSetup(), ShippedSetup(), Old::Started, false, 2, false},
+        {"an older version, lower in the third part only", SetupIn("fix2", PM_FIX2_VERSION),
+         SetupIn("fix1", PM_FIX1_VERSION), Old::Started, false, 2, false},
+        {"a newer version, higher in the third part only", SetupIn("fix1", PM_FIX1_VERSION),
+         SetupIn("fix2", PM_FIX2_VERSION), Old::Started, false, 0, true},
         {"an instance that does not end", ShippedSetup(), NextSetup(), Old::Hung, false, 4, false},
     };
     for (const auto& c : cases) {
@@ -250,7 +258,7 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
         Configure(m_ftp);
         ASSERT_EQ(Install(c.installed), 0);
         const std::string installedVersion = FileVersion(Installed("Pendlemark.exe"));
-        const std::string setupVersion = c.setup == NextSetup() ? PM_NEXT_VERSION : PM_VERSION;
+        const std::string setupVersion = FileVersion(c.setup);
         std::unique_ptr<FolderWindow> folder;
         CHandle hung;
         Process started;
