@@ -73,6 +73,7 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) ${COMPANY}"
 
 Var UpdateRun ; 1: Pendlemark runs this installer as an update package and waits for it
 Var Resident  ; 1: a resident Pendlemark was asked to quit
+Var Program   ; FindProgram: the installation's Pendlemark.exe, canonical
 Var RunWaitMs ; uninstaller: how long an update run in progress is waited for
 Var Shutdown  ; uninstaller: CVLShutdown, held signalled while it works
 
@@ -81,6 +82,38 @@ Var Shutdown  ; uninstaller: CVLShutdown, held signalled while it works
 ; process owns. A title alone names nothing: the folder windows of the installation folder and of the
 ; download folder carry it too.
 ;
+; Paths are compared as the system names the file: a folder given as C:\x\..\Pendlemark, or in
+; short names, is the same folder as the image path of a process started from it.
+;
+; Canonical: the path in $R9 made full (no "." or ".." parts) and long where the file exists.
+!macro Canonical UN
+Function ${UN}Canonical
+  Push $0
+  Push $1
+  System::Call 'kernel32::GetFullPathNameW(w R9, i ${NSIS_MAX_STRLEN}, w .r1, p 0) i .r0'
+  ${If} $0 <> 0
+  ${AndIf} $0 < ${NSIS_MAX_STRLEN}
+    StrCpy $R9 $1
+  ${EndIf}
+  System::Call 'kernel32::GetLongPathNameW(w R9, w .r1, i ${NSIS_MAX_STRLEN}) i .r0'
+  ${If} $0 <> 0
+  ${AndIf} $0 < ${NSIS_MAX_STRLEN}
+    StrCpy $R9 $1
+  ${EndIf}
+  Pop $1
+  Pop $0
+FunctionEnd
+
+; $Program: the installation's Pendlemark.exe, canonical. Uses $R9.
+Function ${UN}ProgramPath
+  StrCpy $R9 "$INSTDIR\Pendlemark.exe"
+  Call ${UN}Canonical
+  StrCpy $Program $R9
+FunctionEnd
+!macroend
+!insertmacro Canonical ""
+!insertmacro Canonical "un."
+
 ; FindProgram: the first process of our program, opened for waiting, in $0 (0: none), its id in $2,
 ; its main window in $1 (0: none yet). Uses $3-$9 and $R9.
 !macro FindProgram UN
@@ -88,6 +121,7 @@ Function ${UN}FindProgram
   StrCpy $0 0
   StrCpy $1 0
   StrCpy $2 0
+  Call ${UN}ProgramPath
   System::Alloc 16384
   Pop $3
   System::Call 'kernel32::K32EnumProcesses(p r3, i 16384, *i .r4) i .r5'
@@ -100,8 +134,9 @@ Function ${UN}FindProgram
       ${If} $9 P<> 0
         StrCpy $R9 ""
         System::Call 'kernel32::QueryFullProcessImageNameW(p r9, i 0, w .R9, *i ${NSIS_MAX_STRLEN})'
-        ${If} $R9 == "$INSTDIR\Pendlemark.exe"
-        ${OrIf} $R9 == "$INSTDIR\Pendlemark.exe.old"
+        Call ${UN}Canonical
+        ${If} $R9 == $Program
+        ${OrIf} $R9 == "$Program.old"
           StrCpy $0 $9
           StrCpy $2 $8
           ${ExitDo}
@@ -258,7 +293,15 @@ FunctionEnd
 !macroend
 
 Section "Install"
+  ; The folder is kept and compared in its canonical form; made full before it is created, so
+  ; that a "..\" part creates nothing, and long once it exists.
+  StrCpy $R9 $INSTDIR
+  Call Canonical
+  StrCpy $INSTDIR $R9
   SetOutPath "$INSTDIR"
+  StrCpy $R9 $INSTDIR
+  Call Canonical
+  StrCpy $INSTDIR $R9
   SetOverwrite on
   Call RefuseNewerInstalled
   ${If} $UpdateRun = 0

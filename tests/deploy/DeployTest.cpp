@@ -132,9 +132,11 @@ class DeployTest : public ::testing::Test {
     std::string Downloaded(const std::string& name) const {
         return m_browser.File("Pendlemark") + "\\" + name;
     }
-    // Runs an installer silently into Dir() (or where an earlier installation went); its exit code.
-    long Install(const std::string& setup, bool toDir = true) {
-        return Process::Start(Quote(setup) + " /S" + (toDir ? " /D=" + Dir() : "")).Wait(60000);
+    // Runs an installer silently into that folder of m_root (null: where an earlier installation
+    // went); its exit code.
+    long Install(const std::string& setup, const char* folder = "Pendlemark") {
+        return Process::Start(Quote(setup) + " /S" + (folder ? " /D=" + m_root.File(folder) : ""))
+            .Wait(60000);
     }
     // Asks the resident instance for an update the way another program may, and waits for its end.
     bool RequestUpdate(DWORD timeoutMs) {
@@ -235,6 +237,7 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
         bool folderWindow; // one titled Pendlemark is open, above the resident's
         long exitCode;     // 0 or 4 for "either"
         bool replaced;     // the files and entry are the setup's, its Pendlemark alone runs
+        const char* firstFolder = "Pendlemark"; // where the installed version went, in m_root
     } cases[] = {
         // The user's own start with "Always Check on Startup": its scheduler is held by the question,
         // so the shutdown request alone does not end it, and its window is closed.
@@ -249,6 +252,8 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
         {"a newer version, higher in the third part only", SetupIn("fix1", PM_FIX1_VERSION),
          SetupIn("fix2", PM_FIX2_VERSION), Old::Started, false, 0, true},
         {"an instance that does not end", ShippedSetup(), NextSetup(), Old::Hung, false, 4, false},
+        {"upgrade of an installation into a folder given with ..", ShippedSetup(), NextSetup(), Old::Started,
+         false, 0, true, "x\\..\\Pendlemark"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -256,7 +261,7 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
         RemoveTree(Dir());
         WriteCvlIni(m_browser.Path().c_str(), m_launcher.Path().c_str());
         Configure(m_ftp);
-        ASSERT_EQ(Install(c.installed), 0);
+        ASSERT_EQ(Install(c.installed, c.firstFolder), 0);
         const std::string installedVersion = FileVersion(Installed("Pendlemark.exe"));
         const std::string setupVersion = FileVersion(c.setup);
         std::unique_ptr<FolderWindow> folder;
@@ -291,7 +296,7 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
 
         // No folder given: the setup goes where the first one went.
         const DWORD start = ::GetTickCount();
-        const long exitCode = Install(c.setup, false);
+        const long exitCode = Install(c.setup, nullptr);
         const DWORD took = ::GetTickCount() - start;
         std::printf("[ deploy   ] %s: exit code %ld after %lu ms\n", c.name, exitCode, took);
         if (c.exitCode >= 0)
@@ -305,6 +310,8 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
         if (folder && c.old == Old::Started) {
             EXPECT_LT(took, 6000u) << "the installer waited on another program's process";
         }
+        EXPECT_EQ(RegString(kUninstallKey, "InstallLocation"), Dir());
+        EXPECT_FALSE(DirExists(m_root.File("x")));
         if (!c.replaced || exitCode != 0) {
             // Refused before anything changed: the same instance runs from the same files.
             EXPECT_EQ(::WaitForSingleObject(oldProcess.Get(), 1000), static_cast<DWORD>(WAIT_TIMEOUT));
