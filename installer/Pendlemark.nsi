@@ -28,6 +28,7 @@ Target amd64-unicode
 !define SYNCHRONIZE 0x00100000
 !define EVENT_ALL_ACCESS 0x1F0003
 !define PROCESS_SYNC_QUERY 0x00101000 ; SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION
+!define PROCESS_QUERY_LIMITED_INFORMATION 0x1000
 ; How long the resident Pendlemark may take to end once asked to quit: a healthy one ends within
 ; moments of CVLShutdown; one whose scheduler is held by its question box ("Do you wish to
 ; automatically update...") does not see the event, and is then closed as E&xit closes it, which
@@ -186,18 +187,63 @@ FunctionEnd
 !insertmacro FindProgram ""
 !insertmacro FindProgram "un."
 
+; Pendlemark runs its packages with no switches and waits for them, CVLUpdateRunning signalled
+; meanwhile. The event alone does not tell who started us (a setup started by hand during any
+; update run sees it too): the parent must be the resident Pendlemark of this installation, and
+; older than we are, as a process id of an ended parent may have been given again. $0: 1 if so.
+; Uses $1-$5 and $R9.
+Function IsRunByProgram
+  StrCpy $0 0
+  System::Call 'kernel32::OpenEventW(i ${SYNCHRONIZE}, i 0, w "CVLUpdateRunning") p .r1'
+  ${If} $1 P= 0
+    Return
+  ${EndIf}
+  System::Call 'kernel32::WaitForSingleObject(p r1, i 0) i .r2'
+  System::Call 'kernel32::CloseHandle(p r1)'
+  ${If} $2 <> 0
+    Return
+  ${EndIf}
+  ; PROCESS_BASIC_INFORMATION: the parent's id at offset 40 of its 48 bytes.
+  System::Alloc 48
+  Pop $1
+  System::Call 'ntdll::NtQueryInformationProcess(p -1, i 0, p r1, i 48, p 0) i .r2'
+  IntPtrOp $3 $1 + 40
+  System::Call '*$3(p .r3)'
+  System::Free $1
+  ${If} $2 <> 0
+    Return
+  ${EndIf}
+  System::Call 'kernel32::OpenProcess(i ${PROCESS_QUERY_LIMITED_INFORMATION}, i 0, i r3) p .r1'
+  ${If} $1 P= 0
+    Return
+  ${EndIf}
+  StrCpy $R9 ""
+  System::Call 'kernel32::QueryFullProcessImageNameW(p r1, i 0, w .R9, *i ${NSIS_MAX_STRLEN})'
+  System::Call 'kernel32::GetProcessTimes(p r1, *l .r4, *l, *l, *l)'
+  System::Call 'kernel32::GetProcessTimes(p -1, *l .r5, *l, *l, *l)'
+  System::Call 'kernel32::CloseHandle(p r1)'
+  System::Int64Op $4 > $5
+  Pop $2
+  ${If} $2 <> 0
+    Return
+  ${EndIf}
+  Call Canonical
+  StrCpy $1 $R9
+  Call ProgramPath
+  ${If} $1 == $Program
+  ${OrIf} $1 == "$Program.old"
+    StrCpy $0 1
+  ${EndIf}
+FunctionEnd
+
 Function .onInit
   StrCpy $UpdateRun 0
   StrCpy $Resident 0
-  ; The package contract gives an update package no switches: an update run in progress makes it silent.
-  System::Call 'kernel32::OpenEventW(i ${SYNCHRONIZE}, i 0, w "CVLUpdateRunning") p .r0'
-  ${If} $0 P<> 0
-    System::Call 'kernel32::WaitForSingleObject(p r0, i 0) i .r1'
-    System::Call 'kernel32::CloseHandle(p r0)'
-    ${If} $1 = 0
-      StrCpy $UpdateRun 1
-      SetSilent silent
-    ${EndIf}
+  ; The package contract gives an update package no switches: run as one, it is silent.
+  Call IsRunByProgram
+  ${If} $0 = 1
+    StrCpy $UpdateRun 1
+    SetSilent silent
   ${EndIf}
 FunctionEnd
 

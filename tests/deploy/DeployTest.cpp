@@ -230,6 +230,10 @@ TEST_F(DeployTest, SilentFreshInstallRegistersAndStartsPendlemarkAndSilentUninst
 
 TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChangesNothing) {
     enum class Old { Started, Question, Hung };
+    enum class During {
+        Nothing,
+        AnUpdateRun, // CVLUpdateRunning signalled by another program than Pendlemark
+    };
     const struct {
         const char* name;
         std::string installed, setup;
@@ -237,6 +241,7 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
         bool folderWindow; // one titled Pendlemark is open, above the resident's
         long exitCode;     // 0 or 4 for "either"
         bool replaced;     // the files and entry are the setup's, its Pendlemark alone runs
+        During during = During::Nothing;
         const char* firstFolder = "Pendlemark"; // where the installed version went, in m_root
     } cases[] = {
         // The user's own start with "Always Check on Startup": its scheduler is held by the question,
@@ -252,8 +257,10 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
         {"a newer version, higher in the third part only", SetupIn("fix1", PM_FIX1_VERSION),
          SetupIn("fix2", PM_FIX2_VERSION), Old::Started, false, 0, true},
         {"an instance that does not end", ShippedSetup(), NextSetup(), Old::Hung, false, 4, false},
+        {"upgrade started by hand during another program's update run", ShippedSetup(), NextSetup(),
+         Old::Started, false, 0, true, During::AnUpdateRun},
         {"upgrade of an installation into a folder given with ..", ShippedSetup(), NextSetup(), Old::Started,
-         false, 0, true, "x\\..\\Pendlemark"},
+         false, 0, true, During::Nothing, "x\\..\\Pendlemark"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -293,11 +300,15 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
         const DWORD oldPid = c.old == Old::Hung ? ::GetProcessId(hung.Get()) : Find().pid;
         ASSERT_NE(oldPid, 0u);
         CHandle oldProcess(::OpenProcess(SYNCHRONIZE, FALSE, oldPid));
+        CHandle running(OpenOrCreateEvent("CVLUpdateRunning"));
+        if (c.during == During::AnUpdateRun)
+            ::SetEvent(running.Get());
 
         // No folder given: the setup goes where the first one went.
         const DWORD start = ::GetTickCount();
         const long exitCode = Install(c.setup, nullptr);
         const DWORD took = ::GetTickCount() - start;
+        ::ResetEvent(running.Get());
         std::printf("[ deploy   ] %s: exit code %ld after %lu ms\n", c.name, exitCode, took);
         if (c.exitCode >= 0)
             EXPECT_EQ(exitCode, c.exitCode);
