@@ -42,7 +42,7 @@ Target amd64-unicode
 !define EXIT_NEWER_INSTALLED 2
 !define EXIT_RUN_IN_PROGRESS 3
 !define EXIT_STILL_RUNNING 4
-!define EXIT_FILE_IN_USE 5
+!define EXIT_NOT_WRITTEN 5
 
 Name "${PRODUCT} ${PM_VERSION}"
 OutFile "${PM_OUTFILE}"
@@ -74,6 +74,7 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) ${COMPANY}"
 
 Var UpdateRun ; 1: Pendlemark runs this installer as an update package and waits for it
 Var Resident  ; 1: a resident Pendlemark was asked to quit
+Var Writing   ; 1: the program files are being written and put in place
 Var Program   ; FindProgram: the installation's Pendlemark.exe, canonical
 Var RunWaitMs ; uninstaller: how long an update run in progress is waited for
 Var Shutdown  ; uninstaller: CVLShutdown, held signalled while it works
@@ -239,6 +240,7 @@ FunctionEnd
 Function .onInit
   StrCpy $UpdateRun 0
   StrCpy $Resident 0
+  StrCpy $Writing 0
   ; The package contract gives an update package no switches: run as one, it is silent.
   Call IsRunByProgram
   ${If} $0 = 1
@@ -313,11 +315,18 @@ Function CloseResident
   Abort "${PRODUCT} is still running."
 FunctionEnd
 
-; Writes a program under its final name without ever leaving half of it there: the new file is
-; written beside it first; a file in use (a running program) cannot be replaced or deleted, but it
-; can be renamed aside, and the next start of Pendlemark deletes what was set aside.
-!macro PlaceFile NAME
+; A program is never left half written: every new file is written beside the old one first, and
+; only once all are written are they put in place. A file in use (a running program) cannot be
+; replaced or deleted, but it can be renamed aside; the next start of Pendlemark deletes it.
+!macro WriteNew NAME
+  ClearErrors
   File "/oname=$INSTDIR\${NAME}.new" "${PM_STAGE}/${NAME}"
+  ${If} ${Errors} ; skipped, not written
+    Abort "${NAME} could not be written."
+  ${EndIf}
+!macroend
+
+!macro PutInPlace NAME
   ClearErrors
   Delete "$INSTDIR\${NAME}"
   ${If} ${Errors}
@@ -325,18 +334,29 @@ FunctionEnd
     Delete "$INSTDIR\${NAME}.old"
     Rename "$INSTDIR\${NAME}" "$INSTDIR\${NAME}.old"
     ${If} ${Errors}
-      Delete "$INSTDIR\${NAME}.new"
-      SetErrorLevel ${EXIT_FILE_IN_USE}
       Abort "${NAME} is in use and could not be replaced."
     ${EndIf}
   ${EndIf}
   ClearErrors
   Rename "$INSTDIR\${NAME}.new" "$INSTDIR\${NAME}"
   ${If} ${Errors}
-    SetErrorLevel ${EXIT_FILE_IN_USE}
     Abort "${NAME} could not be written."
   ${EndIf}
 !macroend
+
+; A file that could not be written (a full disk, say) aborts the installation, NSIS's own error
+; included: what was written is removed, and the Pendlemark that was closed for it runs again.
+Function .onInstFailed
+  ${If} $Writing = 1
+    Delete "$INSTDIR\Pendlemark.exe.new"
+    Delete "$INSTDIR\cvlx.exe.new"
+    Delete "$INSTDIR\CVLHelp.htm.new"
+    SetErrorLevel ${EXIT_NOT_WRITTEN}
+    ${If} $Resident = 1
+      Exec '"$INSTDIR\Pendlemark.exe" /AfterUpdate'
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
 
 Section "Install"
   ; The folder is kept and compared in its canonical form; made full before it is created, so
@@ -349,13 +369,20 @@ Section "Install"
   Call Canonical
   StrCpy $INSTDIR $R9
   SetOverwrite on
+  ; Without a way to skip a file: one that cannot be written aborts the installation.
+  AllowSkipFiles off
   Call RefuseNewerInstalled
   ${If} $UpdateRun = 0
     Call CloseResident
   ${EndIf}
-  !insertmacro PlaceFile "Pendlemark.exe"
-  !insertmacro PlaceFile "cvlx.exe"
-  !insertmacro PlaceFile "CVLHelp.htm"
+  StrCpy $Writing 1
+  !insertmacro WriteNew "Pendlemark.exe"
+  !insertmacro WriteNew "cvlx.exe"
+  !insertmacro WriteNew "CVLHelp.htm"
+  !insertmacro PutInPlace "Pendlemark.exe"
+  !insertmacro PutInPlace "cvlx.exe"
+  !insertmacro PutInPlace "CVLHelp.htm"
+  StrCpy $Writing 0
   WriteUninstaller "$INSTDIR\uninstall.exe"
   ; Left over from an earlier update, or by the instance that just ended.
   Delete "$INSTDIR\Pendlemark.exe.old"

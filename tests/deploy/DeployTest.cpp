@@ -233,6 +233,7 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
     enum class During {
         Nothing,
         AnUpdateRun, // CVLUpdateRunning signalled by another program than Pendlemark
+        FullDisk,    // cvlx.exe cannot be written: a folder has the name it is first written under
     };
     const struct {
         const char* name;
@@ -259,6 +260,8 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
         {"an instance that does not end", ShippedSetup(), NextSetup(), Old::Hung, false, 4, false},
         {"upgrade started by hand during another program's update run", ShippedSetup(), NextSetup(),
          Old::Started, false, 0, true, During::AnUpdateRun},
+        {"a program file that cannot be written", ShippedSetup(), NextSetup(), Old::Started, false, 5, false,
+         During::FullDisk},
         {"upgrade of an installation into a folder given with ..", ShippedSetup(), NextSetup(), Old::Started,
          false, 0, true, During::Nothing, "x\\..\\Pendlemark"},
     };
@@ -303,6 +306,9 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
         CHandle running(OpenOrCreateEvent("CVLUpdateRunning"));
         if (c.during == During::AnUpdateRun)
             ::SetEvent(running.Get());
+        if (c.during == During::FullDisk) {
+            ASSERT_TRUE(::CreateDirectoryA(Installed("cvlx.exe.new").c_str(), nullptr));
+        }
 
         // No folder given: the setup goes where the first one went.
         const DWORD start = ::GetTickCount();
@@ -324,10 +330,18 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
         EXPECT_EQ(RegString(kUninstallKey, "InstallLocation"), Dir());
         EXPECT_FALSE(DirExists(m_root.File("x")));
         if (!c.replaced || exitCode != 0) {
-            // Refused before anything changed: the same instance runs from the same files.
-            EXPECT_EQ(::WaitForSingleObject(oldProcess.Get(), 1000), static_cast<DWORD>(WAIT_TIMEOUT));
+            // Refused before anything changed: the same instance runs from the same files. A write
+            // that failed leaves nothing of it, and the instance closed for it runs again.
+            if (c.during == During::FullDisk) {
+                EXPECT_NE(Find(15000, oldPid).pid, 0u) << "the closed Pendlemark was not started again";
+                EXPECT_FALSE(FileExists(Installed("Pendlemark.exe.new")));
+                EXPECT_FALSE(FileExists(Installed("CVLHelp.htm.new")));
+            } else {
+                EXPECT_EQ(::WaitForSingleObject(oldProcess.Get(), 1000), static_cast<DWORD>(WAIT_TIMEOUT));
+            }
             EXPECT_EQ(Instances(), 1u);
             EXPECT_EQ(FileVersion(Installed("Pendlemark.exe")), installedVersion);
+            EXPECT_EQ(FileVersion(Installed("cvlx.exe")), installedVersion);
             EXPECT_EQ(RegString(kUninstallKey, "DisplayVersion"), installedVersion);
             EXPECT_FALSE(FileExists(Installed("Pendlemark.exe.old")));
             if (hung)
