@@ -29,6 +29,12 @@ Target amd64-unicode
 !define EVENT_ALL_ACCESS 0x1F0003
 !define PROCESS_SYNC_QUERY 0x00101000 ; SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION
 !define PROCESS_QUERY_LIMITED_INFORMATION 0x1000
+; The 64-bit handle of HKEY_CURRENT_USER is 0x80000001 sign-extended.
+!define HKCU_HANDLE -2147483647
+!define RRF_RT_ANY_NOEXPAND 0x1000FFFF ; any type, REG_EXPAND_SZ as it is stored
+!define REG_SZ 1
+; The record of the version installed per product, read by a Pendlemark that pins a publisher.
+!define RECORD_KEY "Software\${COMPANY}\${PRODUCT}\Params\Packages"
 ; How long the resident Pendlemark may take to end once asked to quit: a healthy one ends within
 ; moments of CVLShutdown; one whose scheduler is held by its question box ("Do you wish to
 ; automatically update...") does not see the event, and is then closed as E&xit closes it, which
@@ -358,6 +364,85 @@ Function .onInstFailed
   ${EndIf}
 FunctionEnd
 
+; The installed version as the record of product Pendlemark, so that a Pendlemark pinning a publisher
+; refuses an older installer of ours, signed as well, served as a package. Never lowered: a record
+; that is a.b.c.d and not lower stays; one the program would not read (another type, another text)
+; is replaced. Uses $0-$9 and $R0-$R3.
+Function RecordVersion
+  StrCpy $2 ""
+  System::Call 'advapi32::RegGetValueW(p ${HKCU_HANDLE}, w "${RECORD_KEY}", w "${PRODUCT}", \
+      i ${RRF_RT_ANY_NOEXPAND}, *i .r1, w .r2, *i ${NSIS_MAX_STRLEN}) i .r0'
+  ${If} $0 = 0
+  ${AndIf} $1 = ${REG_SZ}
+    Call ParseVersion
+    ${IfNot} ${Errors}
+      GetDLLVersionLocal "${PM_STAGE}/Pendlemark.exe" $R2 $R3
+      ${If} $R0 U> $R2
+        Return
+      ${ElseIf} $R0 = $R2
+      ${AndIf} $R1 U>= $R3
+        Return
+      ${EndIf}
+    ${EndIf}
+  ${EndIf}
+  WriteRegStr HKCU "${RECORD_KEY}" "${PRODUCT}" "${PM_VERSION}.0"
+FunctionEnd
+
+; The version text $2 as GetDLLVersion gives a version, $R0 = a << 16 | b and $R1 = c << 16 | d,
+; when it is a.b.c.d with each part 0 to 65535 in at most five digits, as the program reads a
+; record; the error flag for any other text. Uses $4-$9.
+Function ParseVersion
+  ClearErrors
+  StrCpy $R0 0
+  StrCpy $R1 0
+  StrCpy $4 0 ; where the next character is
+  ${For} $5 1 4
+    StrCpy $7 0 ; the part's value
+    StrCpy $8 0 ; its digits
+    ${Do}
+      StrCpy $6 $2 1 $4
+      IntOp $9 $6 + 0 ; a single character: non-zero only for 1 to 9
+      ${If} $6 != "0"
+      ${AndIf} $9 = 0
+        ${ExitDo}
+      ${EndIf}
+      IntOp $8 $8 + 1
+      IntOp $7 $7 * 10
+      IntOp $7 $7 + $9
+      IntOp $4 $4 + 1
+      ${If} $8 > 5
+        ${ExitDo}
+      ${EndIf}
+    ${Loop}
+    ${If} $8 = 0
+    ${OrIf} $8 > 5
+    ${OrIf} $7 > 65535
+      SetErrors
+      Return
+    ${EndIf}
+    ${If} $5 = 1
+    ${OrIf} $5 = 3
+      IntOp $7 $7 << 16
+    ${EndIf}
+    ${If} $5 < 3
+      IntOp $R0 $R0 | $7
+    ${Else}
+      IntOp $R1 $R1 | $7
+    ${EndIf}
+    ; A dot after each of the first three parts, the end after the fourth.
+    StrCpy $6 $2 1 $4
+    IntOp $4 $4 + 1
+    StrCpy $9 "."
+    ${If} $5 = 4
+      StrCpy $9 ""
+    ${EndIf}
+    ${If} $6 != $9
+      SetErrors
+      Return
+    ${EndIf}
+  ${Next}
+FunctionEnd
+
 Section "Install"
   ; The folder is kept and compared in its canonical form; made full before it is created, so
   ; that a "..\" part creates nothing, and long once it exists.
@@ -400,6 +485,7 @@ Section "Install"
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
   ${GetSize} "$INSTDIR" "/S=0K /G=0" $0 $1 $2
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
+  Call RecordVersion
 
   ; Pendlemark that runs this package waits for it and restarts into the new version itself.
   ${If} $UpdateRun = 0

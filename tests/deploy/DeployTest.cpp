@@ -20,6 +20,8 @@ namespace {
 
 const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pendlemark";
+// The version installed per product, which a pinned client compares packages with.
+const char kPackages[] = "Software\\Corvalis\\Pendlemark\\Params\\Packages";
 const char kOriginal[] = "the browser's own launcher";
 
 // The installers are built beside bin/: the shipped one in dist/, the next version's in next/, and two
@@ -179,6 +181,7 @@ TEST_F(DeployTest, SilentFreshInstallRegistersAndStartsPendlemarkAndSilentUninst
     };
     for (const auto& value : strings)
         EXPECT_EQ(RegString(kUninstallKey, value.name), value.value) << value.name;
+    EXPECT_EQ(RegString(kPackages, "Pendlemark"), PM_VERSION ".0");
     EXPECT_EQ(RegDword(kUninstallKey, "NoModify"), 1u);
     EXPECT_EQ(RegDword(kUninstallKey, "NoRepair"), 1u);
     const long long bytes = FileSize(Installed("Pendlemark.exe")) + FileSize(Installed("cvlx.exe")) +
@@ -343,6 +346,7 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
             EXPECT_EQ(FileVersion(Installed("Pendlemark.exe")), installedVersion);
             EXPECT_EQ(FileVersion(Installed("cvlx.exe")), installedVersion);
             EXPECT_EQ(RegString(kUninstallKey, "DisplayVersion"), installedVersion);
+            EXPECT_EQ(RegString(kPackages, "Pendlemark"), installedVersion + ".0");
             EXPECT_FALSE(FileExists(Installed("Pendlemark.exe.old")));
             if (hung)
                 ::TerminateProcess(hung.Get(), 97);
@@ -356,6 +360,7 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
         EXPECT_EQ(FileVersion(Installed("Pendlemark.exe")), setupVersion);
         EXPECT_EQ(FileVersion(Installed("cvlx.exe")), setupVersion);
         EXPECT_EQ(RegString(kUninstallKey, "DisplayVersion"), setupVersion);
+        EXPECT_EQ(RegString(kPackages, "Pendlemark"), setupVersion + ".0");
         EXPECT_TRUE(WaitUntil([&] { return !FileExists(Installed("Pendlemark.exe.old")); }, 10000));
         EXPECT_FALSE(FileExists(Installed("cvlx.exe.old")));
         EXPECT_EQ(RegDword(kParamsKey, "UpdateInterval"), 42u);
@@ -368,13 +373,39 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
     }
 }
 
+TEST_F(DeployTest, SetupRecordsItsVersionOverNoneAnUnreadableOrALowerRecordButNeverLowersOne) {
+    // A record the program does not read as a.b.c.d counts as none, and is replaced.
+    const struct {
+        const char* name;
+        DWORD type; // REG_NONE: no record
+        std::string before, after;
+    } cases[] = {
+        {"none", REG_NONE, "", PM_VERSION ".0"},
+        {"a lower version", REG_SZ, "0.65535.65535.65535", PM_VERSION ".0"},
+        {"higher in the fourth part", REG_SZ, PM_VERSION ".1", PM_VERSION ".1"},
+        {"higher, written with leading zeros", REG_SZ, "00009.0.0.0", "00009.0.0.0"},
+        {"three parts", REG_SZ, "9.0.0", PM_VERSION ".0"},
+        {"a part above 65535", REG_SZ, "65536.0.0.0", PM_VERSION ".0"},
+        {"a higher version of another type", REG_EXPAND_SZ, "9.0.0.0", PM_VERSION ".0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kPackages, "Pendlemark");
+        if (c.type != REG_NONE)
+            SetRegValue(kPackages, "Pendlemark", c.type, std::string(c.before.c_str(), c.before.size() + 1));
+        ASSERT_EQ(Install(ShippedSetup()), 0);
+        EXPECT_NE(Find().pid, 0u); // up, before the next setup closes it or the test ends
+        EXPECT_EQ(RegString(kPackages, "Pendlemark"), c.after);
+    }
+}
+
 TEST_F(DeployTest, AnUpdatePackageThatReplacesPendlemarkRestartsItAsTheNewVersion) {
     ASSERT_EQ(Install(ShippedSetup()), 0);
     Resident resident = Find();
     ASSERT_NE(resident.pid, 0u);
     // As a careful administrator runs it: only packages signed by the publisher are taken.
     SetUserPin(PublisherThumbprint("a").c_str());
-    const char kPackages[] = "Software\\Corvalis\\Pendlemark\\Params\\Packages";
+    std::string version = PM_VERSION; // installed
     const struct {
         const char* name;
         std::string package; // what the server offers
@@ -382,8 +413,11 @@ TEST_F(DeployTest, AnUpdatePackageThatReplacesPendlemarkRestartsItAsTheNewVersio
         bool replaces;
         const char* refusal; // the run's box; null: none
     } cases[] = {
-        {"a package that leaves the program alone", TrustPackage("signed-a.exe"), PackageName(2), false,
+        {"a package that leaves the program alone", TrustPackage("signed-a.exe"), PackageName(3), false,
          nullptr},
+        // No package of Pendlemark has run yet: the installation's own record refuses it.
+        {"the installed version's installer, signed as well", TrustPackage("shipped-setup-signed-a.exe"),
+         PackageName(2), false, "The update file is not newer than the installed one."},
         {"the next version's installer", TrustPackage("next-setup-signed-a.exe"), PackageName(1), true,
          nullptr},
         // The rollback of a signed installer, dated later than the newest: refused before it runs.
@@ -402,20 +436,22 @@ TEST_F(DeployTest, AnUpdatePackageThatReplacesPendlemarkRestartsItAsTheNewVersio
         const MessageBoxSeen seen = box.Stop();
         EXPECT_EQ(seen.shown ? seen.text : "<no box>", c.refusal ? c.refusal : "<no box>");
         EXPECT_FALSE(FileExists(Downloaded(c.packageName)));
-        // Each product's version as installed last; a refusal records nothing.
+        // Each product's version as installed last, Pendlemark's by its setup too; a refusal records
+        // nothing.
+        if (c.replaces)
+            version = PM_NEXT_VERSION;
         EXPECT_EQ(RegString(kPackages, "Corvalis Menus"), "1.0.0.0");
-        EXPECT_EQ(RegString(kPackages, "Pendlemark"),
-                  c.replaces || c.refusal ? PM_NEXT_VERSION ".0" : "<missing>");
+        EXPECT_EQ(RegString(kPackages, "Pendlemark"), version + ".0");
         if (c.refusal) {
             EXPECT_EQ(RegString(kParamsKey, "LastDownloadFile"), lastDownload);
             EXPECT_FALSE(Ended(resident, 1000));
-            EXPECT_EQ(FileVersion(Installed("Pendlemark.exe")), PM_NEXT_VERSION);
+            EXPECT_EQ(FileVersion(Installed("Pendlemark.exe")), version);
             continue;
         }
         EXPECT_EQ(RegString(kParamsKey, "LastDownloadFile"), Downloaded(c.packageName));
         if (!c.replaces) {
             EXPECT_FALSE(Ended(resident, 1000));
-            EXPECT_EQ(FileVersion(Installed("Pendlemark.exe")), PM_VERSION);
+            EXPECT_EQ(FileVersion(Installed("Pendlemark.exe")), version);
             continue;
         }
         EXPECT_TRUE(Ended(resident, 15000)) << "the old version stayed";
