@@ -28,6 +28,13 @@ Target amd64-unicode
 !define SYNCHRONIZE 0x00100000
 !define EVENT_ALL_ACCESS 0x1F0003
 !define PROCESS_SYNC_QUERY 0x00101000 ; SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION
+!define PROCESS_QUERY_LIMITED_INFORMATION 0x1000
+; The 64-bit handle of HKEY_CURRENT_USER is 0x80000001 sign-extended.
+!define HKCU_HANDLE -2147483647
+!define RRF_RT_ANY_NOEXPAND 0x1000FFFF ; any type, REG_EXPAND_SZ as it is stored
+!define REG_SZ 1
+; The record of the version installed per product, read by a Pendlemark that pins a publisher.
+!define RECORD_KEY "Software\${COMPANY}\${PRODUCT}\Params\Packages"
 ; How long the resident Pendlemark may take to end once asked to quit: a healthy one ends within
 ; moments of CVLShutdown; one whose scheduler is held by its question box ("Do you wish to
 ; automatically update...") does not see the event, and is then closed as E&xit closes it, which
@@ -41,7 +48,7 @@ Target amd64-unicode
 !define EXIT_NEWER_INSTALLED 2
 !define EXIT_RUN_IN_PROGRESS 3
 !define EXIT_STILL_RUNNING 4
-!define EXIT_FILE_IN_USE 5
+!define EXIT_NOT_WRITTEN 5
 
 Name "${PRODUCT} ${PM_VERSION}"
 OutFile "${PM_OUTFILE}"
@@ -73,6 +80,8 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) ${COMPANY}"
 
 Var UpdateRun ; 1: Pendlemark runs this installer as an update package and waits for it
 Var Resident  ; 1: a resident Pendlemark was asked to quit
+Var Writing   ; 1: the program files are being written and put in place
+Var Program   ; FindProgram: the installation's Pendlemark.exe, canonical
 Var RunWaitMs ; uninstaller: how long an update run in progress is waited for
 Var Shutdown  ; uninstaller: CVLShutdown, held signalled while it works
 
@@ -81,6 +90,38 @@ Var Shutdown  ; uninstaller: CVLShutdown, held signalled while it works
 ; process owns. A title alone names nothing: the folder windows of the installation folder and of the
 ; download folder carry it too.
 ;
+; Paths are compared as the system names the file: a folder given as C:\x\..\Pendlemark, or in
+; short names, is the same folder as the image path of a process started from it.
+;
+; Canonical: the path in $R9 made full (no "." or ".." parts) and long where the file exists.
+!macro Canonical UN
+Function ${UN}Canonical
+  Push $0
+  Push $1
+  System::Call 'kernel32::GetFullPathNameW(w R9, i ${NSIS_MAX_STRLEN}, w .r1, p 0) i .r0'
+  ${If} $0 <> 0
+  ${AndIf} $0 < ${NSIS_MAX_STRLEN}
+    StrCpy $R9 $1
+  ${EndIf}
+  System::Call 'kernel32::GetLongPathNameW(w R9, w .r1, i ${NSIS_MAX_STRLEN}) i .r0'
+  ${If} $0 <> 0
+  ${AndIf} $0 < ${NSIS_MAX_STRLEN}
+    StrCpy $R9 $1
+  ${EndIf}
+  Pop $1
+  Pop $0
+FunctionEnd
+
+; $Program: the installation's Pendlemark.exe, canonical. Uses $R9.
+Function ${UN}ProgramPath
+  StrCpy $R9 "$INSTDIR\Pendlemark.exe"
+  Call ${UN}Canonical
+  StrCpy $Program $R9
+FunctionEnd
+!macroend
+!insertmacro Canonical ""
+!insertmacro Canonical "un."
+
 ; FindProgram: the first process of our program, opened for waiting, in $0 (0: none), its id in $2,
 ; its main window in $1 (0: none yet). Uses $3-$9 and $R9.
 !macro FindProgram UN
@@ -88,6 +129,7 @@ Function ${UN}FindProgram
   StrCpy $0 0
   StrCpy $1 0
   StrCpy $2 0
+  Call ${UN}ProgramPath
   System::Alloc 16384
   Pop $3
   System::Call 'kernel32::K32EnumProcesses(p r3, i 16384, *i .r4) i .r5'
@@ -100,8 +142,9 @@ Function ${UN}FindProgram
       ${If} $9 P<> 0
         StrCpy $R9 ""
         System::Call 'kernel32::QueryFullProcessImageNameW(p r9, i 0, w .R9, *i ${NSIS_MAX_STRLEN})'
-        ${If} $R9 == "$INSTDIR\Pendlemark.exe"
-        ${OrIf} $R9 == "$INSTDIR\Pendlemark.exe.old"
+        Call ${UN}Canonical
+        ${If} $R9 == $Program
+        ${OrIf} $R9 == "$Program.old"
           StrCpy $0 $9
           StrCpy $2 $8
           ${ExitDo}
@@ -151,18 +194,64 @@ FunctionEnd
 !insertmacro FindProgram ""
 !insertmacro FindProgram "un."
 
+; Pendlemark runs its packages with no switches and waits for them, CVLUpdateRunning signalled
+; meanwhile. The event alone does not tell who started us (a setup started by hand during any
+; update run sees it too): the parent must be the resident Pendlemark of this installation, and
+; older than we are, as a process id of an ended parent may have been given again. $0: 1 if so.
+; Uses $1-$5 and $R9.
+Function IsRunByProgram
+  StrCpy $0 0
+  System::Call 'kernel32::OpenEventW(i ${SYNCHRONIZE}, i 0, w "CVLUpdateRunning") p .r1'
+  ${If} $1 P= 0
+    Return
+  ${EndIf}
+  System::Call 'kernel32::WaitForSingleObject(p r1, i 0) i .r2'
+  System::Call 'kernel32::CloseHandle(p r1)'
+  ${If} $2 <> 0
+    Return
+  ${EndIf}
+  ; PROCESS_BASIC_INFORMATION: the parent's id at offset 40 of its 48 bytes.
+  System::Alloc 48
+  Pop $1
+  System::Call 'ntdll::NtQueryInformationProcess(p -1, i 0, p r1, i 48, p 0) i .r2'
+  IntPtrOp $3 $1 + 40
+  System::Call '*$3(p .r3)'
+  System::Free $1
+  ${If} $2 <> 0
+    Return
+  ${EndIf}
+  System::Call 'kernel32::OpenProcess(i ${PROCESS_QUERY_LIMITED_INFORMATION}, i 0, i r3) p .r1'
+  ${If} $1 P= 0
+    Return
+  ${EndIf}
+  StrCpy $R9 ""
+  System::Call 'kernel32::QueryFullProcessImageNameW(p r1, i 0, w .R9, *i ${NSIS_MAX_STRLEN})'
+  System::Call 'kernel32::GetProcessTimes(p r1, *l .r4, *l, *l, *l)'
+  System::Call 'kernel32::GetProcessTimes(p -1, *l .r5, *l, *l, *l)'
+  System::Call 'kernel32::CloseHandle(p r1)'
+  System::Int64Op $4 > $5
+  Pop $2
+  ${If} $2 <> 0
+    Return
+  ${EndIf}
+  Call Canonical
+  StrCpy $1 $R9
+  Call ProgramPath
+  ${If} $1 == $Program
+  ${OrIf} $1 == "$Program.old"
+    StrCpy $0 1
+  ${EndIf}
+FunctionEnd
+
 Function .onInit
   StrCpy $UpdateRun 0
   StrCpy $Resident 0
-  ; The package contract gives an update package no switches: an update run in progress makes it silent.
-  System::Call 'kernel32::OpenEventW(i ${SYNCHRONIZE}, i 0, w "CVLUpdateRunning") p .r0'
-  ${If} $0 P<> 0
-    System::Call 'kernel32::WaitForSingleObject(p r0, i 0) i .r1'
-    System::Call 'kernel32::CloseHandle(p r0)'
-    ${If} $1 = 0
-      StrCpy $UpdateRun 1
-      SetSilent silent
-    ${EndIf}
+  StrCpy $Writing 0
+  ; The package contract gives an update package no switches: run as one, it is silent.
+  Call IsRunByProgram
+  ${If} $0 = 1
+    StrCpy $UpdateRun 1
+    SetSilent silent
   ${EndIf}
 FunctionEnd
 
@@ -232,11 +321,18 @@ Function CloseResident
   Abort "${PRODUCT} is still running."
 FunctionEnd
 
-; Writes a program under its final name without ever leaving half of it there: the new file is
-; written beside it first; a file in use (a running program) cannot be replaced or deleted, but it
-; can be renamed aside, and the next start of Pendlemark deletes what was set aside.
-!macro PlaceFile NAME
+; A program is never left half written: every new file is written beside the old one first, and
+; only once all are written are they put in place. A file in use (a running program) cannot be
+; replaced or deleted, but it can be renamed aside; the next start of Pendlemark deletes it.
+!macro WriteNew NAME
+  ClearErrors
   File "/oname=$INSTDIR\${NAME}.new" "${PM_STAGE}/${NAME}"
+  ${If} ${Errors} ; skipped, not written
+    Abort "${NAME} could not be written."
+  ${EndIf}
+!macroend
+
+!macro PutInPlace NAME
   ClearErrors
   Delete "$INSTDIR\${NAME}"
   ${If} ${Errors}
@@ -244,29 +340,134 @@ FunctionEnd
     Delete "$INSTDIR\${NAME}.old"
     Rename "$INSTDIR\${NAME}" "$INSTDIR\${NAME}.old"
     ${If} ${Errors}
-      Delete "$INSTDIR\${NAME}.new"
-      SetErrorLevel ${EXIT_FILE_IN_USE}
       Abort "${NAME} is in use and could not be replaced."
     ${EndIf}
   ${EndIf}
   ClearErrors
   Rename "$INSTDIR\${NAME}.new" "$INSTDIR\${NAME}"
   ${If} ${Errors}
-    SetErrorLevel ${EXIT_FILE_IN_USE}
     Abort "${NAME} could not be written."
   ${EndIf}
 !macroend
 
+; A file that could not be written (a full disk, say) aborts the installation, NSIS's own error
+; included: what was written is removed, and the Pendlemark that was closed for it runs again.
+Function .onInstFailed
+  ${If} $Writing = 1
+    Delete "$INSTDIR\Pendlemark.exe.new"
+    Delete "$INSTDIR\cvlx.exe.new"
+    Delete "$INSTDIR\CVLHelp.htm.new"
+    SetErrorLevel ${EXIT_NOT_WRITTEN}
+    ${If} $Resident = 1
+      Exec '"$INSTDIR\Pendlemark.exe" /AfterUpdate'
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
+; The installed version as the record of product Pendlemark, so that a Pendlemark pinning a publisher
+; refuses an older installer of ours, signed as well, served as a package. Never lowered: a record
+; that is a.b.c.d and not lower stays; one the program would not read (another type, another text)
+; is replaced. Uses $0-$9 and $R0-$R3.
+Function RecordVersion
+  StrCpy $2 ""
+  System::Call 'advapi32::RegGetValueW(p ${HKCU_HANDLE}, w "${RECORD_KEY}", w "${PRODUCT}", \
+      i ${RRF_RT_ANY_NOEXPAND}, *i .r1, w .r2, *i ${NSIS_MAX_STRLEN}) i .r0'
+  ${If} $0 = 0
+  ${AndIf} $1 = ${REG_SZ}
+    Call ParseVersion
+    ${IfNot} ${Errors}
+      GetDLLVersionLocal "${PM_STAGE}/Pendlemark.exe" $R2 $R3
+      ${If} $R0 U> $R2
+        Return
+      ${ElseIf} $R0 = $R2
+      ${AndIf} $R1 U>= $R3
+        Return
+      ${EndIf}
+    ${EndIf}
+  ${EndIf}
+  WriteRegStr HKCU "${RECORD_KEY}" "${PRODUCT}" "${PM_VERSION}.0"
+FunctionEnd
+
+; The version text $2 as GetDLLVersion gives a version, $R0 = a << 16 | b and $R1 = c << 16 | d,
+; when it is a.b.c.d with each part 0 to 65535 in at most five digits, as the program reads a
+; record; the error flag for any other text. Uses $4-$9.
+Function ParseVersion
+  ClearErrors
+  StrCpy $R0 0
+  StrCpy $R1 0
+  StrCpy $4 0 ; where the next character is
+  ${For} $5 1 4
+    StrCpy $7 0 ; the part's value
+    StrCpy $8 0 ; its digits
+    ${Do}
+      StrCpy $6 $2 1 $4
+      IntOp $9 $6 + 0 ; a single character: non-zero only for 1 to 9
+      ${If} $6 != "0"
+      ${AndIf} $9 = 0
+        ${ExitDo}
+      ${EndIf}
+      IntOp $8 $8 + 1
+      IntOp $7 $7 * 10
+      IntOp $7 $7 + $9
+      IntOp $4 $4 + 1
+      ${If} $8 > 5
+        ${ExitDo}
+      ${EndIf}
+    ${Loop}
+    ${If} $8 = 0
+    ${OrIf} $8 > 5
+    ${OrIf} $7 > 65535
+      SetErrors
+      Return
+    ${EndIf}
+    ${If} $5 = 1
+    ${OrIf} $5 = 3
+      IntOp $7 $7 << 16
+    ${EndIf}
+    ${If} $5 < 3
+      IntOp $R0 $R0 | $7
+    ${Else}
+      IntOp $R1 $R1 | $7
+    ${EndIf}
+    ; A dot after each of the first three parts, the end after the fourth.
+    StrCpy $6 $2 1 $4
+    IntOp $4 $4 + 1
+    StrCpy $9 "."
+    ${If} $5 = 4
+      StrCpy $9 ""
+    ${EndIf}
+    ${If} $6 != $9
+      SetErrors
+      Return
+    ${EndIf}
+  ${Next}
+FunctionEnd
+
 Section "Install"
+  ; The folder is kept and compared in its canonical form; made full before it is created, so
+  ; that a "..\" part creates nothing, and long once it exists.
+  StrCpy $R9 $INSTDIR
+  Call Canonical
+  StrCpy $INSTDIR $R9
   SetOutPath "$INSTDIR"
+  StrCpy $R9 $INSTDIR
+  Call Canonical
+  StrCpy $INSTDIR $R9
   SetOverwrite on
+  ; Without a way to skip a file: one that cannot be written aborts the installation.
+  AllowSkipFiles off
   Call RefuseNewerInstalled
   ${If} $UpdateRun = 0
     Call CloseResident
   ${EndIf}
-  !insertmacro PlaceFile "Pendlemark.exe"
-  !insertmacro PlaceFile "cvlx.exe"
-  !insertmacro PlaceFile "CVLHelp.htm"
+  StrCpy $Writing 1
+  !insertmacro WriteNew "Pendlemark.exe"
+  !insertmacro WriteNew "cvlx.exe"
+  !insertmacro WriteNew "CVLHelp.htm"
+  !insertmacro PutInPlace "Pendlemark.exe"
+  !insertmacro PutInPlace "cvlx.exe"
+  !insertmacro PutInPlace "CVLHelp.htm"
+  StrCpy $Writing 0
   WriteUninstaller "$INSTDIR\uninstall.exe"
   ; Left over from an earlier update, or by the instance that just ended.
   Delete "$INSTDIR\Pendlemark.exe.old"
@@ -284,6 +485,7 @@ Section "Install"
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
   ${GetSize} "$INSTDIR" "/S=0K /G=0" $0 $1 $2
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
+  Call RecordVersion
 
   ; Pendlemark that runs this package waits for it and restarts into the new version itself.
   ${If} $UpdateRun = 0

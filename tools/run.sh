@@ -119,18 +119,29 @@ listed=$("$PM_WINE" uninstaller --list 2>/dev/null | tr -d '\r' | sed -n 's/^.*|
 entry=$(reg_value 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Pendlemark' DisplayVersion)
 say "Apps & Features (Wine's uninstaller --list): $listed $entry"
 
-# A screenshot of the display, cropped to "x y width height" (with a margin) when given.
+# A screenshot of the display cropped to "x y width height" of a window, with a margin in pixels
+# (default 40) around it.
 shot() {
-  local name=$1 file="$shots/$1.png" crop=""
-  if [ $# -ge 5 ]; then
-    local x=$(($2 - 40)) y=$(($3 - 40)) w=$(($4 + 80)) h=$(($5 + 80))
-    [ $x -lt 0 ] && x=0
-    [ $y -lt 0 ] && y=0
-    crop="-crop ${w}x${h}+${x}+${y}"
-  fi
-  # shellcheck disable=SC2086
-  import -window root -display "$DISPLAY" $crop "$file" </dev/null
+  local file="$shots/$1.png" margin=${6:-40}
+  local x=$(($2 - margin)) y=$(($3 - margin)) w=$(($4 + 2 * margin)) h=$(($5 + 2 * margin))
+  [ $x -lt 0 ] && x=0
+  [ $y -lt 0 ] && y=0
+  import -window root -display "$DISPLAY" -crop "${w}x${h}+${x}+${y}" +repage "$file" </dev/null
   say "screenshot: $file"
+}
+
+# The progress window alone, and only while it is there: a picture of whatever else the screen shows
+# would pass for it. Still in the same place after the picture, or the picture is dropped.
+shot_progress() {
+  local caption="Updating Corvalis..." rect after
+  if rect=$(demo window "$caption" 3000) && [ -n "$rect" ]; then
+    # shellcheck disable=SC2086
+    shot progress $rect 0
+    after=$(demo window "$caption" 0) || after=""
+    [ "$after" = "$rect" ] && return 0
+    rm -f "$shots/progress.png"
+  fi
+  say "no progress window seen"
 }
 
 step "The tray menu, the settings dialog"
@@ -157,10 +168,10 @@ while IFS= read -r line; do
   # During the (slowed) download the progress window shows.
   if [ $progress_shot = 0 ] && [[ $line == *"server: sending"* || $line == *"package found"* ]]; then
     progress_shot=1
-    # shellcheck disable=SC2046
-    shot progress $(demo window "Updating Corvalis..." 3000) || true
+    shot_progress
   fi
 done < <("$PM_WINE" "$build/bin/pm_demo.exe" watch "$report" 180000)
+[ $progress_shot = 1 ] || say "no progress window seen"
 wait $! || {
   echo "The update did not end with the new version resident (pm_demo watch ended with status $?)." >&2
   exit 1

@@ -20,14 +20,20 @@ namespace {
 
 const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pendlemark";
+// The version installed per product, which a pinned client compares packages with.
+const char kPackages[] = "Software\\Corvalis\\Pendlemark\\Params\\Packages";
 const char kOriginal[] = "the browser's own launcher";
 
-// Both installers are built beside bin/: the shipped one in dist/, the next version's in next/.
+// The installers are built beside bin/: the shipped one in dist/, the next version's in next/, and two
+// fixes of it, differing in the third part only, in fix1/ and fix2/.
+std::string SetupIn(const char* folder, const char* version) {
+    return ProgramDir() + "..\\" + folder + "\\Pendlemark-" + version + "-setup.exe";
+}
 std::string ShippedSetup() {
-    return ProgramDir() + "..\\dist\\Pendlemark-" PM_VERSION "-setup.exe";
+    return SetupIn("dist", PM_VERSION);
 }
 std::string NextSetup() {
-    return ProgramDir() + "..\\next\\Pendlemark-" PM_NEXT_VERSION "-setup.exe";
+    return SetupIn("next", PM_NEXT_VERSION);
 }
 
 std::string Quote(const std::string& path) {
@@ -128,9 +134,11 @@ class DeployTest : public ::testing::Test {
     std::string Downloaded(const std::string& name) const {
         return m_browser.File("Pendlemark") + "\\" + name;
     }
-    // Runs an installer silently into Dir() (or where an earlier installation went); its exit code.
-    long Install(const std::string& setup, bool toDir = true) {
-        return Process::Start(Quote(setup) + " /S" + (toDir ? " /D=" + Dir() : "")).Wait(60000);
+    // Runs an installer silently into that folder of m_root (null: where an earlier installation
+    // went); its exit code.
+    long Install(const std::string& setup, const char* folder = "Pendlemark") {
+        return Process::Start(Quote(setup) + " /S" + (folder ? " /D=" + m_root.File(folder) : ""))
+            .Wait(60000);
     }
     // Asks the resident instance for an update the way another program may, and waits for its end.
     bool RequestUpdate(DWORD timeoutMs) {
@@ -173,6 +181,7 @@ TEST_F(DeployTest, SilentFreshInstallRegistersAndStartsPendlemarkAndSilentUninst
     };
     for (const auto& value : strings)
         EXPECT_EQ(RegString(kUninstallKey, value.name), value.value) << value.name;
+    EXPECT_EQ(RegString(kPackages, "Pendlemark"), PM_VERSION ".0");
     EXPECT_EQ(RegDword(kUninstallKey, "NoModify"), 1u);
     EXPECT_EQ(RegDword(kUninstallKey, "NoRepair"), 1u);
     const long long bytes = FileSize(Installed("Pendlemark.exe")) + FileSize(Installed("cvlx.exe")) +
@@ -224,6 +233,11 @@ TEST_F(DeployTest, SilentFreshInstallRegistersAndStartsPendlemarkAndSilentUninst
 
 TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChangesNothing) {
     enum class Old { Started, Question, Hung };
+    enum class During {
+        Nothing,
+        AnUpdateRun, // CVLUpdateRunning signalled by another program than Pendlemark
+        FullDisk,    // cvlx.exe cannot be written: a folder has the name it is first written under
+    };
     const struct {
         const char* name;
         std::string installed, setup;
@@ -231,6 +245,8 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
         bool folderWindow; // one titled Pendlemark is open, above the resident's
         long exitCode;     // 0 or 4 for "either"
         bool replaced;     // the files and entry are the setup's, its Pendlemark alone runs
+        During during = During::Nothing;
+        const char* firstFolder = "Pendlemark"; // where the installed version went, in m_root
     } cases[] = {
         // The user's own start with "Always Check on Startup": its scheduler is held by the question,
         // so the shutdown request alone does not end it, and its window is closed.
@@ -240,7 +256,17 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
          true},
         {"the same version again, a repair", ShippedSetup(), ShippedSetup(), Old::Started, false, 0, true},
         {"an older version over a newer one", NextSetup(), ShippedSetup(), Old::Started, false, 2, false},
+        {"an older version, lower in the third part only", SetupIn("fix2", PM_FIX2_VERSION),
+         SetupIn("fix1", PM_FIX1_VERSION), Old::Started, false, 2, false},
+        {"a newer version, higher in the third part only", SetupIn("fix1", PM_FIX1_VERSION),
+         SetupIn("fix2", PM_FIX2_VERSION), Old::Started, false, 0, true},
         {"an instance that does not end", ShippedSetup(), NextSetup(), Old::Hung, false, 4, false},
+        {"upgrade started by hand during another program's update run", ShippedSetup(), NextSetup(),
+         Old::Started, false, 0, true, During::AnUpdateRun},
+        {"a program file that cannot be written", ShippedSetup(), NextSetup(), Old::Started, false, 5, false,
+         During::FullDisk},
+        {"upgrade of an installation into a folder given with ..", ShippedSetup(), NextSetup(), Old::Started,
+         false, 0, true, During::Nothing, "x\\..\\Pendlemark"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -248,9 +274,9 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
         RemoveTree(Dir());
         WriteCvlIni(m_browser.Path().c_str(), m_launcher.Path().c_str());
         Configure(m_ftp);
-        ASSERT_EQ(Install(c.installed), 0);
+        ASSERT_EQ(Install(c.installed, c.firstFolder), 0);
         const std::string installedVersion = FileVersion(Installed("Pendlemark.exe"));
-        const std::string setupVersion = c.setup == NextSetup() ? PM_NEXT_VERSION : PM_VERSION;
+        const std::string setupVersion = FileVersion(c.setup);
         std::unique_ptr<FolderWindow> folder;
         CHandle hung;
         Process started;
@@ -280,11 +306,18 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
         const DWORD oldPid = c.old == Old::Hung ? ::GetProcessId(hung.Get()) : Find().pid;
         ASSERT_NE(oldPid, 0u);
         CHandle oldProcess(::OpenProcess(SYNCHRONIZE, FALSE, oldPid));
+        CHandle running(OpenOrCreateEvent("CVLUpdateRunning"));
+        if (c.during == During::AnUpdateRun)
+            ::SetEvent(running.Get());
+        if (c.during == During::FullDisk) {
+            ASSERT_TRUE(::CreateDirectoryA(Installed("cvlx.exe.new").c_str(), nullptr));
+        }
 
         // No folder given: the setup goes where the first one went.
         const DWORD start = ::GetTickCount();
-        const long exitCode = Install(c.setup, false);
+        const long exitCode = Install(c.setup, nullptr);
         const DWORD took = ::GetTickCount() - start;
+        ::ResetEvent(running.Get());
         std::printf("[ deploy   ] %s: exit code %ld after %lu ms\n", c.name, exitCode, took);
         if (c.exitCode >= 0)
             EXPECT_EQ(exitCode, c.exitCode);
@@ -297,12 +330,23 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
         if (folder && c.old == Old::Started) {
             EXPECT_LT(took, 6000u) << "the installer waited on another program's process";
         }
+        EXPECT_EQ(RegString(kUninstallKey, "InstallLocation"), Dir());
+        EXPECT_FALSE(DirExists(m_root.File("x")));
         if (!c.replaced || exitCode != 0) {
-            // Refused before anything changed: the same instance runs from the same files.
-            EXPECT_EQ(::WaitForSingleObject(oldProcess.Get(), 1000), static_cast<DWORD>(WAIT_TIMEOUT));
+            // Refused before anything changed: the same instance runs from the same files. A write
+            // that failed leaves nothing of it, and the instance closed for it runs again.
+            if (c.during == During::FullDisk) {
+                EXPECT_NE(Find(15000, oldPid).pid, 0u) << "the closed Pendlemark was not started again";
+                EXPECT_FALSE(FileExists(Installed("Pendlemark.exe.new")));
+                EXPECT_FALSE(FileExists(Installed("CVLHelp.htm.new")));
+            } else {
+                EXPECT_EQ(::WaitForSingleObject(oldProcess.Get(), 1000), static_cast<DWORD>(WAIT_TIMEOUT));
+            }
             EXPECT_EQ(Instances(), 1u);
             EXPECT_EQ(FileVersion(Installed("Pendlemark.exe")), installedVersion);
+            EXPECT_EQ(FileVersion(Installed("cvlx.exe")), installedVersion);
             EXPECT_EQ(RegString(kUninstallKey, "DisplayVersion"), installedVersion);
+            EXPECT_EQ(RegString(kPackages, "Pendlemark"), installedVersion + ".0");
             EXPECT_FALSE(FileExists(Installed("Pendlemark.exe.old")));
             if (hung)
                 ::TerminateProcess(hung.Get(), 97);
@@ -316,6 +360,7 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
         EXPECT_EQ(FileVersion(Installed("Pendlemark.exe")), setupVersion);
         EXPECT_EQ(FileVersion(Installed("cvlx.exe")), setupVersion);
         EXPECT_EQ(RegString(kUninstallKey, "DisplayVersion"), setupVersion);
+        EXPECT_EQ(RegString(kPackages, "Pendlemark"), setupVersion + ".0");
         EXPECT_TRUE(WaitUntil([&] { return !FileExists(Installed("Pendlemark.exe.old")); }, 10000));
         EXPECT_FALSE(FileExists(Installed("cvlx.exe.old")));
         EXPECT_EQ(RegDword(kParamsKey, "UpdateInterval"), 42u);
@@ -328,13 +373,39 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
     }
 }
 
+TEST_F(DeployTest, SetupRecordsItsVersionOverNoneAnUnreadableOrALowerRecordButNeverLowersOne) {
+    // A record the program does not read as a.b.c.d counts as none, and is replaced.
+    const struct {
+        const char* name;
+        DWORD type; // REG_NONE: no record
+        std::string before, after;
+    } cases[] = {
+        {"none", REG_NONE, "", PM_VERSION ".0"},
+        {"a lower version", REG_SZ, "0.65535.65535.65535", PM_VERSION ".0"},
+        {"higher in the fourth part", REG_SZ, PM_VERSION ".1", PM_VERSION ".1"},
+        {"higher, written with leading zeros", REG_SZ, "00009.0.0.0", "00009.0.0.0"},
+        {"three parts", REG_SZ, "9.0.0", PM_VERSION ".0"},
+        {"a part above 65535", REG_SZ, "65536.0.0.0", PM_VERSION ".0"},
+        {"a higher version of another type", REG_EXPAND_SZ, "9.0.0.0", PM_VERSION ".0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kPackages, "Pendlemark");
+        if (c.type != REG_NONE)
+            SetRegValue(kPackages, "Pendlemark", c.type, std::string(c.before.c_str(), c.before.size() + 1));
+        ASSERT_EQ(Install(ShippedSetup()), 0);
+        EXPECT_NE(Find().pid, 0u); // up, before the next setup closes it or the test ends
+        EXPECT_EQ(RegString(kPackages, "Pendlemark"), c.after);
+    }
+}
+
 TEST_F(DeployTest, AnUpdatePackageThatReplacesPendlemarkRestartsItAsTheNewVersion) {
     ASSERT_EQ(Install(ShippedSetup()), 0);
     Resident resident = Find();
     ASSERT_NE(resident.pid, 0u);
     // As a careful administrator runs it: only packages signed by the publisher are taken.
     SetUserPin(PublisherThumbprint("a").c_str());
-    const char kPackages[] = "Software\\Corvalis\\Pendlemark\\Params\\Packages";
+    std::string version = PM_VERSION; // installed
     const struct {
         const char* name;
         std::string package; // what the server offers
@@ -342,8 +413,11 @@ TEST_F(DeployTest, AnUpdatePackageThatReplacesPendlemarkRestartsItAsTheNewVersio
         bool replaces;
         const char* refusal; // the run's box; null: none
     } cases[] = {
-        {"a package that leaves the program alone", TrustPackage("signed-a.exe"), PackageName(2), false,
+        {"a package that leaves the program alone", TrustPackage("signed-a.exe"), PackageName(3), false,
          nullptr},
+        // No package of Pendlemark has run yet: the installation's own record refuses it.
+        {"the installed version's installer, signed as well", TrustPackage("shipped-setup-signed-a.exe"),
+         PackageName(2), false, "The update file is not newer than the installed one."},
         {"the next version's installer", TrustPackage("next-setup-signed-a.exe"), PackageName(1), true,
          nullptr},
         // The rollback of a signed installer, dated later than the newest: refused before it runs.
@@ -362,20 +436,22 @@ TEST_F(DeployTest, AnUpdatePackageThatReplacesPendlemarkRestartsItAsTheNewVersio
         const MessageBoxSeen seen = box.Stop();
         EXPECT_EQ(seen.shown ? seen.text : "<no box>", c.refusal ? c.refusal : "<no box>");
         EXPECT_FALSE(FileExists(Downloaded(c.packageName)));
-        // Each product's version as installed last; a refusal records nothing.
+        // Each product's version as installed last, Pendlemark's by its setup too; a refusal records
+        // nothing.
+        if (c.replaces)
+            version = PM_NEXT_VERSION;
         EXPECT_EQ(RegString(kPackages, "Corvalis Menus"), "1.0.0.0");
-        EXPECT_EQ(RegString(kPackages, "Pendlemark"),
-                  c.replaces || c.refusal ? PM_NEXT_VERSION ".0" : "<missing>");
+        EXPECT_EQ(RegString(kPackages, "Pendlemark"), version + ".0");
         if (c.refusal) {
             EXPECT_EQ(RegString(kParamsKey, "LastDownloadFile"), lastDownload);
             EXPECT_FALSE(Ended(resident, 1000));
-            EXPECT_EQ(FileVersion(Installed("Pendlemark.exe")), PM_NEXT_VERSION);
+            EXPECT_EQ(FileVersion(Installed("Pendlemark.exe")), version);
             continue;
         }
         EXPECT_EQ(RegString(kParamsKey, "LastDownloadFile"), Downloaded(c.packageName));
         if (!c.replaces) {
             EXPECT_FALSE(Ended(resident, 1000));
-            EXPECT_EQ(FileVersion(Installed("Pendlemark.exe")), PM_VERSION);
+            EXPECT_EQ(FileVersion(Installed("Pendlemark.exe")), version);
             continue;
         }
         EXPECT_TRUE(Ended(resident, 15000)) << "the old version stayed";
