@@ -4,6 +4,7 @@
 #include "framework/Handles.h"
 #include "support/FtpTestServer.h"
 #include "support/ResidentInstance.h"
+#include "support/ResidentProgram.h"
 #include "support/TestEnv.h"
 #include "support/TrustPackages.h"
 #include "support/UiDriver.h"
@@ -34,10 +35,6 @@ std::string ShippedSetup() {
 }
 std::string NextSetup() {
     return SetupIn("next", PM_NEXT_VERSION);
-}
-
-std::string Quote(const std::string& path) {
-    return "\"" + path + "\"";
 }
 
 std::string FileVersion(const std::string& path) {
@@ -199,7 +196,7 @@ TEST_F(DeployTest, SilentFreshInstallRegistersAndStartsPendlemarkAndSilentUninst
     ResetProgramState();
     SetRegDword(kParamsKey, "UpdateChoice", 0);
     SetRegDword(kParamsKey, "AskForConfirmation", 1);
-    Process started = Process::Start(Quote(Installed("Pendlemark.exe")));
+    Process started = StartPendlemark(std::string(), nullptr, 0, Installed("Pendlemark.exe"));
     ASSERT_NE(WaitForBox("Corvalis", 10000), nullptr);
     resident = Find();
     ASSERT_NE(resident.pid, 0u);
@@ -278,32 +275,27 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
         const std::string installedVersion = FileVersion(Installed("Pendlemark.exe"));
         const std::string setupVersion = FileVersion(c.setup);
         std::unique_ptr<FolderWindow> folder;
-        CHandle hung;
+        Process hung;
         Process started;
         if (c.old == Old::Question || c.old == Old::Hung)
             ResetProgramState();
         if (c.old == Old::Question) {
             SetRegDword(kParamsKey, "UpdateChoice", 0);
             SetRegDword(kParamsKey, "AskForConfirmation", 1);
-            started = Process::Start(Quote(Installed("Pendlemark.exe")));
+            started = StartPendlemark(std::string(), nullptr, 0, Installed("Pendlemark.exe"));
             ASSERT_NE(WaitForBox("Corvalis", 10000), nullptr);
         } else if (c.old == Old::Hung) {
             // Started and never run: it neither sees the shutdown request nor has a window to close.
-            STARTUPINFOA startup{};
-            startup.cb = sizeof startup;
-            PROCESS_INFORMATION info{};
-            std::string line = Quote(Installed("Pendlemark.exe"));
-            ASSERT_TRUE(::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                                         nullptr, nullptr, &startup, &info));
-            ::CloseHandle(info.hThread);
-            hung.Reset(info.hProcess);
+            hung = StartPendlemark(std::string(), nullptr, 0, Installed("Pendlemark.exe"), nullptr,
+                                   CREATE_SUSPENDED);
+            ASSERT_NE(hung.Handle(), nullptr);
         }
         if (c.folderWindow) {
             folder.reset(new FolderWindow(m_root));
             ASSERT_TRUE(folder->Open());
         }
         SetRegDword(kParamsKey, "UpdateInterval", 42);
-        const DWORD oldPid = c.old == Old::Hung ? ::GetProcessId(hung.Get()) : Find().pid;
+        const DWORD oldPid = c.old == Old::Hung ? hung.Id() : Find().pid;
         ASSERT_NE(oldPid, 0u);
         CHandle oldProcess(::OpenProcess(SYNCHRONIZE, FALSE, oldPid));
         CHandle running(OpenOrCreateEvent("CVLUpdateRunning"));
@@ -348,8 +340,7 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
             EXPECT_EQ(RegString(kUninstallKey, "DisplayVersion"), installedVersion);
             EXPECT_EQ(RegString(kPackages, "Pendlemark"), installedVersion + ".0");
             EXPECT_FALSE(FileExists(Installed("Pendlemark.exe.old")));
-            if (hung)
-                ::TerminateProcess(hung.Get(), 97);
+            hung.Kill();
             continue;
         }
         EXPECT_EQ(::WaitForSingleObject(oldProcess.Get(), 0), static_cast<DWORD>(WAIT_OBJECT_0))
@@ -530,7 +521,9 @@ TEST_F(DeployTest, AfterUpdateWaitsForTheLockThenCleansUpOrGivesUpAtItsLimit) {
         ::CopyFileA(BuiltProgram("Pendlemark.exe").c_str(), Installed("Pendlemark.exe").c_str(), FALSE));
     ASSERT_TRUE(WriteFileText(Installed("Pendlemark.exe.old"), "set aside"));
     ASSERT_TRUE(WriteFileText(Installed("cvlx.exe.old"), "set aside"));
-    const std::string afterUpdate = Quote(Installed("Pendlemark.exe")) + " /AfterUpdate";
+    const auto afterUpdate = [&] {
+        return StartPendlemark("/AfterUpdate", nullptr, 0, Installed("Pendlemark.exe"));
+    };
 
     // This process plays the instance being replaced, ended in the middle of an update run: the run's
     // event stays signalled while another process holds it. Two restarts wait for it; once it lets go,
@@ -542,8 +535,8 @@ TEST_F(DeployTest, AfterUpdateWaitsForTheLockThenCleansUpOrGivesUpAtItsLimit) {
     CHandle runOnce(::CreateMutexA(nullptr, FALSE, "CVLRunOnce"));
     ASSERT_EQ(::WaitForSingleObject(runOnce.Get(), 0), static_cast<DWORD>(WAIT_OBJECT_0));
     const DWORD start = ::GetTickCount();
-    Process first = Process::Start(afterUpdate);
-    Process second = Process::Start(afterUpdate);
+    Process first = afterUpdate();
+    Process second = afterUpdate();
     ::Sleep(1500);
     EXPECT_TRUE(first.Running() && second.Running()) << "a restart did not wait for the lock";
     EXPECT_EQ(::FindWindowA(nullptr, "Pendlemark"), nullptr);

@@ -5,11 +5,11 @@
 namespace pmtest {
 
 Process StartPendlemark(const std::string& arguments, HWND* window, DWORD timeoutMs,
-                        const std::string& program, const char* currentDir) {
-    std::string commandLine = "\"" + (program.empty() ? BuiltProgram("Pendlemark.exe") : program) + "\"";
+                        const std::string& program, const char* currentDir, DWORD creationFlags) {
+    std::string commandLine = Quote(program.empty() ? BuiltProgram("Pendlemark.exe") : program);
     if (!arguments.empty())
         commandLine += " " + arguments;
-    Process process = Process::Start(commandLine, currentDir);
+    Process process = Process::Start(commandLine, currentDir, creationFlags);
     if (!window)
         return process;
     *window = nullptr;

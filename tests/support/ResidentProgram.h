@@ -12,10 +12,10 @@ namespace pmtest {
 
 // How every test starts Pendlemark.exe (the built one, or the copy at program): its quoted path, then
 // arguments. With window set, waits until that process shows its main window (*window) or ends
-// (*window null).
+// (*window null). creationFlags as CreateProcess takes them (CREATE_SUSPENDED: started and never run).
 Process StartPendlemark(const std::string& arguments = std::string(), HWND* window = nullptr,
                         DWORD timeoutMs = 15000, const std::string& program = std::string(),
-                        const char* currentDir = nullptr);
+                        const char* currentDir = nullptr, DWORD creationFlags = 0);
 
 class ResidentProgram {
   public:

@@ -199,14 +199,14 @@ Process::~Process() {
     Kill();
 }
 
-Process Process::Start(const std::string& commandLine, const char* currentDir) {
+Process Process::Start(const std::string& commandLine, const char* currentDir, DWORD creationFlags) {
     Process process;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
     std::string mutableLine = commandLine;
-    if (::CreateProcessA(nullptr, &mutableLine[0], nullptr, nullptr, FALSE, 0, nullptr, currentDir, &startup,
-                         &info)) {
+    if (::CreateProcessA(nullptr, &mutableLine[0], nullptr, nullptr, FALSE, creationFlags, nullptr,
+                         currentDir, &startup, &info)) {
         CHandle thread(info.hThread);
         process.m_process.Reset(info.hProcess);
         process.m_id = info.dwProcessId;

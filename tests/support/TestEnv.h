@@ -65,7 +65,8 @@ class Process {
     Process(Process&& other) noexcept;
     Process& operator=(Process&& other) noexcept;
     ~Process();
-    static Process Start(const std::string& commandLine, const char* currentDir = nullptr);
+    static Process Start(const std::string& commandLine, const char* currentDir = nullptr,
+                         DWORD creationFlags = 0);
     bool Running() const;
     // Exit code, or -1 after the time-out.
     long Wait(DWORD timeoutMs = 30000);
