@@ -6,7 +6,20 @@
 
 namespace {
 constexpr DWORD kErrorElevationRequired = 740; // ERROR_ELEVATION_REQUIRED, missing from MinGW's headers
+
+BOOL CreateProcessStarter(char* commandLine, PROCESS_INFORMATION* started) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    return ::CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                            started);
+}
+
+ProcessStarter g_starter = &CreateProcessStarter;
 } // namespace
+
+void SetProcessStarterForTest(ProcessStarter starter) {
+    g_starter = starter ? starter : &CreateProcessStarter;
+}
 
 bool FitsCommandLine(const CString& path) {
     return !path.empty() && path.size() + 3 <= MAX_PATH;
@@ -31,12 +44,9 @@ BOOL StartProgram(const CString& path, const CString& arguments, unsigned flags,
     CString commandLine = "\"" + path + "\"";
     if (!arguments.empty())
         commandLine += " " + arguments;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
     CHandle process;
-    if (::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                         &started)) {
+    if (g_starter(&commandLine[0], &started)) {
         CHandle thread(started.hThread);
         process.Reset(started.hProcess);
     } else if ((flags & kStartElevateIfRequired) && ::GetLastError() == kErrorElevationRequired) {

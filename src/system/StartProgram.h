@@ -27,5 +27,10 @@ bool FitsCommandLine(const CString& path);
 // none when refused or not startable.
 CHandle StartProgramElevated(const CString& path, const CString& arguments = CString());
 
+// The plain start StartProgram tries first is CreateProcessA; a test may put another in its place (one
+// failing with ERROR_ELEVATION_REQUIRED, which this platform never gives), null puts it back.
+using ProcessStarter = BOOL (*)(char* commandLine, PROCESS_INFORMATION* started);
+void SetProcessStarterForTest(ProcessStarter starter);
+
 // The full path of this program's executable; empty when unknown or too long for the path buffer.
 CString ModulePath();

@@ -4,6 +4,7 @@
 #include "support/FtpTestServer.h"
 #include "support/ResidentProgram.h"
 #include "support/TestEnv.h"
+#include "support/TrustPackages.h"
 
 #include <functional>
 
@@ -13,6 +14,9 @@ namespace {
 
 const char kPackage[] = "240105-update.exe";
 const char kNoBox[] = "<no box>";
+
+// The platform's DLL overrides for Pendlemark.exe alone.
+const char kOwnOverrides[] = "Software\\Wine\\AppDefaults\\Pendlemark.exe\\DllOverrides";
 
 class HostileConfigTest : public FrameTest {
   protected:
@@ -29,6 +33,7 @@ class HostileConfigTest : public FrameTest {
         ResetProgramState();
         m_process = Process();
         DeleteCorvalisKeys();
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, kOwnOverrides);
         RemoveCvlIni();
         m_ftp.Clear();
         RemoveTree(m_browser.Path());
@@ -123,6 +128,25 @@ TEST_F(HostileConfigTest, HostileSettingsFilesAndCommandLines) {
          "", true, "Error retrieving update file.", [] {}},
         {"command line of 30,000 characters", [] {}, longArguments, true, kNoBox,
          [&] { EXPECT_EQ(RegString(kParamsKey, "LastDownloadFile"), Downloaded()); }},
+        {"an update server of another scheme",
+         [&] { SetRegString(kParamsKey, "Server", "ftp://" + m_ftp.Address()); }, "", true,
+         "The update server address is not supported.", [&] { EXPECT_TRUE(m_ftp.Logins().empty()); }},
+        {"an HTTPS server with a path",
+         [&] { SetRegString(kParamsKey, "Server", "https://127.0.0.1/update"); }, "", true,
+         "The update server address is not supported.", [] {}},
+        {"a signature library that cannot be loaded",
+         [&] {
+             ASSERT_TRUE(m_ftp.ServeCopy(kPackage, TrustPackage("signed-a.exe")));
+             SetUserPin(PublisherThumbprint("a").c_str());
+             // For this program only, as the platform's loader reads it: the library is disabled.
+             SetRegString(kOwnOverrides, "wintrust", "");
+         },
+         "", true, "The update file is not signed by a trusted publisher.",
+         [&] {
+             ::RegDeleteTreeA(HKEY_CURRENT_USER, kOwnOverrides);
+             EXPECT_FALSE(FileExists(Downloaded()));
+             EXPECT_FALSE(RegValueExists(kParamsKey, "LastDownloadFile"));
+         }},
         {"30,000 characters ending in the uninstall switch", [] {}, longArguments + " -UNINSTALL", false,
          kNoBox,
          [&] {

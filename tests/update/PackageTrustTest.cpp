@@ -15,8 +15,6 @@ class PackageTrustTest : public FtpUpdaterTest {
   protected:
     void SetUp() override {
         FtpUpdaterTest::SetUp();
-        // The packages say they succeeded: only then is their version recorded.
-        ::SetEnvironmentVariableA("PM_PACKAGE_EXIT", "0");
         m_a = PublisherThumbprint("a");
         m_b = PublisherThumbprint("b");
         m_expired = PublisherThumbprint("expired");
@@ -70,6 +68,7 @@ TEST_F(PackageTrustTest, OnlyAnIntactSignatureByAPinnedPublisherRuns) {
         DWORD type; // of both values
         const char* package;
         bool installs;
+        DWORD policyType = 0; // 0: the type of both
     } cases[] = {
         {"pinned signer", none, m_a, REG_SZ, "signed-a.exe", true},
         {"another signer", none, m_a, REG_SZ, "signed-b.exe", false},
@@ -95,13 +94,16 @@ TEST_F(PackageTrustTest, OnlyAnIntactSignatureByAPinnedPublisherRuns) {
         {"a policy list beginning with an empty string", ";" + m_a, m_b, REG_MULTI_SZ, "signed-b.exe", false},
         {"a policy list of empty strings leaves the user's pin", ";;", m_b, REG_MULTI_SZ, "signed-b.exe",
          true},
+        {"a policy of bytes never hands over to the user", m_a, m_a, REG_SZ, "signed-a.exe", false,
+         REG_BINARY},
+        {"a policy number never hands over to the user", "1", m_a, REG_SZ, "signed-a.exe", false, REG_DWORD},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         ClearPins();
         DeleteCorvalisKeys();
         if (c.policy != none)
-            SetPolicyPin(c.policy.c_str(), c.type);
+            SetPolicyPin(c.policy.c_str(), c.policyType ? c.policyType : c.type);
         if (c.user != none)
             SetUserPin(c.user.c_str(), c.type);
         std::string error;
@@ -196,6 +198,8 @@ TEST_F(PackageTrustTest, WindowsResultsAcceptedAreIntactSignaturesOnly) {
 }
 
 TEST_F(PackageTrustTest, APinnedClientNeverGoesBackNorTakesAnotherProduct) {
+    // The packages say they succeeded: only then is their version recorded.
+    ::SetEnvironmentVariableA("PM_PACKAGE_EXIT", "0");
     const char kMenus[] = "Corvalis Menus";
     const std::string none = "<none>";
     const struct {
