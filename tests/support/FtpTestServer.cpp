@@ -5,21 +5,12 @@
 #include <windows.h>
 
 #include <cstdlib>
-#include <sstream>
 
 namespace pmtest {
 
-namespace {
-std::string EnvOr(const char* name, const char* fallback) {
-    const char* value = std::getenv(name);
-    return value && *value ? value : fallback;
-}
-} // namespace
-
-FtpTestServer::FtpTestServer(const char* name, int host) {
-    m_address = EnvOr("PM_TEST_NET", "127.0.0") + "." + std::to_string(host);
-    std::string state = EnvOr("PM_FTP_STATE", "");
-    m_state = state.empty() ? std::string() : WinePath(state) + "\\" + name;
+FtpTestServer::FtpTestServer(const char* name, int host) : m_address(TestNetAddress(host)) {
+    const char* state = std::getenv("PM_FTP_STATE");
+    m_state = state && *state ? WinePath(state) + "\\" + name : std::string();
     m_root = m_state.empty() ? std::string() : m_state + "\\root";
 }
 
@@ -63,25 +54,12 @@ bool FtpTestServer::SetListDelay(int milliseconds) const {
     return WriteFileText(marker, std::to_string(milliseconds));
 }
 
-namespace {
-std::vector<std::string> Lines(const std::string& path) {
-    std::vector<std::string> lines;
-    std::istringstream in(ReadFileText(path));
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty())
-            lines.push_back(line);
-    }
-    return lines;
-}
-} // namespace
-
 std::vector<std::string> FtpTestServer::Logins() const {
-    return Lines(m_state + "\\logins.txt");
+    return ReadFileLines(m_state + "\\logins.txt");
 }
 
 std::vector<std::string> FtpTestServer::Activity() const {
-    return Lines(m_state + "\\activity.txt");
+    return ReadFileLines(m_state + "\\activity.txt");
 }
 
 } // namespace pmtest

@@ -1,4 +1,4 @@
-// The Windows side of a test FTP server started by a CTest fixture (tests/support/ftp_fixture.sh).
+// The Windows side of a test FTP server started by a CTest fixture (tests/support/server_fixture.sh).
 #pragma once
 
 #include <string>
