@@ -102,18 +102,22 @@ class Handler(BaseHTTPRequestHandler):
             with open(self.server.report, "a", encoding="utf-8") as f:
                 f.write(line + "\n")
 
+    def credentials(self):
+        """The Authorization header, Basic credentials decoded to "user:password"."""
+        value = self.headers.get("Authorization")
+        if value and value.startswith("Basic "):
+            try:
+                return base64.b64decode(value[6:], validate=True).decode("utf-8")
+            except (binascii.Error, UnicodeDecodeError):
+                pass
+        return value
+
     def record_request(self):
         line = "%s %s" % (self.command, self.path)
-        for header, name in (("Range", "range"), ("If-Range", "ifrange"), ("Authorization", "auth")):
-            value = self.headers.get(header)
-            if value is None:
-                continue
-            if header == "Authorization" and value.startswith("Basic "):
-                try:
-                    value = base64.b64decode(value[6:], validate=True).decode("utf-8")
-                except (binascii.Error, UnicodeDecodeError):
-                    pass
-            line += " %s=%s" % (name, value)
+        for name, value in (("range", self.headers.get("Range")), ("ifrange", self.headers.get("If-Range")),
+                            ("auth", self.credentials())):
+            if value is not None:
+                line += " %s=%s" % (name, value)
         self.note(line)
 
     def empty(self, code, headers=()):
@@ -128,9 +132,7 @@ class Handler(BaseHTTPRequestHandler):
         faults = Faults(self.server.root)
         path = urllib.parse.unquote(urllib.parse.urlsplit(self.path).path)
         login = faults.take("login")
-        if login and self.headers.get("Authorization") != "Basic " + base64.b64encode(
-            ("%s:%s" % tuple(login)).encode("utf-8")
-        ).decode("ascii"):
+        if login and self.credentials() != ":".join(login):
             self.empty(401, [("WWW-Authenticate", 'Basic realm="Pendlemark test"')])
             return
         redirect = faults.take("redirect", path)
