@@ -2,52 +2,17 @@
 
 #include "TestEnv.h"
 
-#include <windows.h>
-
 namespace pmtest {
 
-HttpsTestServer::HttpsTestServer(const char* name, int host, int port, bool plain) {
+HttpsTestServer::HttpsTestServer(const char* name, int host, int port, bool plain)
+    : ServerFolder(ProgramDir() + "..\\https\\" + name) {
     const std::string address = TestNetAddress(host);
     m_address = (plain ? "http://" : "https://") + address + (port ? ":" + std::to_string(port) : "");
     m_hostPort = address + ":" + std::to_string(port ? port : plain ? 80 : 443);
-    m_state = ProgramDir() + "..\\https\\" + name;
-    m_root = m_state + "\\root";
-}
-
-bool HttpsTestServer::Available() const {
-    return DirExists(m_root);
-}
-
-void HttpsTestServer::Clear() const {
-    RemoveTree(m_root);
-    ::CreateDirectoryA(m_root.c_str(), nullptr);
-    WriteFileText(m_state + "\\activity.txt", "");
-}
-
-namespace {
-// The Windows path of a name below root, its folders made.
-std::string ServedPath(const std::string& root, const std::string& name) {
-    std::string path = root;
-    std::string::size_type start = 0;
-    for (std::string::size_type slash; (slash = name.find('/', start)) != std::string::npos;
-         start = slash + 1) {
-        path += "\\" + name.substr(start, slash - start);
-        ::CreateDirectoryA(path.c_str(), nullptr);
-    }
-    return path + "\\" + name.substr(start);
-}
-} // namespace
-
-bool HttpsTestServer::Serve(const std::string& name, const std::string& bytes) const {
-    return WriteFileText(ServedPath(m_root, name), bytes);
-}
-
-bool HttpsTestServer::ServeCopy(const std::string& name, const std::string& sourcePath) const {
-    return ::CopyFileA(sourcePath.c_str(), ServedPath(m_root, name).c_str(), FALSE) != FALSE;
 }
 
 bool HttpsTestServer::AddFault(const std::string& line, int times) const {
-    const std::string file = m_root + "\\.faults";
+    const std::string file = Root() + "\\.faults";
     return WriteFileText(file, ReadFileText(file) + line + (times ? " " + std::to_string(times) : "") + "\n");
 }
 
@@ -81,10 +46,6 @@ bool HttpsTestServer::WrongContentRange(const std::string& path, long long start
 
 bool HttpsTestServer::RequireLogin(const std::string& user, const std::string& password) const {
     return AddFault("login " + user + " " + password, 0);
-}
-
-std::vector<std::string> HttpsTestServer::Activity() const {
-    return ReadFileLines(m_state + "\\activity.txt");
 }
 
 } // namespace pmtest

@@ -1,13 +1,16 @@
 // The Windows side of a test HTTPS server (or CONNECT proxy) started by a CTest fixture:
 // pm_add_https_server and pm_add_connect_proxy in tests/CMakeLists.txt, tests/support/https_server.py.
+// Activity(): each request as the server received it, "GET /update/x.exe range=bytes=100- ifrange=...
+// auth=user:pw" (a proxy: "CONNECT 127.0.6.20:443", with " refused" after one it did not tunnel).
 #pragma once
 
+#include "ServerFolder.h"
+
 #include <string>
-#include <vector>
 
 namespace pmtest {
 
-class HttpsTestServer {
+class HttpsTestServer : public ServerFolder {
   public:
     // name: the server's state folder under <build>/https; host: its number on $PM_TEST_NET; port: the
     // one given to its fixture, 0 for the scheme's own; plain: an http:// server (PLAIN).
@@ -17,15 +20,6 @@ class HttpsTestServer {
     const std::string& Address() const { return m_address; }
     // "127.0.6.20:443": the target a proxy is asked to tunnel to, or a proxy's own ProxyServer value.
     const std::string& HostPort() const { return m_hostPort; }
-    // The served folder, as this process sees it.
-    const std::string& Root() const { return m_root; }
-    bool Available() const;
-
-    // Empties the served folder (its faults too) and the activity record.
-    void Clear() const;
-    // name may name folders below the root ("update/Pendlemark.feed"); they are made as needed.
-    bool Serve(const std::string& name, const std::string& bytes) const;
-    bool ServeCopy(const std::string& name, const std::string& sourcePath) const;
 
     // Faults, each for `times` requests of the path (0: every one). path: a URL path ("/update/x.exe"),
     // or a file name in any folder. See https_server.py.
@@ -41,17 +35,11 @@ class HttpsTestServer {
     // Every request without these Basic credentials gets 401.
     bool RequireLogin(const std::string& user, const std::string& password) const;
 
-    // Each request as the server received it: "GET /update/x.exe range=bytes=100- ifrange=... auth=user:pw"
-    // (a proxy: "CONNECT 127.0.6.20:443", " refused" after one it did not tunnel).
-    std::vector<std::string> Activity() const;
-
   private:
     bool AddFault(const std::string& line, int times) const;
 
     std::string m_address;
     std::string m_hostPort;
-    std::string m_state;
-    std::string m_root;
 };
 
 } // namespace pmtest
