@@ -24,13 +24,14 @@ export PM_TEST_NET=${PM_TEST_NET:-127.0.0}
 state=$build/ftp/$name
 work=$build/bench-work
 stop_all() {
-  bash "$root/tests/support/ftp_fixture.sh" stop "$state" || true
+  bash "$root/tests/support/server_fixture.sh" stop "$state" || true
   rm -rf "$work"
   pm_wine_stop
 }
 pm_wine_start "$build"
 trap stop_all EXIT
-bash "$root/tests/support/ftp_fixture.sh" start "$state" "$host"
+bash "$root/tests/support/server_fixture.sh" start "$state" "$host" 21 ftp_server.py --root "$state/root" \
+  --log "$state/logins.txt"
 rm -rf "$work"; mkdir -p "$work"
 to_wine() { echo "Z:${1//\//\\}"; }
 if [ "$mode" = startup ]; then

@@ -3,6 +3,7 @@
 #include "UiDriver.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <utility>
@@ -57,6 +58,11 @@ void RemoveTree(const std::string& path) {
     ::RemoveDirectoryA(path.c_str());
 }
 
+std::string TestNetAddress(int host) {
+    const char* net = std::getenv("PM_TEST_NET");
+    return std::string(net && *net ? net : "127.0.0") + "." + std::to_string(host);
+}
+
 std::string WinePath(const std::string& linuxPath) {
     std::string result = "Z:" + linuxPath;
     for (char& c : result) {
@@ -87,6 +93,17 @@ bool WriteFileText(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << text;
     return static_cast<bool>(out);
+}
+
+std::vector<std::string> ReadFileLines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::istringstream in(ReadFileText(path));
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty())
+            lines.push_back(line);
+    }
+    return lines;
 }
 
 long long FileSize(const std::string& path) {

@@ -27,12 +27,16 @@ class TempDir {
 };
 
 void RemoveTree(const std::string& path);
+// The address of a host number on the test servers' loopback network, $PM_TEST_NET (127.0.0 unless set).
+std::string TestNetAddress(int host);
 // A Linux path as this process sees it: Wine shows the Linux root as drive Z:.
 std::string WinePath(const std::string& linuxPath);
 bool FileExists(const std::string& path);
 bool DirExists(const std::string& path);
 std::string ReadFileText(const std::string& path);
 bool WriteFileText(const std::string& path, const std::string& text);
+// The non-empty lines of a text file (a test server's records).
+std::vector<std::string> ReadFileLines(const std::string& path);
 long long FileSize(const std::string& path);
 
 // HKEY_CURRENT_USER\Software\Corvalis and below, removed.

@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""FTP server of the update tests: serves one folder on <address>:21 with pyftpdlib.
+"""FTP server of the update tests: serves one folder on <address>:<port> (21) with pyftpdlib.
 
 Test-controlled behaviour, all read from the served folder at request time:
   .order       the LIST output, one entry a line: "name", "name<TAB>size" or "name<TAB>size<TAB>d".
@@ -169,6 +169,7 @@ def paced_dtp_handler(rate):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--address", required=True)
+    parser.add_argument("--port", type=int, default=21)
     parser.add_argument("--root", required=True)
     parser.add_argument("--log", default="")
     parser.add_argument("--user", default="pmuser")
@@ -195,7 +196,7 @@ def main():
     elif args.throttle:
         handler.dtp_handler = paced_dtp_handler(args.throttle)
 
-    server = FTPServer((args.address, 21), handler)
+    server = FTPServer((args.address, args.port), handler)
     server.max_cons = 64
     # No poll time-out: the loop then wakes for each scheduled call (paced data, delayed listings)
     # when it is due instead of up to a second late.
