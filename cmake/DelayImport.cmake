@@ -23,8 +23,11 @@ function(pm_delay_import name dll)
     if(CMAKE_SIZEOF_VOID_P EQUAL 4)
       set(killAt --kill-at)
     endif()
-    execute_process(COMMAND ${CMAKE_DLLTOOL} --input-def ${def} --dllname ${dll} ${killAt} --output-delaylib ${lib}
-                    COMMAND_ERROR_IS_FATAL ANY)
+    # Run in its folder with relative names: the import descriptor's symbol is named after the output
+    # name, __DELAY_IMPORT_DESCRIPTOR_lib<name>_delay_a, which the program refers to.
+    execute_process(COMMAND ${CMAKE_DLLTOOL} --input-def ${name}.def --dllname ${dll} ${killAt}
+                            --output-delaylib lib${name}_delay.a
+                    WORKING_DIRECTORY ${dir} COMMAND_ERROR_IS_FATAL ANY)
   endif()
   add_library(pm_delay_${name} STATIC IMPORTED GLOBAL)
   # delayimp holds the loader helper the delay-import thunks call.

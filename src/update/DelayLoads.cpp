@@ -4,42 +4,40 @@
 
 #include <atomic>
 
-namespace {
-// Descriptors written with virtual addresses instead of relative ones (bit 0 clear) are of old linkers.
-template <class T>
-const T* At(const BYTE* base, const IMAGE_NT_HEADERS* headers, ULONGLONG address, bool relative) {
-    if (address == 0)
-        return nullptr;
-    return reinterpret_cast<const T*>(base +
-                                      (relative ? address : address - headers->OptionalHeader.ImageBase));
+// The import descriptors of the delay-loaded libraries, as the build's delay-import libraries name them.
+extern "C" {
+extern const IMAGE_DELAYLOAD_DESCRIPTOR
+    g_wintrustImports __asm__("__DELAY_IMPORT_DESCRIPTOR_libwintrust_delay_a");
+extern const IMAGE_DELAYLOAD_DESCRIPTOR
+    g_crypt32Imports __asm__("__DELAY_IMPORT_DESCRIPTOR_libcrypt32_delay_a");
+extern const IMAGE_DELAYLOAD_DESCRIPTOR
+    g_bcryptImports __asm__("__DELAY_IMPORT_DESCRIPTOR_libbcrypt_delay_a");
 }
 
-bool LoadAll() {
-    const auto* base = reinterpret_cast<const BYTE*>(::GetModuleHandleA(nullptr));
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& directory =
-        headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT];
-    if (directory.VirtualAddress == 0)
-        return true;
-    for (const auto* library =
-             reinterpret_cast<const IMAGE_DELAYLOAD_DESCRIPTOR*>(base + directory.VirtualAddress);
-         library->DllNameRVA != 0; ++library) {
-        const bool relative = (library->Attributes.AllAttributes & 1) != 0;
-        const char* name = At<char>(base, headers, library->DllNameRVA, relative);
-        HMODULE module = name ? ::LoadLibraryA(name) : nullptr;
-        if (!module)
+namespace {
+// Descriptors hold addresses relative to the image (bit 0 of their attributes) or, of old, absolute ones.
+template <class T> const T* At(const IMAGE_DELAYLOAD_DESCRIPTOR& library, ULONG_PTR address) {
+    if (address == 0)
+        return nullptr;
+    if (library.Attributes.AllAttributes & 1)
+        return reinterpret_cast<const T*>(reinterpret_cast<const BYTE*>(::GetModuleHandleA(nullptr)) +
+                                          address);
+    return reinterpret_cast<const T*>(address);
+}
+
+bool LoadAll(const IMAGE_DELAYLOAD_DESCRIPTOR& library) {
+    const char* name = At<char>(library, library.DllNameRVA);
+    HMODULE module = name ? ::LoadLibraryA(name) : nullptr;
+    if (!module)
+        return false;
+    for (const auto* entry = At<IMAGE_THUNK_DATA>(library, library.ImportNameTableRVA);
+         entry && entry->u1.AddressOfData != 0; ++entry) {
+        const char* function = IMAGE_SNAP_BY_ORDINAL(entry->u1.Ordinal)
+                                   ? reinterpret_cast<const char*>(IMAGE_ORDINAL(entry->u1.Ordinal))
+                                   : reinterpret_cast<const char*>(
+                                         At<IMAGE_IMPORT_BY_NAME>(library, entry->u1.AddressOfData)->Name);
+        if (!::GetProcAddress(module, function))
             return false;
-        for (const auto* entry = At<IMAGE_THUNK_DATA>(base, headers, library->ImportNameTableRVA, relative);
-             entry && entry->u1.AddressOfData != 0; ++entry) {
-            const char* function =
-                IMAGE_SNAP_BY_ORDINAL(entry->u1.Ordinal)
-                    ? reinterpret_cast<const char*>(IMAGE_ORDINAL(entry->u1.Ordinal))
-                    : reinterpret_cast<const char*>(
-                          At<IMAGE_IMPORT_BY_NAME>(base, headers, entry->u1.AddressOfData, relative)->Name);
-            if (!::GetProcAddress(module, function))
-                return false;
-        }
     }
     return true;
 }
@@ -49,6 +47,6 @@ bool DelayLoadsAvailable() {
     // Once all could be had they stay loaded; a failure is asked again next time.
     static std::atomic<bool> available{false};
     if (!available)
-        available = LoadAll();
+        available = LoadAll(g_wintrustImports) && LoadAll(g_crypt32Imports) && LoadAll(g_bcryptImports);
     return available;
 }

@@ -210,10 +210,12 @@ TEST_F(HttpsTestBed, CountedFaultsLetTheNextRequestThrough) {
 TEST_F(HttpsTestBed, ProxyTunnelsToTheTestNetworkOnly) {
     const std::string proxy = Proxy().HostPort();
     EXPECT_EQ(Fetch(m_url, "", proxy.c_str()).body, m_file);
-    // Outside the test network: refused, and WinINet hands the proxy's answer on as the reply.
-    EXPECT_EQ(Fetch("https://127.0.0.1:9/update/x.exe", "", proxy.c_str()).status, 403u);
+    // Outside the test network (whichever /24 of the loopback range it is): refused, and WinINet hands
+    // the proxy's answer on as the reply.
+    const std::string outside = Trusted().HostPort().rfind("127.0.0.", 0) == 0 ? "127.0.1.1:9" : "127.0.0.1:9";
+    EXPECT_EQ(Fetch("https://" + outside + "/update/x.exe", "", proxy.c_str()).status, 403u);
     EXPECT_EQ(Proxy().Activity(),
-              (std::vector<std::string>{"CONNECT " + Trusted().HostPort(), "CONNECT 127.0.0.1:9 refused"}));
+              (std::vector<std::string>{"CONNECT " + Trusted().HostPort(), "CONNECT " + outside + " refused"}));
 }
 
 } // namespace
