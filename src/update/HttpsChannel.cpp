@@ -187,7 +187,7 @@ BOOL CHttpsChannel::Connect() {
         m_hConnection.Reset(::InternetConnectA(m_hInternet, m_server.host.c_str(), m_server.port,
                                                m_userName.empty() ? nullptr : m_userName.c_str(),
                                                m_password.empty() ? nullptr : m_password.c_str(),
-                                               INTERNET_SERVICE_HTTP, 0, 0));
+                                               INTERNET_SERVICE_HTTP, INTERNET_FLAG_SECURE, 0));
     if (!m_hConnection) {
         m_run.m_errorText = kNoConnection;
         return FALSE;
@@ -297,7 +297,7 @@ CHttpsChannel::Transfer CHttpsChannel::Request(const std::string& name, const st
             connection = m_hConnection;
         } else {
             elsewhere.Reset(::InternetConnectA(m_hInternet, host, parts.nPort, nullptr, nullptr,
-                                               INTERNET_SERVICE_HTTP, 0, 0));
+                                               INTERNET_SERVICE_HTTP, INTERNET_FLAG_SECURE, 0));
             if (!elsewhere)
                 return Transfer::Refused;
             connection = elsewhere;
