@@ -48,10 +48,22 @@ void CUpdaterApp::Uninstall() {
     if (!launcher.empty() && !backup.empty() && ::CopyFileA(backup.c_str(), launcher.c_str(), FALSE))
         ::DeleteFileA(backup.c_str());
 
-    // Only an empty folder goes; a package left behind keeps it.
+    // What an interrupted HTTPS transfer kept for resuming goes; then only an empty folder goes, and a
+    // package left behind keeps it.
     const CString downloadFolder = GetDownloadFilePath("");
-    if (!downloadFolder.empty())
+    if (!downloadFolder.empty()) {
+        WIN32_FIND_DATAA part;
+        const CString pattern = downloadFolder + "*-update.exe.part";
+        HANDLE found = ::FindFirstFileA(pattern.c_str(), &part);
+        if (found != INVALID_HANDLE_VALUE) {
+            do {
+                if (!(part.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                    ::DeleteFileA((downloadFolder + part.cFileName).c_str());
+            } while (::FindNextFileA(found, &part));
+            ::FindClose(found);
+        }
         ::RemoveDirectoryA(downloadFolder.c_str());
+    }
 
     // Innermost first: a key with subkeys is refused, so a company key shared with others stays. The
     // record of installed package versions is ours too.

@@ -36,6 +36,8 @@ TEST_F(Uninstall, RestoresTheLauncherRemovesFolderAndKeysAndOnlyThenSignalsShutd
     Swapped();
     // The versions of the packages installed go with the settings.
     pmtest::SetRegString("Software\\Corvalis\\Pendlemark\\Params\\Packages", "Corvalis Menus", "1.0.0.0");
+    // So does what an interrupted transfer kept for resuming.
+    ASSERT_TRUE(WriteFileText(DownloadFolder() + "\\261201-update.exe.part", "part"));
     CHandle shutdown(pmtest::OpenOrCreateEvent("CVLShutdown"));
     // What a resident instance would find at the moment it is told to quit. The keys go innermost
     // first, so the company key is gone only when all three are.
@@ -96,6 +98,7 @@ TEST_F(Uninstall, WithoutAResidentInstanceEndsKeepingWhatIsNotOursAndTheLockFree
     Swapped();
     const std::string leftOver = DownloadFolder() + "\\050101-update.exe";
     ASSERT_TRUE(WriteFileText(leftOver, "package"));
+    ASSERT_TRUE(WriteFileText(DownloadFolder() + "\\261201-update.exe.part", "part"));
     pmtest::SetRegString("Software\\Corvalis\\Other", "Kept", "yes");
 
     ASSERT_EQ(RunUninstall(), 0);
@@ -103,6 +106,7 @@ TEST_F(Uninstall, WithoutAResidentInstanceEndsKeepingWhatIsNotOursAndTheLockFree
     EXPECT_EQ(ReadFileText(LauncherFile("cvl.exe")), kOriginal);
     EXPECT_FALSE(FileExists(LauncherFile("cvlex.exe")));
     EXPECT_EQ(ReadFileText(leftOver), "package");
+    EXPECT_FALSE(FileExists(DownloadFolder() + "\\261201-update.exe.part"));
     EXPECT_FALSE(KeyExists(kProductKey));
     EXPECT_EQ(pmtest::RegString("Software\\Corvalis\\Other", "Kept"), "yes");
     // It neither made the event nor stayed with a window of its own.
