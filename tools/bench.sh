@@ -3,6 +3,8 @@
 #   bench.sh        download throughput and status callback cost ($PM_TEST_NET.200:21)
 #   bench.sh soak   one resident Pendlemark.exe through 200 update runs ($PM_TEST_NET.201:21;
 #                   PM_SOAK_RUNS sets another count)
+#   bench.sh https  the HTTPS channel's transfer of 64 MB against a bare WinINet read loop, and a
+#                   transfer cut at half ($PM_TEST_NET.23:443, its test root trusted in the prefix only)
 #   bench.sh startup [OTHER.exe...]   start-up time and resident memory of Pendlemark.exe (and of other
 #                   builds of it) beside a bare tray program on the same platform DLLs
 set -euo pipefail
@@ -13,6 +15,7 @@ case $mode in
 throughput) target=pm_bench_update name=bench host=200 ;;
 soak) target=pm_bench_soak name=soakbench host=201 ;;
 startup) target=pm_bench_startup name=startupbench host=202 ;;
+https) target=pm_bench_https name=httpsbench host=23 ;;
 *) echo "usage: $0 [soak | startup [OTHER.exe...]]" >&2; exit 2 ;;
 esac
 "$root/tools/setup.sh"
@@ -30,8 +33,16 @@ stop_all() {
 }
 pm_wine_start "$build"
 trap stop_all EXIT
-bash "$root/tests/support/server_fixture.sh" start "$state" "$host" 21 ftp_server.py --root "$state/root" \
-  --log "$state/logins.txt"
+if [ "$mode" = https ]; then
+  state=$build/https/$name
+  bash "$root/tests/support/make_test_pki.sh" "$build/pki" >/dev/null
+  "$PM_WINE" "$build/bin/pm_trust_root.exe" "Z:$build/pki/root.crt" >/dev/null
+  bash "$root/tests/support/server_fixture.sh" start "$state" "$host" 443 https_server.py --root "$state/root" \
+    --cert "$build/pki/server.crt" --key "$build/pki/server.key"
+else
+  bash "$root/tests/support/server_fixture.sh" start "$state" "$host" 21 ftp_server.py --root "$state/root" \
+    --log "$state/logins.txt"
+fi
 rm -rf "$work"; mkdir -p "$work"
 to_wine() { echo "Z:${1//\//\\}"; }
 if [ "$mode" = startup ]; then
@@ -52,6 +63,11 @@ if [ "$mode" = startup ]; then
   done
   (cd "$work" && "$PM_WINE" "$build/bin/pm_bench_startup.exe" "${programs[@]}")
   rm -f "$build"/bin/pm_other*.exe "$build/bin/pm_tray_ref_shipped.exe" "$build/bin/pm_shipped.exe"
+elif [ "$mode" = https ]; then
+  PM_BENCH_SERVER=https://$PM_TEST_NET.$host PM_BENCH_ROOT=$(to_wine "$state/root") PM_BENCH_WORK=$(to_wine "$work") \
+    "$PM_WINE" "$build/bin/pm_bench_https.exe"
+  echo "Requests of the package, as the server saw them:"
+  grep "050601-update.exe" "$state/activity.txt" | tail -2 | sed 's/^/  /'
 elif [ "$mode" = soak ]; then
   PM_FTP_STATE=$build/ftp "$PM_WINE" "$build/bin/pm_bench_soak.exe"
 else

@@ -4,8 +4,10 @@
 # package from a local FTP server, has Pendlemark update itself through that channel and reports each
 # step as it happens, with screenshots. Pendlemark then stays running until Enter.
 #
-#   bash tools/run.sh [--server HOST [--folder /update/]] [--no-wait]
+#   bash tools/run.sh [--https | --server HOST [--folder /update/]] [--no-wait]
 #
+#   --https         the embedded server is an HTTPS server with an update list, its certificate from a
+#                   throwaway test root that only the run's Wine prefix trusts
 #   --server HOST   use this FTP server (anonymous login, passive mode) instead of the embedded one
 #   --folder PATH   its folder holding the YYMMDD-update.exe packages (default /update/)
 #   --no-wait       end after the summary and stop everything started here
@@ -16,12 +18,13 @@
 set -eEuo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${PM_BUILD_DIR:-$root/build}
-server="" folder="/update/" wait_for_enter=1
+server="" folder="/update/" wait_for_enter=1 https=0
 while [ $# -gt 0 ]; do
   case $1 in
   --server) server=${2:?--server needs a host}; shift 2 ;;
   --folder) folder=${2:?--folder needs a path}; shift 2 ;;
   --no-wait) wait_for_enter=0; shift ;;
+  --https) https=1; shift ;;
   -h | --help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
   *) echo "unknown argument: $1 (see --help)" >&2; exit 2 ;;
   esac
@@ -53,8 +56,8 @@ say "next version's installer: $next_setup ($(stat -c %s "$next_setup") bytes)"
 
 run="$build/run"
 shots="$run/screenshots"
-rm -rf "$shots" "$run/ftp"
-mkdir -p "$shots" "$run/ftp/root"
+rm -rf "$shots" "$run/ftp" "$run/https"
+mkdir -p "$shots" "$run/ftp/root" "$run/https/root"
 ftp_pid=""
 stop_all() {
   [ -n "$ftp_pid" ] && kill "$ftp_pid" 2>/dev/null
@@ -82,7 +85,27 @@ printf '[USER PREFS]\r\nCORVALIS DIRECTORY=%s\r\n[INSTALL]\r\nMAINDIR=%s\r\n' "$
 
 package="$(date +%y%m%d)-update.exe"
 report="-"
-if [ -z "$server" ]; then
+if [ -z "$server" ] && [ $https = 1 ]; then
+  # One of the addresses the test certificate names.
+  host="${PM_TEST_NET:-127.0.0}.20"
+  step "Starting the update server https://$host$folder (Python's http.server with ssl)"
+  bash "$root/tests/support/make_test_pki.sh" "$run/pki" >/dev/null
+  "$PM_WINE" "$build/bin/pm_trust_root.exe" "Z:$run/pki/root.crt" >/dev/null 2>&1 ||
+    fail "the test root could not be added to the prefix's Root store"
+  say "a throwaway test root, trusted in this prefix's machine Root store only"
+  mkdir -p "$run/https/root/${folder#/}"
+  cp "$next_setup" "$run/https/root/${folder#/}/$package"
+  bash "$root/tools/make-feed.sh" "$run/https/root/${folder#/}" | sed 's/^/   /'
+  : >"$run/https/report.txt"
+  report=$("$PM_WINE" winepath -w "$run/https/report.txt" 2>/dev/null | tr -d '\r')
+  setsid /usr/bin/python3 "$root/tests/support/https_server.py" --address "$host" --root "$run/https/root" \
+    --cert "$run/pki/server.crt" --key "$run/pki/server.key" --throttle 131072 \
+    --report "$run/https/report.txt" </dev/null >"$run/https/server.log" 2>&1 &
+  ftp_pid=$!
+  for _ in $(seq 50); do (exec 3<>"/dev/tcp/$host/443") 2>/dev/null && break; sleep 0.1; done
+  server="https://$host"
+  say "serving $package: Pendlemark $next_version's installer, dated today, named by Pendlemark.feed"
+elif [ -z "$server" ]; then
   server="${PM_TEST_NET:-127.0.0}.70"
   step "Starting the update server ftp://$server$folder (pyftpdlib)"
   mkdir -p "$run/ftp/root/${folder#/}"

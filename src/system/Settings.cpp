@@ -3,7 +3,10 @@
 
 #include "PathUtil.h"
 #include "StartProgram.h"
+#include "framework/Handles.h"
 #include "framework/WinApp.h"
+
+#include <algorithm>
 
 #include <ctime>
 
@@ -100,4 +103,32 @@ CString CSettings::GetProgramFilePath(const CString& name) {
         return CString();
     CString result = directory + name;
     return result.size() > kMaxBuiltPath ? CString() : result;
+}
+
+std::string ReadParamsText(const char* name) {
+    CRegKey params;
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    if (params.Open(HKEY_CURRENT_USER, kParamsKeyPath, KEY_QUERY_VALUE) != ERROR_SUCCESS ||
+        ::RegQueryValueExA(params.Get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        type != REG_SZ)
+        return std::string();
+    std::string text(size, '\0');
+    if (::RegQueryValueExA(params.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&text[0]), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_SZ)
+        return std::string();
+    text.resize(std::min<std::size_t>(size, text.size()));
+    return text.c_str(); // up to its terminator, whatever was stored
+}
+
+void WriteParamsText(const char* name, const std::string& text) {
+    CRegKey params;
+    if (params.Create(HKEY_CURRENT_USER, kParamsKeyPath) != ERROR_SUCCESS)
+        return;
+    if (text.empty())
+        ::RegDeleteValueA(params.Get(), name);
+    else
+        ::RegSetValueExA(params.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                         static_cast<DWORD>(text.size() + 1));
 }

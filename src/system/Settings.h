@@ -5,6 +5,7 @@
 #include "framework/Afx.h"
 
 #include <atomic>
+#include <string>
 
 class CWinApp;
 
@@ -51,6 +52,11 @@ class CSettings {
     CString m_browserDir;  // cvl.ini [USER PREFS] CORVALIS DIRECTORY
     CString m_launcherDir; // cvl.ini [INSTALL] MAINDIR
 };
+
+// A text value under Params of the user's registry beside the record, read whole; empty when missing or
+// not text. Writing empty text deletes the value.
+std::string ReadParamsText(const char* name);
+void WriteParamsText(const char* name, const std::string& text);
 
 // The process's one record (the application's).
 CSettings& TheSettings();

@@ -2,6 +2,7 @@
 
 #include "FtpUpdater.h"
 #include "TransferProgressDlg.h"
+#include "TransferWatchdog.h"
 #include "UpdateTexts.h"
 #include "core/PackageName.h"
 #include "core/Percent.h"
@@ -128,32 +129,6 @@ std::string HexOf(const Sha256Digest& digest) {
 std::string PartRecordFor(const PackageCandidate& package, const std::string& validator) {
     return package.name + "|" + std::to_string(package.size) + "|" +
            (package.sha256 ? HexOf(*package.sha256) : std::string()) + "|" + validator;
-}
-
-std::string ReadPartRecord() {
-    CRegKey params;
-    if (params.Open(HKEY_CURRENT_USER, kParamsKeyPath, KEY_QUERY_VALUE) != ERROR_SUCCESS)
-        return std::string();
-    char text[2048] = "";
-    DWORD size = sizeof text - 1;
-    DWORD type = REG_NONE;
-    if (::RegQueryValueExA(params.Get(), kPartRecordValue, nullptr, &type, reinterpret_cast<BYTE*>(text),
-                           &size) != ERROR_SUCCESS ||
-        type != REG_SZ)
-        return std::string();
-    return text;
-}
-
-void WritePartRecord(const std::string& record) {
-    CRegKey params;
-    if (params.Create(HKEY_CURRENT_USER, kParamsKeyPath) != ERROR_SUCCESS)
-        return;
-    if (record.empty())
-        ::RegDeleteValueA(params.Get(), kPartRecordValue);
-    else
-        ::RegSetValueExA(params.Get(), kPartRecordValue, 0, REG_SZ,
-                         reinterpret_cast<const BYTE*>(record.c_str()),
-                         static_cast<DWORD>(record.size() + 1));
 }
 
 long long FileSizeOf(const CString& path) {
@@ -355,13 +330,13 @@ BOOL CHttpsChannel::FetchPackage(const PackageCandidate& package, const CString&
     }
     switch (result) {
     case Transfer::Complete:
-        WritePartRecord(std::string());
+        WriteParamsText(kPartRecordValue, std::string());
         if (::MoveFileExA(partPath.c_str(), localPath.c_str(), MOVEFILE_REPLACE_EXISTING))
             return TRUE;
         m_run.m_errorText = kRetrieveFailed;
         return FALSE;
     case Transfer::Mismatch:
-        WritePartRecord(std::string());
+        WriteParamsText(kPartRecordValue, std::string());
         ::DeleteFileA(partPath.c_str());
         m_run.m_errorText = kListMismatch;
         return FALSE;
@@ -382,7 +357,7 @@ CHttpsChannel::Transfer CHttpsChannel::TransferOnce(const PackageCandidate& pack
     // What an earlier attempt left is taken up only for the same list entry, with the server's validator.
     std::uint64_t offset = 0;
     std::string validator;
-    const std::string record = ReadPartRecord();
+    const std::string record = ReadParamsText(kPartRecordValue);
     const std::string entry = PartRecordFor(package, std::string());
     const long long partSize = FileSizeOf(partPath);
     if (partSize > 0 && record.size() > entry.size() && record.compare(0, entry.size(), entry) == 0 &&
@@ -425,7 +400,8 @@ CHttpsChannel::Transfer CHttpsChannel::TransferOnce(const PackageCandidate& pack
     std::string newValidator = QueryText(request, HTTP_QUERY_ETAG);
     if (newValidator.empty())
         newValidator = QueryText(request, HTTP_QUERY_LAST_MODIFIED);
-    WritePartRecord(newValidator.empty() ? std::string() : PartRecordFor(package, newValidator));
+    WriteParamsText(kPartRecordValue,
+                    newValidator.empty() ? std::string() : PartRecordFor(package, newValidator));
 
     CHandle part(::CreateFileA(partPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -438,13 +414,15 @@ CHttpsChannel::Transfer CHttpsChannel::TransferOnce(const PackageCandidate& pack
         progress->SetStatusText(kReceiving);
     m_run.m_bytesExpected = package.size;
     m_run.m_bytesReceived = offset;
+    CTransferWatchdog watchdog(std::move(request), m_idleMs);
     std::vector<char> buffer(256 * 1024);
     while (m_run.m_bytesReceived < package.size) {
         const std::uint64_t left = package.size - m_run.m_bytesReceived;
         const DWORD want = static_cast<DWORD>(left < buffer.size() ? left : buffer.size());
         DWORD got = 0;
-        if (!::InternetReadFile(request, buffer.data(), want, &got) || got == 0)
-            return Transfer::Cut; // reset, timed out, or ended before its length
+        if (!::InternetReadFile(watchdog.Request(), buffer.data(), want, &got) || got == 0)
+            return Transfer::Cut; // reset, timed out, silent too long, or ended before its length
+        watchdog.Alive();
         DWORD written = 0;
         if (!::WriteFile(part.Get(), buffer.data(), got, &written, nullptr) || written != got)
             return Transfer::Refused;

@@ -26,12 +26,17 @@ class CHttpsChannel {
     BOOL InstallNewestPackage();
     void CloseInternetHandles();
 
+    // The channel's two steps: the newest package the update list offers, and its transfer to localPath.
+    BOOL FindNewestPackage(PackageCandidate& newest);
+    BOOL FetchPackage(const PackageCandidate& package, const CString& localPath);
+
+    // How long a transfer may receive nothing before it counts as cut.
+    DWORD m_idleMs = 60000;
+
     // How a transfer attempt ended.
     enum class Transfer { Complete, Cut, Mismatch, Refused, Untrusted, Aborted };
 
   private:
-    BOOL FindNewestPackage(PackageCandidate& newest);
-    BOOL FetchPackage(const PackageCandidate& package, const CString& localPath);
     Transfer TransferOnce(const PackageCandidate& package, const CString& partPath);
     // A GET of a path in the server folder (or where the server sends it, over HTTPS only); the request
     // and its status, or the way it failed.

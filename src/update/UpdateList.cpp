@@ -41,38 +41,23 @@ void WriteParam(const char* name, DWORD type, const void* data, DWORD size) {
 
 // The serial of the list used last; none when missing or not a decimal number.
 std::optional<std::uint64_t> RecordedSerial() {
-    CRegKey params;
-    if (params.Open(HKEY_CURRENT_USER, kParamsKeyPath, KEY_QUERY_VALUE) != ERROR_SUCCESS)
+    const std::string text = ReadParamsText(kSerialValue);
+    if (text.empty() || text.size() > 20 || text.find_first_not_of("0123456789") != std::string::npos)
         return std::nullopt;
-    char text[32] = "";
-    DWORD size = sizeof text - 1;
-    DWORD type = REG_NONE;
-    if (::RegQueryValueExA(params.Get(), kSerialValue, nullptr, &type, reinterpret_cast<BYTE*>(text),
-                           &size) != ERROR_SUCCESS ||
-        type != REG_SZ)
-        return std::nullopt;
-    text[size < sizeof text ? size : sizeof text - 1] = '\0';
     std::uint64_t serial = 0;
-    const char* p = text;
-    if (*p == '\0')
-        return std::nullopt;
-    for (; *p >= '0' && *p <= '9'; ++p) {
-        const unsigned digit = static_cast<unsigned>(*p - '0');
+    for (char c : text) {
+        const unsigned digit = static_cast<unsigned>(c - '0');
         if (serial > (UINT64_MAX - digit) / 10)
             return std::nullopt;
         serial = serial * 10 + digit;
     }
-    if (*p != '\0')
-        return std::nullopt;
     return serial;
 }
 
 void RecordSerial(std::uint64_t serial) {
     const std::optional<std::uint64_t> recorded = RecordedSerial();
-    if (recorded && serial <= *recorded)
-        return; // written only when it grows
-    const std::string text = std::to_string(serial);
-    WriteParam(kSerialValue, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
+    if (!recorded || serial > *recorded) // written only when it grows
+        WriteParamsText(kSerialValue, std::to_string(serial));
 }
 
 const char* VerdictText(FeedVerdict verdict) {

@@ -4,6 +4,7 @@
 #include "support/HttpsTestServer.h"
 #include "update/HttpsChannel.h"
 #include "update/Sha256.h"
+#include "update/TransferWatchdog.h"
 
 #include <functional>
 
@@ -207,6 +208,31 @@ TEST_F(HttpsChannelTest, ATransferCutEveryTimeKeepsWhatArrivedForTheNextRun) {
     ASSERT_TRUE(WriteFileText(Downloaded("261130-update.exe.part"), "old"));
     EXPECT_TRUE(Update(error)) << error;
     EXPECT_FALSE(FileExists(Downloaded("261130-update.exe.part")));
+}
+
+// A server that stops sending without closing: the watchdog closes the request after the idle time,
+// which makes the waiting read fail as a cut does (on Windows; Wine's read does not wake when its handle
+// is closed from another thread, so here the watchdog is shown on a request that is not being read).
+TEST(TransferWatchdog, ClosesTheRequestOnceAfterTheIdleTimeAndNotWhileBytesArrive) {
+    CInternetHandle session(::InternetOpenA("test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+    CInternetHandle connection(
+        ::InternetConnectA(session, "127.0.0.1", 443, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    for (bool alive : {true, false}) {
+        SCOPED_TRACE(alive ? "bytes arriving" : "silent");
+        CInternetHandle request(::HttpOpenRequestA(connection, "GET", "/", nullptr, nullptr, nullptr, 0, 0));
+        ASSERT_TRUE(request);
+        CTransferWatchdog watchdog(std::move(request), 200);
+        for (int i = 0; i < 12; ++i) {
+            if (alive)
+                watchdog.Alive();
+            ::Sleep(50);
+        }
+        EXPECT_EQ(watchdog.Fired(), !alive);
+        DWORD type = 0, size = sizeof type;
+        EXPECT_EQ(::InternetQueryOptionA(watchdog.Request(), INTERNET_OPTION_HANDLE_TYPE, &type, &size) !=
+                      FALSE,
+                  alive);
+    }
 }
 
 TEST_F(HttpsChannelTest, AServerOfAnotherPortThroughTheUsersProxyAndOneNobodyTrusts) {

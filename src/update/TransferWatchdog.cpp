@@ -1,0 +1,42 @@
+#include "TransferWatchdog.h"
+
+CTransferWatchdog::CTransferWatchdog(CInternetHandle request, DWORD idleMs)
+    : m_request(request.Release()), m_idleMs(idleMs), m_alive(::CreateEventA(nullptr, FALSE, FALSE, nullptr)),
+      m_stop(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+    if (m_alive && m_stop)
+        m_thread.Reset(::CreateThread(nullptr, 0, &CTransferWatchdog::Watch, this, 0, nullptr));
+}
+
+CTransferWatchdog::~CTransferWatchdog() {
+    if (m_stop)
+        ::SetEvent(m_stop.Get());
+    if (m_thread)
+        ::WaitForSingleObject(m_thread.Get(), INFINITE);
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (!m_closed && m_request)
+        ::InternetCloseHandle(m_request);
+    m_closed = true;
+}
+
+bool CTransferWatchdog::Fired() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_fired;
+}
+
+DWORD WINAPI CTransferWatchdog::Watch(LPVOID context) {
+    auto* self = static_cast<CTransferWatchdog*>(context);
+    const HANDLE events[] = {self->m_stop.Get(), self->m_alive.Get()};
+    for (;;) {
+        const DWORD woke = ::WaitForMultipleObjects(2, events, FALSE, self->m_idleMs);
+        if (woke == WAIT_OBJECT_0 + 1)
+            continue;
+        if (woke == WAIT_TIMEOUT) {
+            std::lock_guard<std::mutex> lock(self->m_lock);
+            if (!self->m_closed && self->m_request)
+                ::InternetCloseHandle(self->m_request);
+            self->m_closed = true;
+            self->m_fired = true;
+        }
+        return 0;
+    }
+}
