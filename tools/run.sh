@@ -188,8 +188,11 @@ while IFS= read -r line; do
   SUMMARY*) summary+=("${line#SUMMARY }"); continue ;;
   esac
   say "$line"
-  # During the (slowed) download the progress window shows.
-  if [ $progress_shot = 0 ] && [[ $line == *"server: sending"* || $line == *"package found"* ]]; then
+  # During the (slowed) download the progress window shows; over HTTPS its bar moves, so it is taken
+  # once bytes have arrived.
+  if [ $https = 1 ]; then moment="*received *"; else moment="*package found*"; fi
+  # shellcheck disable=SC2053
+  if [ $progress_shot = 0 ] && [[ $line == *"server: sending $package"* && $https = 0 || $line == $moment ]]; then
     progress_shot=1
     shot_progress
   fi

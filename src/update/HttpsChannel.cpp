@@ -374,6 +374,7 @@ CHttpsChannel::Transfer CHttpsChannel::TransferOnce(const PackageCandidate& pack
     if (progress) {
         progress->SetStatusText(kRequesting);
         progress->ShowTransferControls();
+        m_run.PumpMessages();
     }
     CInternetHandle request;
     DWORD status = 0;
@@ -410,12 +411,14 @@ CHttpsChannel::Transfer CHttpsChannel::TransferOnce(const PackageCandidate& pack
     if (!part || !::SetFilePointerEx(part.Get(), position, nullptr, FILE_BEGIN) ||
         !::SetEndOfFile(part.Get()))
         return Transfer::Refused;
-    if (progress)
-        progress->SetStatusText(kReceiving);
+    if (m_run.m_progress) {
+        m_run.m_progress->SetStatusText(kReceiving);
+        m_run.PumpMessages();
+    }
     m_run.m_bytesExpected = package.size;
     m_run.m_bytesReceived = offset;
     CTransferWatchdog watchdog(std::move(request), m_idleMs);
-    std::vector<char> buffer(256 * 1024);
+    std::vector<char> buffer(64 * 1024);
     while (m_run.m_bytesReceived < package.size) {
         const std::uint64_t left = package.size - m_run.m_bytesReceived;
         const DWORD want = static_cast<DWORD>(left < buffer.size() ? left : buffer.size());

@@ -208,16 +208,23 @@ int Watch(const std::string& reportPath, DWORD timeoutMs) {
         }
         if (downloadName.empty()) {
             WIN32_FIND_DATAA data;
-            HANDLE find = ::FindFirstFileA((folder + "*-update.exe").c_str(), &data);
+            // Over HTTPS the bytes arrive in NAME.part, renamed to NAME once complete.
+            HANDLE find = ::FindFirstFileA((folder + "*-update.exe*").c_str(), &data);
             if (find != INVALID_HANDLE_VALUE) {
                 ::FindClose(find);
                 downloadName = data.cFileName;
+                const std::string part = ".part";
+                if (downloadName.size() > part.size() &&
+                    downloadName.compare(downloadName.size() - part.size(), part.size(), part) == 0)
+                    downloadName.resize(downloadName.size() - part.size());
                 downloadStart = lastSizeReport = Now();
                 clock.Say("package found, downloading %s into %s", downloadName, folder);
             }
         } else if (!packagePid) {
             WIN32_FILE_ATTRIBUTE_DATA data;
-            if (::GetFileAttributesExA((folder + downloadName).c_str(), GetFileExInfoStandard, &data)) {
+            if (::GetFileAttributesExA((folder + downloadName + ".part").c_str(), GetFileExInfoStandard,
+                                       &data) ||
+                ::GetFileAttributesExA((folder + downloadName).c_str(), GetFileExInfoStandard, &data)) {
                 const DWORD before = downloadBytes;
                 downloadBytes = data.nFileSizeLow;
                 if (downloadBytes != before && Now() - lastSizeReport >= 1000) {
