@@ -212,10 +212,11 @@ TEST_F(HttpsTestBed, ProxyTunnelsToTheTestNetworkOnly) {
     EXPECT_EQ(Fetch(m_url, "", proxy.c_str()).body, m_file);
     // Outside the test network (whichever /24 of the loopback range it is): refused, and WinINet hands
     // the proxy's answer on as the reply.
-    const std::string outside = Trusted().HostPort().rfind("127.0.0.", 0) == 0 ? "127.0.1.1:9" : "127.0.0.1:9";
+    const std::string outside =
+        Trusted().HostPort().rfind("127.0.0.", 0) == 0 ? "127.0.1.1:9" : "127.0.0.1:9";
     EXPECT_EQ(Fetch("https://" + outside + "/update/x.exe", "", proxy.c_str()).status, 403u);
-    EXPECT_EQ(Proxy().Activity(),
-              (std::vector<std::string>{"CONNECT " + Trusted().HostPort(), "CONNECT " + outside + " refused"}));
+    EXPECT_EQ(Proxy().Activity(), (std::vector<std::string>{"CONNECT " + Trusted().HostPort(),
+                                                            "CONNECT " + outside + " refused"}));
 }
 
 } // namespace
