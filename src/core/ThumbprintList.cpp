@@ -1,19 +1,11 @@
 #include "ThumbprintList.h"
 
+#include "AsciiCase.h"
+
 #include <algorithm>
 
 namespace {
 constexpr std::size_t kDigits = 64;
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -27,7 +19,8 @@ bool IsListSeparator(char c) {
 Thumbprint FromDigits(const std::string& digits) {
     Thumbprint result{};
     for (std::size_t i = 0; i < result.size(); ++i)
-        result[i] = static_cast<std::uint8_t>(HexValue(digits[2 * i]) * 16 + HexValue(digits[2 * i + 1]));
+        result[i] =
+            static_cast<std::uint8_t>(HexDigitValue(digits[2 * i]) * 16 + HexDigitValue(digits[2 * i + 1]));
     return result;
 }
 
@@ -76,7 +69,7 @@ ThumbprintList ParseThumbprintList(const std::string& text) {
             if (!groupHasDigit || digits.size() % 2 != 0)
                 return Malformed();
             inGroup = true;
-        } else if (HexValue(c) >= 0) {
+        } else if (HexDigitValue(c) >= 0) {
             digits += c;
             inGroup = true;
             groupHasDigit = true;

@@ -44,22 +44,12 @@ bool ParseDecimal(const std::string& text, std::uint64_t max, std::uint64_t& val
     return true;
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 bool ParseSha256(const std::string& text, Sha256& hash) {
     if (text.size() != 2 * hash.size())
         return false;
     for (std::size_t i = 0; i < hash.size(); ++i) {
-        const int high = HexValue(text[2 * i]);
-        const int low = HexValue(text[2 * i + 1]);
+        const int high = HexDigitValue(text[2 * i]);
+        const int low = HexDigitValue(text[2 * i + 1]);
         if (high < 0 || low < 0)
             return false;
         hash[i] = static_cast<std::uint8_t>(high * 16 + low);
