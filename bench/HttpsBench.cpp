@@ -88,12 +88,7 @@ int main() {
         return 1;
     const std::optional<Sha256Digest> digest = CSha256::OfFile(file.Get());
     file.Close();
-    std::string hex;
-    char pair[3];
-    for (std::uint8_t byte : digest.value_or(Sha256Digest{})) {
-        std::snprintf(pair, sizeof pair, "%02x", byte);
-        hex += pair;
-    }
+    const std::string hex = ThumbprintHex(digest.value_or(Sha256Digest{}));
     std::ofstream(folder + "\\Pendlemark.feed", std::ios::binary)
         << "Pendlemark feed 1\nserial 1\nexpires 2099-01-01T00:00:00Z\npackage " << kPackage << " "
         << kPackageSize << " " << hex << "\n";

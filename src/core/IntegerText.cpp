@@ -35,3 +35,18 @@ std::string FormatString2(const std::string& pattern, const std::string& first, 
     }
     return result;
 }
+
+bool ParseDecimal(const std::string& text, std::uint64_t max, std::uint64_t& value) {
+    if (text.empty())
+        return false;
+    value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        const std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
+        if (value > (max - digit) / 10)
+            return false;
+        value = value * 10 + digit;
+    }
+    return true;
+}

@@ -2,6 +2,7 @@
 
 #include "AsciiCase.h"
 #include "CalendarDate.h"
+#include "IntegerText.h"
 #include "PackageName.h"
 
 #include <limits>
@@ -27,21 +28,6 @@ std::vector<std::string> Words(const std::string& line) {
             words.push_back(line.substr(start, i - start));
     }
     return words;
-}
-
-bool ParseDecimal(const std::string& text, std::uint64_t max, std::uint64_t& value) {
-    if (text.empty())
-        return false;
-    value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-        const std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
-        if (value > (max - digit) / 10)
-            return false;
-        value = value * 10 + digit;
-    }
-    return true;
 }
 
 bool ParseSha256(const std::string& text, Sha256& hash) {

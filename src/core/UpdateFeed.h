@@ -9,6 +9,9 @@
 #include <vector>
 
 constexpr char kFeedFileName[] = "Pendlemark.feed";
+// Its detached signature beside it, and the most of it that is read.
+constexpr char kFeedSignatureName[] = "Pendlemark.feed.p7s";
+constexpr std::size_t kMaxFeedSignatureBytes = 64 * 1024;
 // A longer list is unreadable: reading may stop one byte past this.
 constexpr std::size_t kMaxFeedBytes = 64 * 1024;
 

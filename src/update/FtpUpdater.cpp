@@ -17,12 +17,6 @@
 namespace {
 using namespace UpdateText;
 
-// A server that stops answering must not hold a run for ever (where the platform honours these).
-constexpr DWORD kTimeoutMs = 60000;
-const DWORD kTimeoutOptions[] = {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
-                                 INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_SEND_TIMEOUT,
-                                 INTERNET_OPTION_DATA_RECEIVE_TIMEOUT};
-
 // FTP commands end at a line break: a setting with control characters could smuggle in commands of its
 // own, so it never reaches the server.
 bool IsSafeFtpArgument(const CString& text) {
@@ -63,11 +57,8 @@ BOOL CFtpUpdater::Connect() {
     if (!m_hInternet) {
         m_hInternet.Reset(
             ::InternetOpenA("FTPPendlemark", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-        for (DWORD option : kTimeoutOptions) {
-            DWORD timeout = kTimeoutMs; // inherited by the connection and its transfers
-            if (m_hInternet)
-                ::InternetSetOptionA(m_hInternet, option, &timeout, sizeof timeout);
-        }
+        if (m_hInternet)
+            SetTransferTimeouts(m_hInternet);
         if (m_progress && m_progress->IsCancelRequested()) {
             CloseInternetHandles();
             CloseProgressWindow();
@@ -197,7 +188,7 @@ BOOL CFtpUpdater::FindNewestListed(PackageCandidate& newest) {
         m_errorText = kListUnreadable;
         return FALSE;
     }
-    const std::optional<std::string> signature = ReadSmallFile("Pendlemark.feed.p7s", 64 * 1024);
+    const std::optional<std::string> signature = ReadSmallFile(kFeedSignatureName, kMaxFeedSignatureBytes);
     return list.Choose(*text, signature, newest, m_errorText);
 }
 

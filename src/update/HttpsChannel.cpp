@@ -4,6 +4,7 @@
 #include "TransferProgressDlg.h"
 #include "TransferWatchdog.h"
 #include "UpdateTexts.h"
+#include "core/IntegerText.h"
 #include "core/PackageName.h"
 #include "core/Percent.h"
 #include "framework/Handles.h"
@@ -20,15 +21,9 @@ namespace {
 using namespace UpdateText;
 
 constexpr char kAgent[] = "Pendlemark";
-constexpr char kSignatureName[] = "Pendlemark.feed.p7s";
-constexpr std::size_t kMaxSignatureBytes = 64 * 1024;
 constexpr char kPartSuffix[] = ".part";
 // What the next attempt needs to resume a cut transfer: the list entry and the server's validator.
 constexpr char kPartRecordValue[] = "PartialDownload";
-constexpr DWORD kTimeoutMs = 60000;
-const DWORD kTimeoutOptions[] = {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
-                                 INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_SEND_TIMEOUT,
-                                 INTERNET_OPTION_DATA_RECEIVE_TIMEOUT};
 // Within one run a cut transfer is taken up again this often, after this pause.
 constexpr int kResumes = 2;
 constexpr DWORD kResumePauseMs = 1000;
@@ -95,10 +90,9 @@ std::string QueryText(HINTERNET request, DWORD what) {
     return std::string(text, size);
 }
 
-std::optional<std::uint64_t> ParseDecimal(const std::string& text) {
-    if (text.empty() || text.size() > 19 || text.find_first_not_of("0123456789") != std::string::npos)
-        return std::nullopt;
-    return std::strtoull(text.c_str(), nullptr, 10);
+std::optional<std::uint64_t> DecimalOf(const std::string& text) {
+    std::uint64_t value = 0;
+    return ParseDecimal(text, UINT64_MAX, value) ? std::optional<std::uint64_t>(value) : std::nullopt;
 }
 
 // "bytes FIRST-LAST/TOTAL" exactly as a resumed transfer of the rest from offset needs it.
@@ -109,26 +103,16 @@ bool ContentRangeFits(const std::string& range, std::uint64_t offset, std::uint6
     if (range.compare(0, prefix.size(), prefix) != 0 || dash == std::string::npos ||
         slash == std::string::npos || slash < dash)
         return false;
-    const auto first = ParseDecimal(range.substr(prefix.size(), dash - prefix.size()));
-    const auto last = ParseDecimal(range.substr(dash + 1, slash - dash - 1));
-    const auto total = ParseDecimal(range.substr(slash + 1));
+    const auto first = DecimalOf(range.substr(prefix.size(), dash - prefix.size()));
+    const auto last = DecimalOf(range.substr(dash + 1, slash - dash - 1));
+    const auto total = DecimalOf(range.substr(slash + 1));
     return first && last && total && *first == offset && *last + 1 == size && *total == size;
-}
-
-std::string HexOf(const Sha256Digest& digest) {
-    std::string hex;
-    char pair[3];
-    for (std::uint8_t byte : digest) {
-        std::snprintf(pair, sizeof pair, "%02x", byte);
-        hex += pair;
-    }
-    return hex;
 }
 
 // The record kept beside a part file: "name|size|sha256|validator".
 std::string PartRecordFor(const PackageCandidate& package, const std::string& validator) {
     return package.name + "|" + std::to_string(package.size) + "|" +
-           (package.sha256 ? HexOf(*package.sha256) : std::string()) + "|" + validator;
+           (package.sha256 ? ThumbprintHex(*package.sha256) : std::string()) + "|" + validator;
 }
 
 long long FileSizeOf(const CString& path) {
@@ -148,11 +132,8 @@ BOOL CHttpsChannel::Connect() {
     if (!m_hInternet) {
         // The user's own proxy settings, with its sign-in, as every program of the desktop uses them.
         m_hInternet.Reset(::InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-        for (DWORD option : kTimeoutOptions) {
-            DWORD timeout = kTimeoutMs;
-            if (m_hInternet)
-                ::InternetSetOptionA(m_hInternet, option, &timeout, sizeof timeout);
-        }
+        if (m_hInternet)
+            SetTransferTimeouts(m_hInternet);
         if (m_run.m_progress && m_run.m_progress->IsCancelRequested()) {
             CloseInternetHandles();
             m_run.CloseProgressWindow();
@@ -191,7 +172,7 @@ BOOL CHttpsChannel::FindNewestPackage(PackageCandidate& newest) {
     std::optional<std::string> signature;
     Transfer read = ReadSmallFile(kFeedFileName, kMaxFeedBytes, list);
     if (read == Transfer::Complete && list && m_list.SignatureNeeded())
-        read = ReadSmallFile(kSignatureName, kMaxSignatureBytes, signature);
+        read = ReadSmallFile(kFeedSignatureName, kMaxFeedSignatureBytes, signature);
     if (read == Transfer::Untrusted) {
         m_run.m_errorText = kServerIdentity;
         return FALSE;
@@ -396,7 +377,7 @@ CHttpsChannel::Transfer CHttpsChannel::TransferOnce(const PackageCandidate& pack
         return Transfer::Refused;
     // A server announcing another length is not serving the listed file; more is never read.
     const std::string length = QueryText(request, HTTP_QUERY_CONTENT_LENGTH);
-    if (!length.empty() && ParseDecimal(length) != package.size - offset)
+    if (!length.empty() && DecimalOf(length) != package.size - offset)
         return Transfer::Mismatch;
     std::string newValidator = QueryText(request, HTTP_QUERY_ETAG);
     if (newValidator.empty())

@@ -20,3 +20,14 @@ class CInternetHandle : public CScopedHandle<HINTERNET, CInternetHandleFree> {
     // The platform's calls take the handle as it is; the owner still closes it.
     operator HINTERNET() const { return m_h; }
 };
+
+// Connect, send and receive time-outs of 60 s on a session, inherited by its connections and transfers,
+// so that a server that stops answering cannot hold a run for ever (where the platform honours them).
+inline void SetTransferTimeouts(HINTERNET session) {
+    for (DWORD option :
+         {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
+          INTERNET_OPTION_DATA_SEND_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT}) {
+        DWORD timeout = 60000;
+        ::InternetSetOptionA(session, option, &timeout, sizeof timeout);
+    }
+}

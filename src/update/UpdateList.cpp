@@ -3,6 +3,7 @@
 #include "DelayLoads.h"
 #include "ListSignature.h"
 #include "UpdateTexts.h"
+#include "core/IntegerText.h"
 #include "framework/Handles.h"
 #include "system/Settings.h"
 
@@ -41,16 +42,9 @@ void WriteParam(const char* name, DWORD type, const void* data, DWORD size) {
 
 // The serial of the list used last; none when missing or not a decimal number.
 std::optional<std::uint64_t> RecordedSerial() {
-    const std::string text = ReadParamsText(kSerialValue);
-    if (text.empty() || text.size() > 20 || text.find_first_not_of("0123456789") != std::string::npos)
-        return std::nullopt;
     std::uint64_t serial = 0;
-    for (char c : text) {
-        const unsigned digit = static_cast<unsigned>(c - '0');
-        if (serial > (UINT64_MAX - digit) / 10)
-            return std::nullopt;
-        serial = serial * 10 + digit;
-    }
+    if (!ParseDecimal(ReadParamsText(kSerialValue), UINT64_MAX, serial))
+        return std::nullopt;
     return serial;
 }
 

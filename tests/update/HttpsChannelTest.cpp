@@ -28,13 +28,7 @@ const HttpsTestServer& Https() {
 std::string Sha256Hex(const std::string& bytes) {
     CSha256 hash;
     hash.Add(bytes.data(), bytes.size());
-    std::string hex;
-    char pair[3];
-    for (std::uint8_t byte : hash.Finish().value_or(Sha256Digest{})) {
-        std::snprintf(pair, sizeof pair, "%02x", byte);
-        hex += pair;
-    }
-    return hex;
+    return ThumbprintHex(hash.Finish().value_or(Sha256Digest{}));
 }
 
 std::string Line(const std::string& name, std::size_t size, const std::string& sha256,
