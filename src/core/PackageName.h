@@ -18,11 +18,12 @@ struct PackageDate {
     }
 };
 
-// A listed name that can be used as a file name in the download folder and nowhere else.
+// A listed name that can be used as a file name in the download folder and nowhere else: no path, no
+// character a Windows file name cannot hold.
 bool IsSafePackageName(const std::string& name);
 
-// Year, month and day as "%2d%2d%2d" reads them from the start of the name, the year counted from
-// 2000; nothing unless the three numbers are there and form a real calendar date.
+// Year, month and day from the first six characters of the name, ASCII digits YYMMDD, the year counted
+// from 2000; nothing unless they are there and form a real calendar date.
 std::optional<PackageDate> PackageDateOf(const std::string& name);
 
 // Ends with "-update.exe", letters in either case, as the platform's file names compare.

@@ -67,6 +67,16 @@ bool ParseUtcTime(const std::string& text, std::int64_t& seconds) {
     return true;
 }
 
+// Names are compared for duplicates by their ASCII case only: a name beyond ASCII could be one file on
+// Windows under two spellings.
+bool IsAscii(const std::string& text) {
+    for (unsigned char c : text) {
+        if (c >= 0x80)
+            return false;
+    }
+    return true;
+}
+
 bool HasOnlyLineControls(const std::string& text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
@@ -126,7 +136,7 @@ std::optional<UpdateFeed> ParseUpdateFeed(const std::string& text) {
             expires = true;
         } else if (words[0] == "package") {
             FeedEntry entry;
-            if (!ParsePackage(words, entry))
+            if (!ParsePackage(words, entry) || !IsAscii(entry.name))
                 return std::nullopt;
             std::string folded = entry.name;
             for (char& c : folded)

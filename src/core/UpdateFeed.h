@@ -41,8 +41,8 @@ struct UpdateFeed {
 // versions). "serial" (up to 2^64-1) and "expires" (UTC, a real date and time, no leap second) come
 // exactly once each. "package" gives a size above 0, the hash in either letter case and a rollout of
 // 0 to 100 (100 without the word); a name that is no package name (IsPackageFileName) is left out,
-// and no name may come twice in any letter case. Numbers are decimal digits only. Nothing at all is
-// read from a list that breaks any of this: one longer than kMaxFeedBytes, one holding a control
-// character other than a tab or a CR before LF, or a known line with a wrong word count, number, date
+// no name may come twice in any letter case, and a name holds ASCII only. Numbers are decimal digits only.
+// Nothing at all is read from a list that breaks any of this: one longer than kMaxFeedBytes, one holding a
+// control character other than a tab or a CR before LF, or a known line with a wrong word count, number, date
 // or hash.
 std::optional<UpdateFeed> ParseUpdateFeed(const std::string& text);

@@ -15,9 +15,11 @@ TEST(PackageName, DateIsReadAsTwoDigitYearMonthDay) {
         {"000101-update.exe", true, 2000, 1, 1},
         {"000229-update.exe", true, 2000, 2, 29}, // 2000 was a leap year
         {"040229", true, 2004, 2, 29},
-        {" 5 3 1-update.exe", true, 2005, 3, 1}, // the number format skips blanks before each number
-        {"-1 1 1-update.exe", true, 1999, 1, 1}, // and takes a sign as one of the two characters
-        {"050229-update.exe", false, 0, 0, 0},   // no 29 February in 2005
+        {" 5 3 1-update.exe", false, 0, 0, 0}, // six ASCII digits, no blank
+        {"-1 1 1-update.exe", false, 0, 0, 0}, // and no sign
+        {"+1+1+1-update.exe", false, 0, 0, 0},
+        {"\xd9\xa0\xd9\xa1\xd9\xa2-update.exe", false, 0, 0, 0}, // digits of another script
+        {"050229-update.exe", false, 0, 0, 0},                   // no 29 February in 2005
         {"051301-update.exe", false, 0, 0, 0},
         {"050132-update.exe", false, 0, 0, 0},
         {"050431-update.exe", false, 0, 0, 0},
@@ -49,6 +51,11 @@ TEST(PackageName, OnlyPlainFileNamesAreSafeAndPackagesAlsoDatedWithTheSuffix) {
         {"050601\\..\\x-update.exe", false, false},
         {"050601/x-update.exe", false, false},
         {"C:050601-update.exe", false, false},
+        {"050601<x>-update.exe", false, false},
+        {"050601\"-update.exe", false, false},
+        {"050601|-update.exe", false, false},
+        {"050601?-update.exe", false, false},
+        {"050601*-update.exe", false, false},
         {"..", false, false},
         {"...", false, false},
         {"", false, false},

@@ -95,6 +95,9 @@ TEST(UpdateFeed, AnyFaultMakesTheListUnreadableForeignNamesAreLeftOut) {
          bad},
         {"a name twice, in another case", kHead + p + "\npackage 050101-UPDATE.exe 2 " + kHash + "\n", bad},
         {"a left-out name twice", kHead + "package x 1 " + kHash + "\npackage X 1 " + kHash + "\n", bad},
+        {"a name beyond ASCII", kHead + p + "\npackage 050102-\xD0\x81-update.exe 1 " + kHash + "\n", bad},
+        {"a name Windows does not allow, left out", kHead + "package 050102-a?-update.exe 1 " + kHash + "\n",
+         0},
         {"largest list", kHead + "#" + std::string(kMaxFeedBytes - kHead.size() - 1, 'x'), 0},
         {"one byte longer", kHead + "#" + std::string(kMaxFeedBytes - kHead.size(), 'x'), bad},
     };
