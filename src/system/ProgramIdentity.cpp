@@ -3,6 +3,7 @@
 #include "core/PeFileVersion.h"
 #include "framework/Handles.h"
 
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -40,4 +41,23 @@ CProgramIdentity CProgramIdentity::Of(const CString& path) {
 bool CProgramIdentity::SameAs(const CProgramIdentity& other) const {
     return m_known && other.m_known && m_size == other.m_size && m_lastWrite == other.m_lastWrite &&
            m_version == other.m_version;
+}
+
+std::string RunningProgramVersion() {
+    // VS_VERSIONINFO: three WORDs and the key "VS_VERSION_INFO" in UTF-16 with its terminator, padded
+    // to 4 bytes, then the fixed file information.
+    constexpr std::size_t kFixedInfoOffset = 40;
+    constexpr DWORD kFixedInfoSignature = 0xFEEF04BD;
+    std::uint64_t version = 0;
+    HRSRC found = ::FindResourceA(nullptr, MAKEINTRESOURCEA(VS_VERSION_INFO), RT_VERSION);
+    HGLOBAL loaded = found ? ::LoadResource(nullptr, found) : nullptr;
+    const auto* bytes = static_cast<const std::uint8_t*>(loaded ? ::LockResource(loaded) : nullptr);
+    VS_FIXEDFILEINFO fixed;
+    if (bytes && ::SizeofResource(nullptr, found) >= kFixedInfoOffset + sizeof fixed) {
+        std::memcpy(&fixed, bytes + kFixedInfoOffset, sizeof fixed);
+        if (fixed.dwSignature == kFixedInfoSignature)
+            version = (static_cast<std::uint64_t>(fixed.dwFileVersionMS) << 32) | fixed.dwFileVersionLS;
+    }
+    return std::to_string(version >> 48) + "." + std::to_string((version >> 32) & 0xFFFF) + "." +
+           std::to_string((version >> 16) & 0xFFFF);
 }

@@ -4,6 +4,7 @@
 #include "framework/Afx.h"
 
 #include <cstdint>
+#include <string>
 
 class CProgramIdentity {
   public:
@@ -21,3 +22,7 @@ class CProgramIdentity {
   private:
     bool m_known = false;
 };
+
+// The FILEVERSION of the running program's own version resource, as loaded ("a.b.c", the fourth part left
+// out); "0.0.0" without one.
+std::string RunningProgramVersion();

@@ -102,7 +102,7 @@ BOOL CFtpUpdater::InstallNewestPackage(CString folder) {
         m_remoteFolder = std::move(folder);
     PackageChannel channel = SharedSteps();
     channel.findNewest = [this](PackageCandidate& newest) { return FindNewestPackage(newest); };
-    channel.fetch = [this](const PackageCandidate& package, const CString& localPath) {
+    channel.fetch = [this](const PackageCandidate& package, const CString& localPath, FetchedPackage&) {
         return FetchPackage(package, localPath);
     };
     const BOOL result = RunUpdatePipeline(channel, m_context, m_trust, m_errorText);

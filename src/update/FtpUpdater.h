@@ -9,6 +9,7 @@
 #include "framework/Afx.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -50,6 +51,8 @@ class CFtpUpdater {
     // What the run knows of the settings: where packages go and which one ran last.
     UpdateContext m_context;
     DWORD m_installerExitCode = 0; // of the package RunInstaller waited for
+    // Whether the program is to close: a run that waits on the network ends instead of waiting on.
+    std::function<bool()> m_closeRequested;
 
     // The steps every channel shares with this run: the progress window closed after the transfer,
     // and the package started through RunInstaller.

@@ -2,7 +2,6 @@
 
 #include "FtpUpdater.h"
 #include "TransferProgressDlg.h"
-#include "TransferWatchdog.h"
 #include "UpdateTexts.h"
 #include "core/IntegerText.h"
 #include "core/PackageName.h"
@@ -20,37 +19,12 @@
 namespace {
 using namespace UpdateText;
 
-constexpr char kAgent[] = "Pendlemark";
 constexpr char kPartSuffix[] = ".part";
 // What the next attempt needs to resume a cut transfer: the list entry and the server's validator.
 constexpr char kPartRecordValue[] = "PartialDownload";
 // Within one run a cut transfer is taken up again this often, after this pause.
 constexpr int kResumes = 2;
 constexpr DWORD kResumePauseMs = 1000;
-constexpr int kMaxRedirects = 5;
-constexpr DWORD kRequestFlags = INTERNET_FLAG_SECURE | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
-                                INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_COOKIES |
-                                INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_AUTO_REDIRECT |
-                                INTERNET_FLAG_KEEP_CONNECTION;
-
-// The platform's answers for a certificate it does not trust, for another name, out of date, or a
-// secure channel it could not set up.
-bool IsIdentityError(DWORD error) {
-    switch (error) {
-    case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
-    case ERROR_INTERNET_SEC_CERT_CN_INVALID:
-    case ERROR_INTERNET_INVALID_CA:
-    case ERROR_INTERNET_SEC_CERT_ERRORS:
-    case ERROR_INTERNET_SEC_CERT_NO_REV:
-    case ERROR_INTERNET_SEC_CERT_REV_FAILED:
-    case ERROR_INTERNET_SECURITY_CHANNEL_ERROR:
-    case ERROR_INTERNET_SEC_INVALID_CERT:
-    case 12179: // ERROR_INTERNET_SEC_CERT_WEAK_SIGNATURE
-        return true;
-    default:
-        return false;
-    }
-}
 
 bool IsUnreserved(unsigned char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
@@ -82,14 +56,6 @@ std::string FolderPath(const CString& folder) {
     return path;
 }
 
-std::string QueryText(HINTERNET request, DWORD what) {
-    char text[1024];
-    DWORD size = sizeof text;
-    if (!::HttpQueryInfoA(request, what, text, &size, nullptr))
-        return std::string();
-    return std::string(text, size);
-}
-
 std::optional<std::uint64_t> DecimalOf(const std::string& text) {
     std::uint64_t value = 0;
     return ParseDecimal(text, UINT64_MAX, value) ? std::optional<std::uint64_t>(value) : std::nullopt;
@@ -115,36 +81,36 @@ std::string PartRecordFor(const PackageCandidate& package, const std::string& va
            (package.sha256 ? ThumbprintHex(*package.sha256) : std::string()) + "|" + validator;
 }
 
-long long FileSizeOf(const CString& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
-        return -1;
-    return static_cast<long long>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+// Deletes the file through its handle, which it closes.
+void DeleteHeld(CHandle& file) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    ::SetFileInformationByHandle(file.Get(), FileDispositionInfo, &disposition, sizeof disposition);
+    file.Close();
+}
+
+// Renames the file through its handle, so the file renamed is the one written, whatever the folder holds.
+bool RenameHeld(HANDLE file, const CString& path) {
+    const std::wstring wide = AfxWiden(path.c_str());
+    std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + (wide.size() + 1) * sizeof(wchar_t), 0);
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = TRUE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(wide.size() * sizeof(wchar_t));
+    std::memcpy(rename->FileName, wide.c_str(), rename->FileNameLength);
+    return ::SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(buffer.size())) !=
+           FALSE;
 }
 } // namespace
 
 CHttpsChannel::CHttpsChannel(ServerAddress server, CString userName, CString password, CString remoteFolder,
                              CFtpUpdater& run)
-    : m_server(std::move(server)), m_userName(std::move(userName)), m_password(std::move(password)),
-      m_folder(FolderPath(remoteFolder)), m_run(run) {}
+    : m_folder(FolderPath(remoteFolder)), m_run(run),
+      m_client(std::move(server), std::move(userName), std::move(password), kHttpsIdleLimitMs,
+               [this] { return KeepWaiting(); }) {}
 
 BOOL CHttpsChannel::Connect() {
-    if (!m_hInternet) {
-        // The user's own proxy settings, with its sign-in, as every program of the desktop uses them.
-        m_hInternet.Reset(::InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-        if (m_hInternet)
-            SetTransferTimeouts(m_hInternet);
-        if (m_run.m_progress && m_run.m_progress->IsCancelRequested()) {
-            CloseInternetHandles();
-            m_run.CloseProgressWindow();
-        }
-    }
-    if (m_hInternet && !m_hConnection)
-        m_hConnection.Reset(::InternetConnectA(m_hInternet, m_server.host.c_str(), m_server.port,
-                                               m_userName.empty() ? nullptr : m_userName.c_str(),
-                                               m_password.empty() ? nullptr : m_password.c_str(),
-                                               INTERNET_SERVICE_HTTP, INTERNET_FLAG_SECURE, 0));
-    if (!m_hConnection) {
+    if (m_client.Open() != HttpsResult::Complete) {
         m_run.m_errorText = kNoConnection;
         return FALSE;
     }
@@ -152,37 +118,62 @@ BOOL CHttpsChannel::Connect() {
 }
 
 void CHttpsChannel::CloseInternetHandles() {
-    m_hConnection.Close();
-    m_hInternet.Close();
+    m_client.Close();
+}
+
+bool CHttpsChannel::KeepWaiting() {
+    m_run.PumpMessages();
+    if (m_run.m_closeRequested && m_run.m_closeRequested())
+        return false;
+    CTransferProgressDlg* progress = m_run.m_progress.get();
+    if (!progress)
+        return true;
+    if (m_run.m_bytesExpected) {
+        m_run.m_bytesReceived = m_transferBase + m_client.Received();
+        progress->SetPosition(TransferPercent(m_run.m_bytesReceived, m_run.m_bytesExpected));
+    }
+    return !(m_run.m_progress && m_run.m_progress->IsCancelRequested());
+}
+
+bool CHttpsChannel::PauseBeforeRetry() {
+    // A short pause before taking it up again; Cancel still works meanwhile.
+    for (DWORD waited = 0; waited < kResumePauseMs; waited += 50) {
+        if (!KeepWaiting())
+            return false;
+        ::Sleep(50);
+    }
+    return KeepWaiting();
 }
 
 BOOL CHttpsChannel::InstallNewestPackage() {
-    if (!m_hConnection)
-        return FALSE;
     PackageChannel channel = m_run.SharedSteps();
     channel.findNewest = [this](PackageCandidate& newest) { return FindNewestPackage(newest); };
-    channel.fetch = [this](const PackageCandidate& package, const CString& localPath) {
-        return FetchPackage(package, localPath);
-    };
+    channel.fetch = [this](const PackageCandidate& package, const CString& localPath,
+                           FetchedPackage& fetched) { return FetchPackage(package, localPath, fetched); };
     return RunUpdatePipeline(channel, m_run.m_context, m_run.m_trust, m_run.m_errorText);
 }
 
 BOOL CHttpsChannel::FindNewestPackage(PackageCandidate& newest) {
+    // Any phase may wait on a silent server: Cancel is there from the first request on.
+    if (m_run.m_progress)
+        m_run.m_progress->ShowCancel();
     std::optional<std::string> list;
     std::optional<std::string> signature;
-    Transfer read = ReadSmallFile(kFeedFileName, kMaxFeedBytes, list);
-    if (read == Transfer::Complete && list && m_list.SignatureNeeded())
+    HttpsResult read = ReadSmallFile(kFeedFileName, kMaxFeedBytes, list);
+    if (read == HttpsResult::Complete && list && m_list.SignatureNeeded())
         read = ReadSmallFile(kFeedSignatureName, kMaxFeedSignatureBytes, signature);
-    if (read == Transfer::Untrusted) {
-        m_run.m_errorText = kServerIdentity;
+    if (read == HttpsResult::Untrusted || read == HttpsResult::Aborted) {
+        m_run.m_errorText = read == HttpsResult::Untrusted ? kServerIdentity : kAborted;
         return FALSE;
     }
-    if (!list) {
+    // A signature that did not arrive is not a missing one: the list is not known.
+    if (!list || read == HttpsResult::Cut) {
         m_run.m_errorText = kListUnreadable;
         return FALSE;
     }
     const BOOL chosen = m_list.Choose(*list, signature, newest, m_run.m_errorText);
-    if (m_list.Feed())
+    // Only a list that passed its checks may say which parts are stale.
+    if (m_list.Passed())
         DeleteStaleParts(chosen ? newest.name : CString());
     return chosen;
 }
@@ -200,10 +191,8 @@ void CHttpsChannel::DeleteStaleParts(const CString& keep) const {
         if (name.size() <= sizeof kPartSuffix - 1 || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             continue;
         name.resize(name.size() - (sizeof kPartSuffix - 1));
-        bool listed = false;
-        for (const FeedEntry& entry : m_list.Feed()->entries)
-            listed = listed || (entry.name == name && (keep.empty() || name == keep));
-        if (!listed && IsPackageFileName(name))
+        // Only the part of the package chosen now is worth keeping.
+        if (IsPackageFileName(name) && (keep.empty() || name != keep))
             stale.push_back(JoinPath(folder, data.cFileName));
     } while (::FindNextFileA(found, &data));
     ::FindClose(found);
@@ -211,120 +200,84 @@ void CHttpsChannel::DeleteStaleParts(const CString& keep) const {
         ::DeleteFileA(path.c_str());
 }
 
-CHttpsChannel::Transfer CHttpsChannel::Request(const std::string& name, const std::string& headers,
-                                               CInternetHandle& request, DWORD& status) {
-    std::string path = m_folder + Escaped(name);
-    CInternetHandle elsewhere; // a connection to another server a redirect names, without our sign-in
-    HINTERNET connection = m_hConnection;
-    for (int hop = 0; hop <= kMaxRedirects; ++hop) {
-        const char* accept[] = {"*/*", nullptr};
-        request.Reset(
-            ::HttpOpenRequestA(connection, "GET", path.c_str(), nullptr, nullptr, accept, kRequestFlags, 0));
-        if (!request)
-            return Transfer::Cut;
-        if (!::HttpSendRequestA(request, headers.empty() ? nullptr : headers.c_str(),
-                                static_cast<DWORD>(headers.size()), nullptr, 0))
-            return IsIdentityError(::GetLastError()) ? Transfer::Untrusted : Transfer::Cut;
-        DWORD size = sizeof status;
-        if (!::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
-                              nullptr))
-            return Transfer::Cut;
-        if (status != 301 && status != 302 && status != 303 && status != 307 && status != 308)
-            return Transfer::Complete;
-        // Followed over HTTPS only: never to another scheme.
-        const std::string location = QueryText(request, HTTP_QUERY_LOCATION);
-        if (!location.empty() && location.front() == '/') {
-            path = location;
-            continue;
-        }
-        char host[256] = "";
-        char urlPath[2048] = "";
-        URL_COMPONENTSA parts{};
-        parts.dwStructSize = sizeof parts;
-        parts.lpszHostName = host;
-        parts.dwHostNameLength = sizeof host;
-        parts.lpszUrlPath = urlPath;
-        parts.dwUrlPathLength = sizeof urlPath;
-        if (location.empty() || !::InternetCrackUrlA(location.c_str(), 0, 0, &parts) ||
-            parts.nScheme != INTERNET_SCHEME_HTTPS)
-            return Transfer::Refused;
-        path = urlPath[0] ? urlPath : "/";
-        if (m_server.host == host && m_server.port == parts.nPort) {
-            connection = m_hConnection;
-        } else {
-            elsewhere.Reset(::InternetConnectA(m_hInternet, host, parts.nPort, nullptr, nullptr,
-                                               INTERNET_SERVICE_HTTP, INTERNET_FLAG_SECURE, 0));
-            if (!elsewhere)
-                return Transfer::Refused;
-            connection = elsewhere;
-        }
-    }
-    return Transfer::Refused;
+HttpsResult CHttpsChannel::ReadSmallFile(const std::string& name, std::size_t limit,
+                                         std::optional<std::string>& content) {
+    HttpsResult result = ReadSmallFileOnce(name, limit, content);
+    for (int attempt = 0; attempt < kResumes && result == HttpsResult::Cut; ++attempt)
+        result = PauseBeforeRetry() ? ReadSmallFileOnce(name, limit, content) : HttpsResult::Aborted;
+    return result;
 }
 
-CHttpsChannel::Transfer CHttpsChannel::ReadSmallFile(const std::string& name, std::size_t limit,
-                                                     std::optional<std::string>& content) {
+HttpsResult CHttpsChannel::ReadSmallFileOnce(const std::string& name, std::size_t limit,
+                                             std::optional<std::string>& content) {
     content.reset();
-    CInternetHandle request;
     DWORD status = 0;
-    const Transfer sent = Request(name, std::string(), request, status);
-    if (sent != Transfer::Complete)
+    const HttpsResult sent = m_client.Get(m_folder + Escaped(name), std::string(), status);
+    if (sent == HttpsResult::Refused || (sent == HttpsResult::Complete && status != 200))
+        return HttpsResult::Complete; // not there
+    if (sent != HttpsResult::Complete)
         return sent;
-    if (status != 200)
-        return Transfer::Refused;
     std::string text;
-    char buffer[8192];
-    for (;;) {
-        DWORD got = 0;
-        if (!::InternetReadFile(request, buffer, sizeof buffer, &got))
-            return Transfer::Cut;
-        if (got == 0)
-            break;
-        text.append(buffer, got);
-        if (text.size() > limit)
-            return Transfer::Mismatch; // no list is that long
-    }
-    content = std::move(text);
-    return Transfer::Complete;
+    std::uint64_t count = 0;
+    // One byte more than the limit tells a file too long from one that fits.
+    const HttpsResult read = m_client.Read(
+        limit + 1,
+        [&text](const char* data, DWORD size) {
+            text.append(data, size);
+            return true;
+        },
+        count);
+    if (read != HttpsResult::Complete)
+        return read;
+    if (text.size() <= limit) // no list is longer
+        content = std::move(text);
+    return HttpsResult::Complete;
 }
 
-BOOL CHttpsChannel::FetchPackage(const PackageCandidate& package, const CString& localPath) {
+BOOL CHttpsChannel::FetchPackage(const PackageCandidate& package, const CString& localPath,
+                                 FetchedPackage& fetched) {
     const CString partPath = localPath + kPartSuffix;
-    Transfer result = Transfer::Refused;
-    if (partPath.size() <= kMaxBuiltPath) {
+    HttpsResult result = HttpsResult::Refused;
+    Part part;
+    // Written only through this handle from the first byte until the package has started: nobody else
+    // may write, rename or delete it meanwhile.
+    if (partPath.size() <= kMaxBuiltPath)
+        part.file.Reset(::CreateFileA(partPath.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+                                      FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (part.file) {
         for (int attempt = 0; attempt <= kResumes; ++attempt) {
-            if (attempt > 0) {
-                // A short pause before taking it up again; Cancel still works meanwhile.
-                for (DWORD waited = 0; waited < kResumePauseMs; waited += 50) {
-                    m_run.PumpMessages();
-                    ::Sleep(50);
-                }
-                if (m_run.m_progress && m_run.m_progress->IsCancelRequested()) {
-                    result = Transfer::Aborted;
-                    break;
-                }
+            if (attempt > 0 && !PauseBeforeRetry()) {
+                result = HttpsResult::Aborted;
+                break;
             }
-            result = TransferOnce(package, partPath);
-            if (result != Transfer::Cut)
+            result = TransferOnce(package, part);
+            if (result != HttpsResult::Cut)
                 break;
         }
     }
+    // Nothing arrived: nothing of the transfer is left.
+    if (result != HttpsResult::Complete && part.file && part.size == 0)
+        DeleteHeld(part.file);
     switch (result) {
-    case Transfer::Complete:
+    case HttpsResult::Complete:
         WriteParamsText(kPartRecordValue, std::string());
-        if (::MoveFileExA(partPath.c_str(), localPath.c_str(), MOVEFILE_REPLACE_EXISTING))
+        fetched.digest = part.hash ? part.hash->Finish() : std::nullopt;
+        if (RenameHeld(part.file.Get(), localPath)) {
+            fetched.writer = std::move(part.file);
             return TRUE;
+        }
         m_run.m_errorText = kRetrieveFailed;
         return FALSE;
-    case Transfer::Mismatch:
+    case HttpsResult::Mismatch:
         WriteParamsText(kPartRecordValue, std::string());
+        part.file.Close();
         ::DeleteFileA(partPath.c_str());
         m_run.m_errorText = kListMismatch;
         return FALSE;
-    case Transfer::Untrusted:
+    case HttpsResult::Untrusted:
         m_run.m_errorText = kServerIdentity;
         return FALSE;
-    case Transfer::Aborted:
+    case HttpsResult::Aborted:
         m_run.m_errorText = kAborted; // what arrived stays for the next run
         return FALSE;
     default:
@@ -333,23 +286,49 @@ BOOL CHttpsChannel::FetchPackage(const PackageCandidate& package, const CString&
     }
 }
 
-CHttpsChannel::Transfer CHttpsChannel::TransferOnce(const PackageCandidate& package,
-                                                    const CString& partPath) {
+bool CHttpsChannel::KeepFirst(Part& part, std::uint64_t bytes) {
+    // What the part holds up to there is hashed once: as it arrived in this run, or now from the file.
+    if (!part.hash || part.size != bytes) {
+        part.hash = std::make_unique<CSha256>();
+        part.size = 0;
+        LARGE_INTEGER start{};
+        if (bytes > 0 && !::SetFilePointerEx(part.file.Get(), start, nullptr, FILE_BEGIN))
+            return false;
+        std::vector<char> buffer(1 << 20);
+        while (part.size < bytes) {
+            const std::uint64_t left = bytes - part.size;
+            DWORD read = 0;
+            if (!::ReadFile(part.file.Get(), buffer.data(),
+                            static_cast<DWORD>(left < buffer.size() ? left : buffer.size()), &read,
+                            nullptr) ||
+                read == 0)
+                return false;
+            part.hash->Add(buffer.data(), read);
+            part.size += read;
+        }
+    }
+    LARGE_INTEGER end{};
+    end.QuadPart = static_cast<LONGLONG>(bytes);
+    return ::SetFilePointerEx(part.file.Get(), end, nullptr, FILE_BEGIN) && ::SetEndOfFile(part.file.Get());
+}
+
+HttpsResult CHttpsChannel::TransferOnce(const PackageCandidate& package, Part& part) {
     // What an earlier attempt left is taken up only for the same list entry, with the server's validator.
     std::uint64_t offset = 0;
     std::string validator;
     const std::string record = ReadParamsText(kPartRecordValue);
     const std::string entry = PartRecordFor(package, std::string());
-    const long long partSize = FileSizeOf(partPath);
-    if (partSize > 0 && record.size() > entry.size() && record.compare(0, entry.size(), entry) == 0 &&
-        static_cast<std::uint64_t>(partSize) <= package.size) {
-        offset = static_cast<std::uint64_t>(partSize);
+    LARGE_INTEGER partSize{};
+    if (::GetFileSizeEx(part.file.Get(), &partSize) && partSize.QuadPart > 0 &&
+        record.size() > entry.size() && record.compare(0, entry.size(), entry) == 0 &&
+        static_cast<std::uint64_t>(partSize.QuadPart) <= package.size) {
+        offset = static_cast<std::uint64_t>(partSize.QuadPart);
         validator = record.substr(entry.size());
-    } else {
-        ::DeleteFileA(partPath.c_str());
     }
+    if (!KeepFirst(part, offset))
+        return HttpsResult::Refused;
     if (offset == package.size)
-        return Transfer::Complete;
+        return HttpsResult::Complete;
 
     CTransferProgressDlg* progress = m_run.m_progress.get();
     if (progress) {
@@ -357,66 +336,61 @@ CHttpsChannel::Transfer CHttpsChannel::TransferOnce(const PackageCandidate& pack
         progress->ShowTransferControls();
         m_run.PumpMessages();
     }
-    CInternetHandle request;
+    const std::string path = m_folder + Escaped(package.name);
     DWORD status = 0;
     std::string headers;
     if (offset > 0)
         headers = "Range: bytes=" + std::to_string(offset) + "-\r\nIf-Range: " + validator + "\r\n";
-    Transfer sent = Request(package.name, headers, request, status);
-    if (sent == Transfer::Complete && offset > 0 &&
+    HttpsResult sent = m_client.Get(path, headers, status);
+    if (sent == HttpsResult::Complete && offset > 0 &&
         !(status == 206 &&
-          ContentRangeFits(QueryText(request, HTTP_QUERY_CONTENT_RANGE), offset, package.size))) {
+          ContentRangeFits(m_client.Header(HTTP_QUERY_CONTENT_RANGE), offset, package.size))) {
         // Any other answer to the rest starts from zero.
         offset = 0;
+        if (!KeepFirst(part, 0))
+            return HttpsResult::Refused;
         if (status != 200)
-            sent = Request(package.name, std::string(), request, status);
+            sent = m_client.Get(path, std::string(), status);
     }
-    if (sent != Transfer::Complete)
+    if (sent != HttpsResult::Complete)
         return sent;
     if (status != (offset > 0 ? 206u : 200u))
-        return Transfer::Refused;
+        return HttpsResult::Refused;
     // A server announcing another length is not serving the listed file; more is never read.
-    const std::string length = QueryText(request, HTTP_QUERY_CONTENT_LENGTH);
+    const std::string length = m_client.Header(HTTP_QUERY_CONTENT_LENGTH);
     if (!length.empty() && DecimalOf(length) != package.size - offset)
-        return Transfer::Mismatch;
-    std::string newValidator = QueryText(request, HTTP_QUERY_ETAG);
+        return HttpsResult::Mismatch;
+    std::string newValidator = m_client.Header(HTTP_QUERY_ETAG);
     if (newValidator.empty())
-        newValidator = QueryText(request, HTTP_QUERY_LAST_MODIFIED);
+        newValidator = m_client.Header(HTTP_QUERY_LAST_MODIFIED);
     WriteParamsText(kPartRecordValue,
                     newValidator.empty() ? std::string() : PartRecordFor(package, newValidator));
 
-    CHandle part(::CreateFileA(partPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER position{};
-    position.QuadPart = static_cast<LONGLONG>(offset);
-    if (!part || !::SetFilePointerEx(part.Get(), position, nullptr, FILE_BEGIN) ||
-        !::SetEndOfFile(part.Get()))
-        return Transfer::Refused;
     if (m_run.m_progress) {
         m_run.m_progress->SetStatusText(kReceiving);
         m_run.PumpMessages();
     }
     m_run.m_bytesExpected = package.size;
     m_run.m_bytesReceived = offset;
-    CTransferWatchdog watchdog(std::move(request), m_idleMs);
-    std::vector<char> buffer(64 * 1024);
-    while (m_run.m_bytesReceived < package.size) {
-        const std::uint64_t left = package.size - m_run.m_bytesReceived;
-        const DWORD want = static_cast<DWORD>(left < buffer.size() ? left : buffer.size());
-        DWORD got = 0;
-        if (!::InternetReadFile(watchdog.Request(), buffer.data(), want, &got) || got == 0)
-            return Transfer::Cut; // reset, timed out, silent too long, or ended before its length
-        watchdog.Alive();
-        DWORD written = 0;
-        if (!::WriteFile(part.Get(), buffer.data(), got, &written, nullptr) || written != got)
-            return Transfer::Refused;
-        m_run.m_bytesReceived += got;
-        if (m_run.m_progress) {
-            m_run.m_progress->SetPosition(TransferPercent(m_run.m_bytesReceived, package.size));
-            m_run.PumpMessages();
-            if (m_run.m_progress && m_run.m_progress->IsCancelRequested())
-                return Transfer::Aborted;
-        }
-    }
-    return Transfer::Complete;
+    m_transferBase = offset;
+    std::uint64_t count = 0;
+    // Written and hashed on the worker as the bytes arrive, through the handle the run holds.
+    const HttpsResult read = m_client.Read(
+        package.size - offset,
+        [&part](const char* data, DWORD size) {
+            DWORD written = 0;
+            if (!::WriteFile(part.file.Get(), data, size, &written, nullptr) || written != size)
+                return false;
+            part.hash->Add(data, size);
+            part.size += size;
+            return true;
+        },
+        count);
+    m_run.m_bytesReceived = part.size;
+    m_transferBase = part.size;
+    if (m_run.m_progress)
+        m_run.m_progress->SetPosition(TransferPercent(part.size, package.size));
+    if (read != HttpsResult::Complete)
+        return read; // reset, silent too long, ended early, Cancel
+    return part.size == package.size ? HttpsResult::Complete : HttpsResult::Cut;
 }

@@ -1,18 +1,26 @@
 // The HTTPS channel: the update list Pendlemark.feed in the server folder names the packages, and a
 // package is fetched with resumable requests through the user's proxy settings. It runs inside the
-// update run's updater, whose progress window, package trust and shared steps it uses.
+// update run's updater, whose progress window, package trust and shared steps it uses. The network is
+// waited for, never blocked on: the window stays alive and Cancel works in every phase.
 #pragma once
 
-#include "InternetHandle.h"
+#include "HttpsClient.h"
+#include "Sha256.h"
 #include "UpdateList.h"
 #include "UpdatePipeline.h"
 #include "core/ServerAddress.h"
 #include "framework/Afx.h"
+#include "framework/Handles.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 
 class CFtpUpdater;
+
+// How long any phase of a request (connecting, the answer, the list, the signature, the package) may
+// receive nothing before it counts as cut.
+constexpr DWORD kHttpsIdleLimitMs = 60000;
 
 class CHttpsChannel {
   public:
@@ -21,6 +29,7 @@ class CHttpsChannel {
     CHttpsChannel(const CHttpsChannel&) = delete;
     CHttpsChannel& operator=(const CHttpsChannel&) = delete;
 
+    // Nothing is sent yet: the first request connects.
     BOOL Connect();
     // The shared update steps with this channel's list and transfer; TRUE when a package ran.
     BOOL InstallNewestPackage();
@@ -28,30 +37,37 @@ class CHttpsChannel {
 
     // The channel's two steps: the newest package the update list offers, and its transfer to localPath.
     BOOL FindNewestPackage(PackageCandidate& newest);
-    BOOL FetchPackage(const PackageCandidate& package, const CString& localPath);
+    BOOL FetchPackage(const PackageCandidate& package, const CString& localPath, FetchedPackage& fetched);
 
-    // How long a transfer may receive nothing before it counts as cut.
-    DWORD m_idleMs = 60000;
-
-    // How a transfer attempt ended.
-    enum class Transfer { Complete, Cut, Mismatch, Refused, Untrusted, Aborted };
+    // kHttpsIdleLimitMs unless a test shortens it.
+    void SetIdleLimit(DWORD idleMs) { m_client.m_idleMs = idleMs; }
 
   private:
-    Transfer TransferOnce(const PackageCandidate& package, const CString& partPath);
-    // A GET of a path in the server folder (or where the server sends it, over HTTPS only); the request
-    // and its status, or the way it failed.
-    Transfer Request(const std::string& name, const std::string& headers, CInternetHandle& request,
-                     DWORD& status);
-    // A small file of the server folder, read whole; nothing when missing or longer than limit.
-    Transfer ReadSmallFile(const std::string& name, std::size_t limit, std::optional<std::string>& content);
+    // The part file of the package being fetched, written only through this handle, and the digest of
+    // what it holds, taken as the bytes arrive.
+    struct Part {
+        CHandle file;
+        std::unique_ptr<CSha256> hash;
+        std::uint64_t size = 0; // bytes in the file and in the hash
+    };
+    HttpsResult TransferOnce(const PackageCandidate& package, Part& part);
+    // Keeps the part's first bytes, the rest cut off, with their digest; FALSE when the file fails.
+    static bool KeepFirst(Part& part, std::uint64_t bytes);
+    // A small file of the server folder, read whole; nothing when missing or longer than limit. A cut
+    // read is taken up again as a cut transfer is.
+    HttpsResult ReadSmallFile(const std::string& name, std::size_t limit,
+                              std::optional<std::string>& content);
+    HttpsResult ReadSmallFileOnce(const std::string& name, std::size_t limit,
+                                  std::optional<std::string>& content);
+    // The pause before a cut request is taken up again; FALSE when the run is to stop instead.
+    bool PauseBeforeRetry();
+    // Serves the messages while a request is waited for; FALSE on Cancel or a close of the program.
+    bool KeepWaiting();
     void DeleteStaleParts(const CString& keep) const;
 
-    ServerAddress m_server;
-    CString m_userName;
-    CString m_password;
     std::string m_folder; // as the URL path: starts and ends with "/"
     CFtpUpdater& m_run;
-    CInternetHandle m_hInternet;
-    CInternetHandle m_hConnection;
+    CHttpsClient m_client;
     CUpdateList m_list;
+    std::uint64_t m_transferBase = 0; // what the part held before the read in progress
 };

@@ -140,22 +140,17 @@ ProductList CPackageTrust::LoadPackageProducts() {
 }
 
 Admission CPackageTrust::Admit(const CString& path) {
-    Release();
     m_admitted.reset();
     if (!InForce())
         return Admission::Admitted;
     // Without the platform's signature libraries nothing can be verified.
     if (!DelayLoadsAvailable())
         return Admission::Untrusted;
-    // Read sharing only: nobody may change, replace or delete the file while it is checked and started,
-    // yet the system can still open it to run it.
-    m_hPackage.Reset(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!m_hPackage)
+    if (!m_package.Holds(path) && !m_package.Open(path))
         return Admission::Untrusted;
     PackageEvidence package;
-    package.trustResult = CheckSignature(m_hPackage.Get(), path, package.signer);
-    package.version = VersionOf(m_hPackage.Get());
+    package.trustResult = CheckSignature(m_package.Get(), path, package.signer);
+    package.version = VersionOf(m_package.Get());
     if (package.version) {
         package.recorded = RecordedVersion(package.version->productName);
         // This program never goes below the version running now, recorded or not.

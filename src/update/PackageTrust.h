@@ -3,6 +3,7 @@
 // file from the check until the package has been started.
 #pragma once
 
+#include "HeldPackage.h"
 #include "core/PackageAdmission.h"
 #include "framework/Afx.h"
 #include "framework/Handles.h"
@@ -20,12 +21,16 @@ class CPackageTrust {
 
     // Without a pin every package is admitted, as it always was.
     bool InForce() const { return m_signers.status != ThumbprintList::Status::None; }
-    // With a pin: opens the file denying write and delete to everyone else, keeps it open, and decides
-    // from the bytes held.
+    // The hold on the fetched file from its checks until it has started (see CHeldPackage): opened, or
+    // taken over from the handle that wrote it.
+    bool Hold(const CString& path) { return m_package.Open(path); }
+    bool TakeOver(CHandle writer, const CString& path) { return m_package.TakeOver(std::move(writer), path); }
+    const CHeldPackage& Package() const { return m_package; }
+    // With a pin: decides from the bytes held, holding the file first unless it is held already.
     Admission Admit(const CString& path);
     // Ends the hold once the package has been started or refused.
-    void Release() { m_hPackage.Close(); }
-    bool Holding() const { return static_cast<bool>(m_hPackage); }
+    void Release() { m_package.Release(); }
+    bool Holding() const { return static_cast<bool>(m_package.Get()); }
     // After the admitted package has run: its version becomes the one installed of its product.
     void RecordInstalled();
 
@@ -41,6 +46,6 @@ class CPackageTrust {
     ProductList m_products;
 
   private:
-    CHandle m_hPackage;
+    CHeldPackage m_package;
     std::optional<PeVersionInfo> m_admitted; // what an admitted pinned package is
 };

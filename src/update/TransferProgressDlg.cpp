@@ -85,6 +85,11 @@ void CTransferProgressDlg::ShowTransferControls() {
     }
 }
 
+void CTransferProgressDlg::ShowCancel() {
+    m_cancelButton.EnableWindow(TRUE);
+    m_cancelButton.ShowWindow(SW_SHOWNORMAL);
+}
+
 void CTransferProgressDlg::SetStatusText(const CString& text) {
     if (m_hWnd)
         ::SetDlgItemTextA(m_hWnd, IDC_STATUS_TEXT, text.c_str());

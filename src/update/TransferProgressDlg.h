@@ -16,6 +16,8 @@ class CTransferProgressDlg : public CDialog {
     void SetStatusText(const CString& text);
     // Cancel, the bar and the percentage, once a transfer begins.
     void ShowTransferControls();
+    // Cancel alone, for a phase that waits on the network before a transfer.
+    void ShowCancel();
     // Moves the bar and the percentage; returns the previous bar position.
     int SetPosition(int position);
     BOOL IsCancelRequested();

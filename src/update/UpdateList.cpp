@@ -40,10 +40,14 @@ void WriteParam(const char* name, DWORD type, const void* data, DWORD size) {
         ::RegSetValueExA(params.Get(), name, 0, type, static_cast<const BYTE*>(data), size);
 }
 
-// The serial of the list used last; none when missing or not a decimal number.
+// The serial of the list used last, read as the list's own numbers are (blanks at the ends allowed); none
+// when missing or not a decimal number.
 std::optional<std::uint64_t> RecordedSerial() {
+    const std::string text = ReadParamsText(kSerialValue);
+    const std::size_t first = text.find_first_not_of(" \t");
+    const std::size_t last = text.find_last_not_of(" \t");
     std::uint64_t serial = 0;
-    if (!ParseDecimal(ReadParamsText(kSerialValue), UINT64_MAX, serial))
+    if (first == std::string::npos || !ParseDecimal(text.substr(first, last - first + 1), UINT64_MAX, serial))
         return std::nullopt;
     return serial;
 }
@@ -104,6 +108,7 @@ bool CUpdateList::SignatureNeeded() const {
 
 BOOL CUpdateList::Choose(const std::string& list, const std::optional<std::string>& signature,
                          PackageCandidate& newest, CString& errorText) {
+    m_passed = false;
     m_feed = ParseUpdateFeed(list);
     if (!m_feed) {
         errorText = UpdateText::kListUnreadable;
@@ -114,7 +119,8 @@ BOOL CUpdateList::Choose(const std::string& list, const std::optional<std::strin
         checked = CheckListSignature(list, *signature);
     m_client.now = static_cast<std::int64_t>(std::time(nullptr));
     const FeedDecision decision = DecideFeed(*m_feed, checked, m_signers, m_client);
-    if (decision.verdict == FeedVerdict::Accepted || decision.verdict == FeedVerdict::NoPackage)
+    m_passed = decision.verdict == FeedVerdict::Accepted || decision.verdict == FeedVerdict::NoPackage;
+    if (m_passed)
         RecordSerial(m_feed->serial);
     if (decision.verdict != FeedVerdict::Accepted || !decision.entry) {
         errorText = VerdictText(decision.verdict);

@@ -27,9 +27,12 @@ class CUpdateList {
                 PackageCandidate& newest, CString& errorText);
     // The list decided on last; nothing before that or when it could not be read.
     const std::optional<UpdateFeed>& Feed() const { return m_feed; }
+    // Whether it passed its checks (signature, expiry, serial), offering a package or not.
+    bool Passed() const { return m_passed; }
 
   private:
     ThumbprintList m_signers;
     FeedClient m_client;
     std::optional<UpdateFeed> m_feed;
+    bool m_passed = false;
 };

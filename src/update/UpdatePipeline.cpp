@@ -64,23 +64,28 @@ BOOL PrepareDownload(const PackageCandidate& package, const UpdateContext& conte
     return TRUE;
 }
 
-BOOL CheckFetched(const PackageCandidate& package, const CString& localPath, CString& errorText) {
-    CHandle file(::CreateFileA(localPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
+BOOL CheckFetched(const PackageCandidate& package, const CString& localPath, FetchedPackage& fetched,
+                  CPackageTrust& trust, CString& errorText) {
+    // From here until it has started, the file is the one held: checked, admitted and run.
+    const bool held =
+        fetched.writer ? trust.TakeOver(std::move(fetched.writer), localPath) : trust.Hold(localPath);
     LARGE_INTEGER size{};
-    bool intact = file && ::GetFileSizeEx(file.Get(), &size) &&
+    bool intact = held && ::GetFileSizeEx(trust.Package().Get(), &size) &&
                   static_cast<std::uint64_t>(size.QuadPart) == package.size;
     // A transfer the server ended early may still have reported success: the listing's size decides.
-    const char* failure = package.sha256 ? UpdateText::kListMismatch : UpdateText::kRetrieveFailed;
+    const char* failure = package.sha256 && held ? UpdateText::kListMismatch : UpdateText::kRetrieveFailed;
     if (intact && package.sha256) {
-        const std::optional<Sha256Digest> digest = CSha256::OfFile(file.Get());
+        // Hashed once, as the bytes arrived, where nobody could have written them since.
+        const std::optional<Sha256Digest> digest = fetched.digest && trust.Package().WrittenBytesKept()
+                                                       ? fetched.digest
+                                                       : CSha256::OfFile(trust.Package().Get());
         intact = digest == package.sha256;
         if (!digest)
             failure = UpdateText::kUntrusted; // the platform could not hash it: nothing is known of it
     }
     if (intact)
         return TRUE;
-    file.Close();
+    trust.Release();
     errorText = failure;
     ::DeleteFileA(localPath.c_str()); // never run later
     return FALSE;
@@ -118,7 +123,9 @@ BOOL RunUpdatePipeline(const PackageChannel& channel, const UpdateContext& conte
     CString localPath;
     if (!channel.findNewest(newest) || !PrepareDownload(newest, context, localPath, errorText))
         return FALSE;
-    if (!channel.fetch(newest, localPath) || !CheckFetched(newest, localPath, errorText))
+    FetchedPackage fetched;
+    if (!channel.fetch(newest, localPath, fetched) ||
+        !CheckFetched(newest, localPath, fetched, trust, errorText))
         return FALSE;
     channel.transferDone();
     const BOOL installed = AdmitAndRun(channel, context, trust, localPath, errorText);

@@ -5,6 +5,7 @@
 #include "PackageTrust.h"
 #include "Sha256.h"
 #include "framework/Afx.h"
+#include "framework/Handles.h"
 
 #include <cstdint>
 #include <functional>
@@ -29,11 +30,21 @@ struct PackageCandidate {
     std::optional<Sha256Digest> sha256;
 };
 
+// What a channel hands on with a fetched file besides its path.
+struct FetchedPackage {
+    // The handle that wrote it, still open and sharing reading only; none when the channel's transfer
+    // wrote through a handle of its own that it closed.
+    CHandle writer;
+    // Of the bytes written, hashed as they arrived; none when not hashed.
+    std::optional<Sha256Digest> digest;
+};
+
 // The parts of a run that differ from channel to channel. Each that fails has set the error text.
 struct PackageChannel {
     std::function<BOOL(PackageCandidate& newest)> findNewest;
     // Into localPath, replacing what is there; a failed fetch leaves nothing there to run.
-    std::function<BOOL(const PackageCandidate& package, const CString& localPath)> fetch;
+    std::function<BOOL(const PackageCandidate& package, const CString& localPath, FetchedPackage& fetched)>
+        fetch;
     // The transfer is over: the progress window goes before anything runs.
     std::function<void()> transferDone;
     // Starts the admitted package and waits for its end; its exit code when it ran.
@@ -49,8 +60,10 @@ BOOL RunUpdatePipeline(const PackageChannel& channel, const UpdateContext& conte
 BOOL PrepareDownload(const PackageCandidate& package, const UpdateContext& context, CString& localPath,
                      CString& errorText);
 
-// The fetched file against what was offered: its size, and the list's digest where there is one.
-BOOL CheckFetched(const PackageCandidate& package, const CString& localPath, CString& errorText);
+// Holds the fetched file (trust keeps the hold until it has started) and checks what is held against
+// what was offered: its size, and the list's digest where there is one.
+BOOL CheckFetched(const PackageCandidate& package, const CString& localPath, FetchedPackage& fetched,
+                  CPackageTrust& trust, CString& errorText);
 
 // Admits the held file, starts it and records it; the file is gone afterwards unless it could not start.
 BOOL AdmitAndRun(const PackageChannel& channel, const UpdateContext& context, CPackageTrust& trust,

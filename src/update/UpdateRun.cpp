@@ -38,6 +38,7 @@ BOOL CMainFrame::RunUpdate() {
                             settings.m_passiveFTP);
         if (CWinApp* app = AfxGetApp())
             updater.m_context = MakeUpdateContext(settings, *app);
+        updater.m_closeRequested = [this] { return m_bClosePending; };
         const ServerAddress server = ParseServerAddress(settings.m_server);
         if (settings.m_browserDir.empty()) {
             // Refused before any network activity; the text is still empty.
@@ -60,7 +61,9 @@ BOOL CMainFrame::RunUpdate() {
             if (!installed) {
                 // The progress window goes first so that the box is never hidden behind it.
                 updater.CloseProgressWindow();
-                ShowRunMessage(updater.m_errorText);
+                // An HTTPS run stops waiting when the program is to close; a box would only hold the close.
+                if (!(m_bClosePending && server.kind == ServerAddress::Kind::Https))
+                    ShowRunMessage(updater.m_errorText);
             }
             updater.CloseInternetHandles();
             updater.CloseProgressWindow();

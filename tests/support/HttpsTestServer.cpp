@@ -24,6 +24,14 @@ bool HttpsTestServer::StallAfter(const std::string& path, long long bytes, int s
     return AddFault("stall " + path + " " + std::to_string(bytes) + " " + std::to_string(seconds), times);
 }
 
+bool HttpsTestServer::Hang(const std::string& path, int seconds, int times) const {
+    return AddFault("hang " + path + " " + std::to_string(seconds), times);
+}
+
+bool HttpsTestServer::Mute(int seconds, int times) const {
+    return AddFault("mute " + std::to_string(seconds), times);
+}
+
 bool HttpsTestServer::AnnounceLength(const std::string& path, long long length, int times) const {
     return AddFault("length " + path + " " + std::to_string(length), times);
 }

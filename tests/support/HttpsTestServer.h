@@ -25,6 +25,9 @@ class HttpsTestServer : public ServerFolder {
     // or a file name in any folder. See https_server.py.
     bool CutAfter(const std::string& path, long long bytes, int times = 0) const;
     bool StallAfter(const std::string& path, long long bytes, int seconds, int times = 0) const;
+    // Silent: no answer at all to a request of path, or no TLS handshake on a new connection.
+    bool Hang(const std::string& path, int seconds, int times = 0) const;
+    bool Mute(int seconds, int times = 0) const;
     bool AnnounceLength(const std::string& path, long long length, int times = 0) const;
     bool AnswerStatus(const std::string& path, int code, int times = 0) const;
     // A path ending in "/" redirects every path below it, the rest appended to url.

@@ -4,14 +4,16 @@
 GET and HEAD answer with Content-Length, ETag and Last-Modified; "Range: bytes=N-" (or N-M, -N) with 206
 and Content-Range, or 416 past the end; an If-Range validator that does not match gives 200 and the whole
 file. Names starting with "." are never served. With --activity each request is appended as it arrives,
-with the headers it carried of Range, If-Range and Authorization (Basic shown decoded):
-    GET /update/x.exe range=bytes=100- ifrange="18c0a1b2c3-3e8" auth=user:password
+with the headers it carried of Range, If-Range, Authorization (Basic shown decoded) and User-Agent:
+    GET /update/x.exe range=bytes=100- ifrange="18c0a1b2c3-3e8" auth=user:password agent=Pendlemark/1.0.0
 
 Faults, read at every request from .faults in the served folder, one a line "KIND ARGS... [TIMES]". PATH
 is a URL path ("/update/x.exe"), or without "/" a file name in any folder. With TIMES a line applies to
 that many requests more (the count is kept in the file), without it to every one.
     cut PATH BYTES                close the connection after BYTES bytes of the body
     stall PATH BYTES SECONDS      send BYTES bytes of the body, wait, then close
+    hang PATH SECONDS             answer nothing, not even the headers, for SECONDS, then close
+    mute SECONDS                  take a connection but not its TLS handshake for SECONDS, then close
     length PATH N                 announce Content-Length N, send the body as it is, then close
     status PATH CODE              answer CODE with an empty body
     redirect PATH URL             answer 302 to URL; a PATH ending in "/" takes every path below it,
@@ -36,8 +38,8 @@ import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 # The arguments of each kind of fault, before the optional TIMES.
-FAULT_ARGS = {"cut": 2, "stall": 3, "length": 2, "status": 2, "redirect": 2, "norange": 1, "badrange": 2,
-              "login": 2}
+FAULT_ARGS = {"cut": 2, "stall": 3, "hang": 2, "length": 2, "status": 2, "redirect": 2, "norange": 1,
+              "badrange": 2, "login": 2, "mute": 1}
 
 
 class Faults:
@@ -115,7 +117,7 @@ class Handler(BaseHTTPRequestHandler):
     def record_request(self):
         line = "%s %s" % (self.command, self.path)
         for name, value in (("range", self.headers.get("Range")), ("ifrange", self.headers.get("If-Range")),
-                            ("auth", self.credentials())):
+                            ("auth", self.credentials()), ("agent", self.headers.get("User-Agent"))):
             if value is not None:
                 line += " %s=%s" % (name, value)
         self.note(line)
@@ -134,6 +136,11 @@ class Handler(BaseHTTPRequestHandler):
         login = faults.take("login")
         if login and self.credentials() != ":".join(login):
             self.empty(401, [("WWW-Authenticate", 'Basic realm="Pendlemark test"')])
+            return
+        hang = faults.take("hang", path)
+        if hang:
+            time.sleep(float(hang[1]))
+            self.drop_connection()
             return
         redirect = faults.take("redirect", path)
         if redirect:
@@ -249,6 +256,11 @@ class Server(ThreadingHTTPServer):
 
     def finish_request(self, request, client_address):
         # The handshake in the request's own thread: a client that stops half-way holds up nobody else.
+        mute = Faults(self.root).take("mute") if self.context else None
+        if mute:
+            time.sleep(float(mute[0]))
+            request.close()
+            return
         if self.context:
             request.settimeout(Handler.timeout)
             try:

@@ -2,11 +2,14 @@
 // build's publishers on both channels.
 #include "UpdaterFixture.h"
 #include "support/HttpsTestServer.h"
+#include "support/UiDriver.h"
 #include "update/HttpsChannel.h"
 #include "update/Sha256.h"
-#include "update/TransferWatchdog.h"
+#include "update/TransferProgressDlg.h"
 
+#include <chrono>
 #include <functional>
+#include <thread>
 
 namespace pmtest {
 namespace {
@@ -23,6 +26,27 @@ const char kInternetSettings[] = "Software\\Microsoft\\Windows\\CurrentVersion\\
 const HttpsTestServer& Https() {
     static const HttpsTestServer server("up_main", 20);
     return server;
+}
+const HttpsTestServer& PortServer() {
+    static const HttpsTestServer server("up_port", 20, 8443);
+    return server;
+}
+const HttpsTestServer& OtherHost() {
+    static const HttpsTestServer server("up_other", 25);
+    return server;
+}
+const HttpsTestServer& Untrusted() {
+    static const HttpsTestServer server("up_untrusted", 21);
+    return server;
+}
+const HttpsTestServer& Plain() {
+    static const HttpsTestServer server("up_plain", 23, 0, true);
+    return server;
+}
+
+long long MillisecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+        .count();
 }
 
 std::string Sha256Hex(const std::string& bytes) {
@@ -51,8 +75,12 @@ class HttpsChannelTest : public FtpUpdaterTest {
         SetRegDword(kParamsKey, "RolloutBucket", 50);
     }
     void TearDown() override {
-        Https().Clear();
+        ClearServers();
         FtpUpdaterTest::TearDown();
+    }
+    static void ClearServers() {
+        for (const HttpsTestServer* server : {&Https(), &PortServer(), &OtherHost(), &Untrusted(), &Plain()})
+            server->Clear();
     }
     std::string Listed(const char* extra = "") const {
         return Line(kPackage, m_package.size(), Sha256Hex(m_package), extra);
@@ -68,13 +96,16 @@ class HttpsChannelTest : public FtpUpdaterTest {
         if (FileExists(list + ".p7s"))
             server.Serve("update/Pendlemark.feed.p7s", ReadFileText(list + ".p7s"));
     }
-    // One update over HTTPS, as the update run makes it.
-    BOOL Update(std::string& error, const HttpsTestServer& server = Https()) const {
+    // One update over HTTPS, as the update run makes it; with its progress window when asked.
+    BOOL Update(std::string& error, const HttpsTestServer& server = Https(), bool window = false) const {
         CUpdaterApp& app = *GetUpdaterApp();
         app.m_lastDownloadFile.clear();
         CFtpUpdater run("", "", "", "", 0);
         run.m_context = MakeUpdateContext(app, app);
+        if (window)
+            run.OpenProgressWindow(FALSE);
         CHttpsChannel https(ParseServerAddress(server.Address()), "", "", "/update/", run);
+        https.SetIdleLimit(m_idleMs);
         const BOOL installed = https.Connect() && https.InstallNewestPackage();
         error = run.m_errorText;
         return installed;
@@ -88,6 +119,7 @@ class HttpsChannelTest : public FtpUpdaterTest {
     }
 
     std::string m_package;
+    DWORD m_idleMs = kHttpsIdleLimitMs;
 };
 
 TEST_F(HttpsChannelTest, TheListNamesThePackageAndItsBytesMustMatch) {
@@ -96,7 +128,8 @@ TEST_F(HttpsChannelTest, TheListNamesThePackageAndItsBytesMustMatch) {
     const struct {
         const char* what;
         std::function<void()> serve;
-        const char* error; // null: installs
+        const char* error;                    // null: installs
+        std::function<void()> then = nullptr; // more to check, if anything
     } cases[] = {
         {"as listed", [&] { Serve(Feed(Listed())); }, nullptr},
         {"bigger than listed", [&] { Serve(Feed(Line(kPackage, m_package.size() - 1, sha))); }, kMismatch},
@@ -115,6 +148,20 @@ TEST_F(HttpsChannelTest, TheListNamesThePackageAndItsBytesMustMatch) {
              Https().CutAfter(kPackage, 20000, 1);
          },
          nullptr},
+        {"resumed, answered with a range that does not fit",
+         [&] {
+             Serve(Feed(Listed()));
+             Https().CutAfter(kPackage, 20000, 1);
+             Https().WrongContentRange(kPackage, 100, 1);
+         },
+         nullptr},
+        {"resumed, answered with the whole file",
+         [&] {
+             Serve(Feed(Listed()));
+             Https().CutAfter(kPackage, 20000, 1);
+             Https().IgnoreRange(kPackage, 1);
+         },
+         nullptr},
         {"stalled once and resumed",
          [&] {
              Serve(Feed(Listed()));
@@ -126,6 +173,12 @@ TEST_F(HttpsChannelTest, TheListNamesThePackageAndItsBytesMustMatch) {
         {"no list", [&] { Https().Serve(cut, m_package); }, kListUnreadable},
         {"a list that is none", [&] { Serve("Pendlemark feed 2\n"); }, kListUnreadable},
         {"expired", [&] { Serve(Feed(Listed(), "2020-01-01T00:00:00Z")); }, kListExpired},
+        {"older than one seen, recorded with blanks around",
+         [&] {
+             SetRegString(kParamsKey, "FeedSerial", "300 ");
+             Serve(Feed(Listed()));
+         },
+         kListOlder, [] { EXPECT_EQ(RegString(kParamsKey, "FeedSerial"), "300 "); }},
         {"older than one seen",
          [&] {
              SetRegString(kParamsKey, "FeedSerial", "101");
@@ -140,20 +193,41 @@ TEST_F(HttpsChannelTest, TheListNamesThePackageAndItsBytesMustMatch) {
          nullptr},
         {"rolled out up to the bucket", [&] { Serve(Feed(Listed(" rollout 50"))); }, kNoUpdate},
         {"rolled out beyond the bucket", [&] { Serve(Feed(Listed(" rollout 51"))); }, nullptr},
-        {"rolled out to nobody", [&] { Serve(Feed(Listed(" rollout 0"))); }, kNoUpdate},
+        {"rolled out to nobody", [&] { Serve(Feed(Listed(" rollout 0"))); }, kNoUpdate,
+         [] { EXPECT_EQ(RegString(kParamsKey, "FeedSerial"), "100"); }},
         {"a newer package not offered, and one in the folder not listed",
          [&] {
              Serve(Feed(Line("261205-update.exe", 4, Sha256Hex("next"), " rollout 10") + Listed()));
              Https().Serve("update/261209-update.exe", m_package);
          },
          nullptr},
-        {"redirected to plain HTTP",
+        {"redirected once to plain HTTP",
          [&] {
              Serve(Feed(Listed()));
-             Https().Redirect("/update/Pendlemark.feed",
-                              "http://" + Https().HostPort() + "/update/Pendlemark.feed");
+             Serve(Feed(Listed()), Plain());
+             Https().Redirect("/update/Pendlemark.feed", Plain().Address() + "/update/Pendlemark.feed", 1);
          },
          kListUnreadable},
+        {"the package redirected to a server nobody trusts",
+         [&] {
+             Serve(Feed(Listed()));
+             Serve(Feed(Listed()), Untrusted());
+             Https().Redirect(std::string("/update/") + kPackage,
+                              Untrusted().Address() + "/update/" + kPackage);
+         },
+         kIdentity},
+        {"list and package on another port",
+         [&] {
+             Serve(Feed(Listed()), PortServer());
+             Https().Redirect("/update/", PortServer().Address() + "/update/");
+         },
+         nullptr},
+        {"list and package on another host",
+         [&] {
+             Serve(Feed(Listed()), OtherHost());
+             Https().Redirect("/update/", OtherHost().Address() + "/update/");
+         },
+         nullptr},
         {"redirected over HTTPS",
          [&] {
              Https().Serve("moved/Pendlemark.feed", Feed(Listed()));
@@ -164,13 +238,15 @@ TEST_F(HttpsChannelTest, TheListNamesThePackageAndItsBytesMustMatch) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        Https().Clear();
+        ClearServers();
         DeleteCorvalisKeys();
         SetRegDword(kParamsKey, "RolloutBucket", 50);
         c.serve();
         std::string error;
         EXPECT_EQ(Update(error), c.error == nullptr) << error;
         EXPECT_EQ(error, c.error ? c.error : "");
+        if (c.then)
+            c.then();
         EXPECT_EQ(RunRecord(kPackage) != "", c.error == nullptr);
         // Nothing of the transfer is left: neither the package nor a part of it.
         EXPECT_EQ(Entries(DownloadFolder()),
@@ -198,40 +274,170 @@ TEST_F(HttpsChannelTest, ATransferCutEveryTimeKeepsWhatArrivedForTheNextRun) {
     ASSERT_EQ(Requests(kPackage).size(), 4u);
     EXPECT_NE(Requests(kPackage)[3].find("range=bytes=60000-"), std::string::npos) << Requests(kPackage)[3];
     EXPECT_FALSE(FileExists(Downloaded(kPackage) + ".part"));
-    // A part of an entry the list no longer names is deleted by the next run that reads a list.
-    ASSERT_TRUE(WriteFileText(Downloaded("261130-update.exe.part"), "old"));
+    // A part of an entry the list no longer names, or does not offer this client, is deleted by the next
+    // run whose list passed its checks; one that was refused decides nothing.
+    for (const char* part : {"261130-update.exe.part", "261205-update.exe.part"})
+        ASSERT_TRUE(WriteFileText(Downloaded(part), "old"));
+    Serve(Feed(Listed(), "2020-01-01T00:00:00Z"));
+    EXPECT_FALSE(Update(error));
+    EXPECT_TRUE(FileExists(Downloaded("261130-update.exe.part")));
+    Serve(Feed(Line("261205-update.exe", 4, Sha256Hex("next"), " rollout 0") + Listed()));
     EXPECT_TRUE(Update(error)) << error;
-    EXPECT_FALSE(FileExists(Downloaded("261130-update.exe.part")));
+    EXPECT_EQ(Entries(DownloadFolder()), std::vector<std::string>{std::string(kPackage) + ".cmdline"});
 }
 
-// A server that stops sending without closing: the watchdog closes the request after the idle time,
-// which makes the waiting read fail as a cut does (on Windows; Wine's read does not wake when its handle
-// is closed from another thread, so here the watchdog is shown on a request that is not being read).
-TEST(TransferWatchdog, ClosesTheRequestOnceAfterTheIdleTimeAndNotWhileBytesArrive) {
-    CInternetHandle session(::InternetOpenA("test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
-    CInternetHandle connection(
-        ::InternetConnectA(session, "127.0.0.1", 443, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
-    for (bool alive : {true, false}) {
-        SCOPED_TRACE(alive ? "bytes arriving" : "silent");
-        CInternetHandle request(::HttpOpenRequestA(connection, "GET", "/", nullptr, nullptr, nullptr, 0, 0));
-        ASSERT_TRUE(request);
-        CTransferWatchdog watchdog(std::move(request), 200);
-        for (int i = 0; i < 12; ++i) {
-            if (alive)
-                watchdog.Alive();
-            ::Sleep(50);
+TEST_F(HttpsChannelTest, APartIsTakenUpOnlyForItsOwnEntry) {
+    Serve(Feed(Listed()));
+    const std::string sha = Sha256Hex(m_package);
+    const std::string size = std::to_string(m_package.size());
+    const struct {
+        const char* what;
+        long long partSize;
+        std::string record; // before the server's validator
+    } cases[] = {
+        {"longer than listed", static_cast<long long>(m_package.size()) + 10, size + "|" + sha},
+        {"recorded for another size", 20000, std::to_string(m_package.size() + 1) + "|" + sha},
+        {"recorded for another SHA-256", 20000, size + "|" + Sha256Hex("other")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ::CreateDirectoryA(DownloadFolder().c_str(), nullptr);
+        ASSERT_TRUE(WriteFileText(Downloaded(kPackage) + ".part", std::string(c.partSize, 'x')));
+        SetRegString(kParamsKey, "PartialDownload", std::string(kPackage) + "|" + c.record + "|*");
+        std::string error;
+        EXPECT_TRUE(Update(error)) << error;
+        ASSERT_FALSE(Requests(kPackage).empty());
+        EXPECT_EQ(Requests(kPackage).back().find("range="), std::string::npos) << Requests(kPackage).back();
+        ::DeleteFileA((Downloaded(kPackage) + ".cmdline").c_str());
+    }
+}
+
+// The worker a run waits on: a step that stays silent for the idle limit, or that the caller stops
+// waiting for, is given up at once and never reaches the caller afterwards; one that keeps receiving is
+// waited for however long it takes.
+TEST(NetworkWorker, GivesUpASilentOrUnwantedStepAndWaitsForALiveOne) {
+    const struct {
+        const char* what;
+        bool alive;       // the step reports bytes every 50 ms
+        bool keepWaiting; // what the caller says while it waits
+        CNetworkWorker::Outcome outcome;
+    } cases[] = {
+        {"silent", false, true, CNetworkWorker::Outcome::Silent},
+        {"receiving", true, true, CNetworkWorker::Outcome::Done},
+        {"not wanted", true, false, CNetworkWorker::Outcome::Stopped},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CHandle finished(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+        const HANDLE finishedEvent = finished.Get();
+        int reached = 0; // the caller's state, touched by the step only through WithCaller
+        int waits = 0;
+        const auto start = std::chrono::steady_clock::now();
+        {
+            CNetworkWorker worker(300, [&] { return ++waits, c.keepWaiting; });
+            const bool alive = c.alive;
+            EXPECT_EQ(worker.Run([alive, finishedEvent, &reached](CNetworkWorker::CStep& step) {
+                for (int i = 0; i < 20; ++i) {
+                    ::Sleep(50);
+                    if (alive)
+                        step.Alive(1);
+                }
+                step.WithCaller([&] { ++reached; });
+                ::SetEvent(finishedEvent);
+            }),
+                      c.outcome);
+            EXPECT_EQ(worker.GivenUp(), c.outcome != CNetworkWorker::Outcome::Done);
+            EXPECT_EQ(worker.Run([](CNetworkWorker::CStep&) {}) == CNetworkWorker::Outcome::Done,
+                      c.outcome == CNetworkWorker::Outcome::Done);
         }
-        EXPECT_EQ(watchdog.Fired(), !alive);
-        DWORD type = 0, size = sizeof type;
-        EXPECT_EQ(::InternetQueryOptionA(watchdog.Request(), INTERNET_OPTION_HANDLE_TYPE, &type, &size) !=
-                      FALSE,
-                  alive);
+        const long long waited = MillisecondsSince(start);
+        EXPECT_EQ(waited < 900, c.outcome != CNetworkWorker::Outcome::Done) << waited;
+        EXPECT_GT(waits, 0);
+        ASSERT_EQ(::WaitForSingleObject(finishedEvent, 5000), WAIT_OBJECT_0);
+        EXPECT_EQ(reached, c.outcome == CNetworkWorker::Outcome::Done ? 1 : 0);
+    }
+}
+
+// What the platform reports of the server's certificate ends a run with the identity text.
+TEST(HttpsClient, CertificateErrorsAreIdentityErrors) {
+    for (DWORD error : {12037u, 12038u, 12045u, 12055u, 12056u, 12057u, 12157u, 12169u, 12170u, 12179u})
+        EXPECT_TRUE(IsServerIdentityError(error)) << error;
+    for (DWORD error : {0u, 12002u, 12029u, 12030u, 12152u})
+        EXPECT_FALSE(IsServerIdentityError(error)) << error;
+}
+
+// A server that falls silent in any phase holds neither the window nor the run: silence beyond the idle
+// limit is a cut, taken up again long before the server would let go; and while it lasts the window is
+// served and Cancel ends the run within a second.
+TEST_F(HttpsChannelTest, ASilentServerHoldsNeitherTheWindowNorTheRun) {
+    const std::string p7s = "Pendlemark.feed.p7s";
+    // WinINet keeps connections for the whole process: a handshake is silenced on servers not met yet.
+    const struct {
+        const char* what;
+        std::function<void(const HttpsTestServer& server, int seconds, int times)> silence;
+        const HttpsTestServer* servers[2]; // for the cut and for Cancel
+    } phases[] = {
+        {"connecting",
+         [](auto& server, int seconds, int times) { server.Mute(seconds, times); },
+         {&PortServer(), &OtherHost()}},
+        {"the answer",
+         [](auto& server, int seconds, int times) { server.Hang(kFeedFileName, seconds, times); },
+         {&Https(), &Https()}},
+        {"the list",
+         [](auto& server, int seconds, int times) { server.StallAfter(kFeedFileName, 10, seconds, times); },
+         {&Https(), &Https()}},
+        {"the signature",
+         [&](auto& server, int seconds, int times) { server.StallAfter(p7s, 10, seconds, times); },
+         {&Https(), &Https()}},
+        {"the package",
+         [](auto& server, int seconds, int times) { server.StallAfter(kPackage, 20000, seconds, times); },
+         {&Https(), &Https()}},
+    };
+    for (const auto& phase : phases) {
+        SCOPED_TRACE(phase.what);
+        const auto prepare = [&](const HttpsTestServer& server) {
+            ClearServers();
+            DeleteCorvalisKeys();
+            SetRegDword(kParamsKey, "RolloutBucket", 50);
+            SetUserPin(PublisherThumbprint("a").c_str()); // so that the signature is fetched too
+            ServeBuilt("signed-attr", server);
+        };
+        prepare(*phase.servers[0]);
+        phase.silence(*phase.servers[0], 30, 1);
+        m_idleMs = 1000;
+        std::string error;
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_TRUE(Update(error, *phase.servers[0], true)) << error;
+        EXPECT_LT(MillisecondsSince(start), 10000);
+        ::DeleteFileA((Downloaded(kPackage) + ".cmdline").c_str());
+
+        prepare(*phase.servers[1]);
+        phase.silence(*phase.servers[1], 30, 0);
+        m_idleMs = kHttpsIdleLimitMs;
+        std::atomic<bool> answered{false};
+        std::chrono::steady_clock::time_point cancelled;
+        std::thread user([&] {
+            HWND window = WaitForWindow("#32770", "Updating Corvalis...");
+            ::Sleep(1500); // well into the silence
+            DWORD_PTR result = 0;
+            answered = window && ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 500, &result);
+            cancelled = std::chrono::steady_clock::now();
+            ClickButton(window, IDCANCEL);
+        });
+        EXPECT_FALSE(Update(error, *phase.servers[1], true));
+        const auto ended = std::chrono::steady_clock::now();
+        user.join();
+        const long long afterCancel =
+            std::chrono::duration_cast<std::chrono::milliseconds>(ended - cancelled).count();
+        EXPECT_TRUE(answered);
+        EXPECT_EQ(error, "Download aborted!");
+        EXPECT_LT(afterCancel, 1000);
     }
 }
 
 TEST_F(HttpsChannelTest, AServerOfAnotherPortThroughTheUsersProxyAndOneNobodyTrusts) {
-    static const HttpsTestServer port("up_port", 20, 8443);
-    static const HttpsTestServer untrusted("up_untrusted", 21);
+    const HttpsTestServer& port = PortServer();
+    const HttpsTestServer& untrusted = Untrusted();
     static const HttpsTestServer proxy("up_proxy", 22, 8080);
     std::string error;
     Serve(Feed(Listed()), port);
@@ -259,7 +465,7 @@ TEST_F(HttpsChannelTest, SignedListsOnBothChannels) {
         const char* what;
         const char* list; // made by the build
         bool pinned;      // by publisher a
-        DWORD require;    // RequireSignedFeed; 2: none
+        DWORD require;    // RequireSignedFeed; 2: none, 3: "0" as text
         bool overFtp;
         const char* error; // null: installs
     } cases[] = {
@@ -270,6 +476,10 @@ TEST_F(HttpsChannelTest, SignedListsOnBothChannels) {
         {"changed after signing, without attributes", "tampered-noattr", true, 2, false, kListUntrusted},
         {"no signature", "unsigned", true, 2, false, kListUntrusted},
         {"no signature and no pin", "unsigned", false, 2, false, nullptr},
+        {"signed by two publishers", "signed-two", true, 2, false, kListUntrusted},
+        {"signed with SHA-1", "signed-sha1", true, 2, false, kListUntrusted},
+        {"signed attributes without the message digest", "signed-nodigest", true, 2, false, kListUntrusted},
+        {"required by a value of the wrong type", "unsigned", false, 3, false, kListUntrusted},
         {"required, and no pin", "signed-attr", false, 1, false, kListUntrusted},
         {"FTP: a signed list required", "signed-attr", true, 1, true, nullptr},
         {"FTP: required and missing", nullptr, true, 1, true, kListUnreadable},
@@ -284,7 +494,9 @@ TEST_F(HttpsChannelTest, SignedListsOnBothChannels) {
         MainServer().Clear();
         m_app->m_lastDownloadFile.clear();
         SetUserPin(c.pinned ? PublisherThumbprint("a").c_str() : nullptr);
-        if (c.require != 2)
+        if (c.require == 3)
+            SetRegString(kParamsKey, "RequireSignedFeed", "0");
+        else if (c.require != 2)
             SetRegDword(kParamsKey, "RequireSignedFeed", c.require);
         std::string error;
         BOOL installed = FALSE;
