@@ -48,6 +48,7 @@ TEST(ServerAddress, FtpAsBeforeHttpsHostAndPortOnly) {
         {"https://[::1", K::Unsupported, "", 0},
         {"https://[]", K::Unsupported, "", 0},
         {"https://[127.0.0.1]", K::Unsupported, "", 0},
+        {"https://[1:2]", K::Unsupported, "", 0}, // one colon is no IPv6 address
         {"https://[fe80::1%1]", K::Unsupported, "", 0},
         {"https://::1", K::Unsupported, "", 0},
         {"https://b\xC3\xA4r.example", K::Unsupported, "", 0}, // the platform wants such names in ASCII form

@@ -8,6 +8,7 @@
 #include "update/TransferProgressDlg.h"
 
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <thread>
 
@@ -432,6 +433,41 @@ TEST_F(HttpsChannelTest, ASilentServerHoldsNeitherTheWindowNorTheRun) {
         EXPECT_TRUE(answered);
         EXPECT_EQ(error, "Download aborted!");
         EXPECT_LT(afterCancel, 1000);
+    }
+}
+
+// Another program that can write the download folder keeps putting its own program in the package's
+// place during the runs: whatever it manages, what runs is the package that was checked, never its own.
+TEST_F(HttpsChannelTest, ARacingProgramNeverGetsItsFileRun) {
+    for (bool overFtp : {false, true}) {
+        SCOPED_TRACE(overFtp ? "FTP, a publisher pinned" : "HTTPS, the list's SHA-256");
+        ClearServers();
+        MainServer().Clear();
+        DeleteCorvalisKeys();
+        SetRegDword(kParamsKey, "RolloutBucket", 50);
+        Serve(Feed(Listed()));
+        ASSERT_TRUE(MainServer().ServeCopy(kPackage, TrustPackage("signed-a.exe")));
+        SetUserPin(overFtp ? PublisherThumbprint("a").c_str() : nullptr);
+        ::CreateDirectoryA(DownloadFolder().c_str(), nullptr);
+        Process racer = Process::Start(Quote(BuiltProgram("pm_file_tool.exe")) + " --replace " +
+                                       Quote(Downloaded(kPackage)) + " " +
+                                       Quote(BuiltProgram("pm_record_args.exe")) + " 3000");
+        int installed = 0;
+        for (int run = 0; run < 20 && racer.Running(); ++run) {
+            std::string error;
+            m_app->m_lastDownloadFile.clear();
+            if (overFtp) {
+                auto updater = Updater();
+                installed += Install(*updater);
+            } else {
+                installed += Update(error);
+            }
+        }
+        const long replaced = racer.Wait();
+        EXPECT_GT(replaced, 0) << "the racer never got at the file";
+        EXPECT_FALSE(FileExists(Downloaded(kPackage) + ".args")) << "its program ran";
+        std::printf("%d of the runs installed the package, the racer replaced the file %ld times\n",
+                    installed, replaced);
     }
 }
 

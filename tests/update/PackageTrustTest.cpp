@@ -210,9 +210,10 @@ TEST_F(PackageTrustTest, APinnedClientNeverGoesBackNorTakesAnotherProduct) {
         DWORD type;           // of both lists
         const char* recorded; // "Corvalis Menus" installed before; null: nothing recorded
         const char* package;
-        const char* refusal; // null: installs
-        const char* product; // its record afterwards
-        const char* after;   // null: none
+        const char* refusal;               // null: installs
+        const char* product;               // its record afterwards
+        const char* after;                 // null: none
+        const char* recordedFor = nullptr; // the product of `recorded`; null: Corvalis Menus
     } cases[] = {
         {"the first of its product", true, none, none, REG_SZ, nullptr, "signed-a.exe", nullptr, kMenus,
          "1.0.0.0"},
@@ -226,6 +227,8 @@ TEST_F(PackageTrustTest, APinnedClientNeverGoesBackNorTakesAnotherProduct) {
          "1.0.0.0"},
         {"this program never goes below the version running", true, none, none, REG_SZ, nullptr,
          "signed-a-pendlemark.exe", kNotNewer, "Pendlemark", nullptr},
+        {"nor below it when a lower version is recorded", true, none, none, REG_SZ, "0.1.0.0",
+         "signed-a-pendlemark.exe", kNotNewer, "Pendlemark", "0.1.0.0", "Pendlemark"},
         {"nor stays at it, and goes above it", true, none, none, REG_SZ, nullptr, "signed-a-pendlemark-9.exe",
          nullptr, "Pendlemark", "9.0.0.0"},
         {"each product has its own record", true, none, none, REG_SZ, "9.0.0.0", "signed-a-toolbox.exe",
@@ -263,7 +266,7 @@ TEST_F(PackageTrustTest, APinnedClientNeverGoesBackNorTakesAnotherProduct) {
         if (c.userProducts != none)
             SetUserPin(c.userProducts.c_str(), c.type, "PackageProducts");
         if (c.recorded)
-            SetRegString(kPackagesKey, kMenus, c.recorded);
+            SetRegString(kPackagesKey, c.recordedFor ? c.recordedFor : kMenus, c.recorded);
         std::string error;
         EXPECT_EQ(Update(c.package, error), c.refusal == nullptr) << error;
         EXPECT_EQ(error, c.refusal ? c.refusal : "");
