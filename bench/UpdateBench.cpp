@@ -8,12 +8,15 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 const char kPackage[] = "050601-update.exe";
+const char kSmallPackage[] = "050602-update.exe"; // the test package as it is, in the folder "small"
 const unsigned long long kPackageSize = 64ull << 20;
 
 double Now() {
@@ -89,6 +92,13 @@ struct UpdaterTimes {
     double toStart = -1.0; // until the package had started: search, transfer, checks, process start
 };
 
+long long FileSizeOf(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return -1;
+    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 double FileTimeSeconds(const FILETIME& time) {
     ULARGE_INTEGER value;
     value.LowPart = time.dwLowDateTime;
@@ -121,6 +131,80 @@ UpdaterTimes UpdaterDownload(const std::string& address) {
         times.toStart = FileTimeSeconds(data.ftCreationTime) - FileTimeSeconds(begun);
     ::DeleteFileA(record.c_str());
     return times;
+}
+
+// The moment the package at path wrote its record, as it does first thing when it starts.
+double StartedAt(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    const std::string record = path + ".cmdline";
+    const double started =
+        ::GetFileAttributesExA(record.c_str(), GetFileExInfoStandard, &data) ? FileTimeSeconds(data.ftCreationTime) : -1;
+    ::DeleteFileA(record.c_str());
+    return started;
+}
+
+double SystemNow() {
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    return FileTimeSeconds(now);
+}
+
+// A bare client: connect, FtpGetFileA, start the package and wait for it; seconds until it had started.
+double BareSmallRun(const std::string& address, const std::string& folder) {
+    const std::string local = folder + "\\" + kSmallPackage;
+    const double start = SystemNow();
+    HINTERNET internet = ::InternetOpenA("bench", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    HINTERNET connection = ::InternetConnectA(internet, address.c_str(), 0, nullptr, nullptr, INTERNET_SERVICE_FTP,
+                                              INTERNET_FLAG_PASSIVE, 0);
+    BOOL ok = connection && ::FtpGetFileA(connection, kSmallPackage, local.c_str(), FALSE, FILE_ATTRIBUTE_NORMAL,
+                                          FTP_TRANSFER_TYPE_BINARY, 0);
+    if (ok) {
+        std::string commandLine = "\"" + local + "\"";
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        ok = ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                              &process);
+        if (ok) {
+            ::WaitForSingleObject(process.hProcess, INFINITE);
+            ::CloseHandle(process.hThread);
+            ::CloseHandle(process.hProcess);
+        }
+    }
+    ::InternetCloseHandle(connection);
+    ::InternetCloseHandle(internet);
+    const double started = StartedAt(local);
+    ::DeleteFileA(local.c_str());
+    return ok && started > 0 ? started - start : -1.0;
+}
+
+// The update run as the user sees it (progress window, phases, the listing, the transfer, the package run).
+double UpdaterSmallRun(const std::string& address) {
+    CUpdaterApp* app = GetUpdaterApp();
+    app->m_lastDownloadFile.clear();
+    const double start = SystemNow();
+    {
+        CFtpUpdater updater(address, "", "", "/small/", 1);
+        updater.m_context = MakeUpdateContext(*app, *app);
+        updater.OpenProgressWindow(FALSE);
+        updater.ShowStatus("Checking for internet connection...");
+        if (!updater.Connect())
+            return -1.0;
+        updater.ShowStatus("Checking for updates...");
+        if (!updater.InstallNewestPackage("")) {
+            std::printf("updater failed: %s\n", updater.m_errorText.c_str());
+            return -1.0;
+        }
+        updater.CloseInternetHandles();
+        updater.CloseProgressWindow();
+    }
+    const double started = StartedAt(app->GetDownloadFilePath(kSmallPackage));
+    return started > 0 ? started - start : -1.0;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? -1.0 : values[values.size() / 2];
 }
 
 double MegabytesPerSecond(double seconds) {
@@ -190,6 +274,31 @@ int main() {
     std::printf("  until the package started:  %.3f s  %.1f MB/s  (%.1f %% of bare)\n", toStart,
                 MegabytesPerSecond(toStart), 100.0 * bare / toStart);
     std::printf("  running the package alone:  %.3f s\n", run);
+
+    // A small package from the request until it has started: the update run against a bare client.
+    const std::string small = std::string(root) + "\\small";
+    ::CreateDirectoryA(small.c_str(), nullptr);
+    ::CopyFileA((ProgramDir() + "pm_test_package.exe").c_str(), (small + "\\" + kSmallPackage).c_str(), FALSE);
+    const std::string bareFolder = std::string(work) + "\\bare";
+    ::CreateDirectoryA(bareFolder.c_str(), nullptr);
+    std::vector<double> bareRuns, updaterRuns;
+    BareSmallRun(address, bareFolder); // warm-up of both, not counted
+    UpdaterSmallRun(address);
+    for (int round = 0; round < 15; ++round) {
+        const double first = round % 2 ? UpdaterSmallRun(address) : BareSmallRun(address, bareFolder);
+        const double second = round % 2 ? BareSmallRun(address, bareFolder) : UpdaterSmallRun(address);
+        if (first < 0 || second < 0) {
+            std::printf("small package round %d failed\n", round + 1);
+            return 1;
+        }
+        bareRuns.push_back(round % 2 ? second : first);
+        updaterRuns.push_back(round % 2 ? first : second);
+    }
+    std::printf("small package (%ld bytes), request until started, median of 15:\n",
+                static_cast<long>(FileSizeOf(small + "\\" + kSmallPackage)));
+    std::printf("  bare FtpGetFileA and CreateProcess: %.1f ms\n", Median(bareRuns) * 1000);
+    std::printf("  the update run with its window:     %.1f ms  (+%.1f ms)\n", Median(updaterRuns) * 1000,
+                (Median(updaterRuns) - Median(bareRuns)) * 1000);
 
     // The status callback as WinINet calls it for every block, with the window open.
     CFtpUpdater callbackUpdater("", "", "", "", 0);

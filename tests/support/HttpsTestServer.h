@@ -21,6 +21,9 @@ class HttpsTestServer : public ServerFolder {
     // "127.0.6.20:443": the target a proxy is asked to tunnel to, or a proxy's own ProxyServer value.
     const std::string& HostPort() const { return m_hostPort; }
 
+    // The User-Agent of each request, in the order of Activity().
+    std::vector<std::string> Agents() const { return Record("agents.txt"); }
+
     // Faults, each for `times` requests of the path (0: every one). path: a URL path ("/update/x.exe"),
     // or a file name in any folder. See https_server.py.
     bool CutAfter(const std::string& path, long long bytes, int times = 0) const;

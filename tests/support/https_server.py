@@ -4,8 +4,9 @@
 GET and HEAD answer with Content-Length, ETag and Last-Modified; "Range: bytes=N-" (or N-M, -N) with 206
 and Content-Range, or 416 past the end; an If-Range validator that does not match gives 200 and the whole
 file. Names starting with "." are never served. With --activity each request is appended as it arrives,
-with the headers it carried of Range, If-Range, Authorization (Basic shown decoded) and User-Agent:
-    GET /update/x.exe range=bytes=100- ifrange="18c0a1b2c3-3e8" auth=user:password agent=Pendlemark/1.0.0
+with the headers it carried of Range, If-Range and Authorization (Basic shown decoded), and its User-Agent
+to agents.txt beside it:
+    GET /update/x.exe range=bytes=100- ifrange="18c0a1b2c3-3e8" auth=user:password
 
 Faults, read at every request from .faults in the served folder, one a line "KIND ARGS... [TIMES]". PATH
 is a URL path ("/update/x.exe"), or without "/" a file name in any folder. With TIMES a line applies to
@@ -98,6 +99,9 @@ class Handler(BaseHTTPRequestHandler):
         if self.server.activity:
             with Faults.lock, open(self.server.activity, "a", encoding="utf-8") as f:
                 f.write(line + "\n")
+            agents = os.path.join(os.path.dirname(self.server.activity), "agents.txt")
+            with Faults.lock, open(agents, "a", encoding="utf-8") as f:
+                f.write("%s\n" % self.headers.get("User-Agent", ""))
 
     def report(self, line):
         if self.server.report:
@@ -117,7 +121,7 @@ class Handler(BaseHTTPRequestHandler):
     def record_request(self):
         line = "%s %s" % (self.command, self.path)
         for name, value in (("range", self.headers.get("Range")), ("ifrange", self.headers.get("If-Range")),
-                            ("auth", self.credentials()), ("agent", self.headers.get("User-Agent"))):
+                            ("auth", self.credentials())):
             if value is not None:
                 line += " %s=%s" % (name, value)
         self.note(line)

@@ -132,7 +132,11 @@ TEST_F(HttpsChannelTest, TheListNamesThePackageAndItsBytesMustMatch) {
         const char* error;                    // null: installs
         std::function<void()> then = nullptr; // more to check, if anything
     } cases[] = {
-        {"as listed", [&] { Serve(Feed(Listed())); }, nullptr},
+        {"as listed", [&] { Serve(Feed(Listed())); }, nullptr,
+         [] {
+             // Publishers count their fleet's versions in their server's records.
+             EXPECT_EQ(Https().Agents(), std::vector<std::string>(2, "Pendlemark/" PM_VERSION));
+         }},
         {"bigger than listed", [&] { Serve(Feed(Line(kPackage, m_package.size() - 1, sha))); }, kMismatch},
         {"smaller than listed", [&] { Serve(Feed(Line(kPackage, m_package.size() + 1, sha))); }, kMismatch},
         {"another SHA-256", [&] { Serve(Feed(Line(kPackage, m_package.size(), Sha256Hex("other")))); },
