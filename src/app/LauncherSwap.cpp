@@ -2,6 +2,7 @@
 #include "UpdaterApp.h"
 
 #include "framework/Handles.h"
+#include "system/UpdateLog.h"
 
 #include <io.h>
 #include <sys/stat.h>
@@ -69,6 +70,8 @@ void CUpdaterApp::Uninstall() {
     // record of installed package versions is ours too.
     for (const char* key : {kPackagesKeyPath, kParamsKeyPath, kProgramKeyPath, kMakerKeyPath})
         ::RegDeleteKeyA(HKEY_CURRENT_USER, key);
+    // The update log goes with the settings.
+    CUpdateLog::Remove();
 
     // A resident instance, if any, quits when its scheduler sees this event.
     CHandle shutdown(::OpenEventA(EVENT_ALL_ACCESS, TRUE, "CVLShutdown"));

@@ -12,6 +12,9 @@
 
 PM_IMPLEMENT_RUNTIME_CLASS(CMainFrame, "CMainFrame", nullptr)
 
+std::atomic<const char*> CMainFrame::s_nextRunStartedBy{nullptr};
+std::atomic<bool> CMainFrame::s_startUpRequested{false};
+
 const CommandEntry<CMainFrame> CMainFrame::s_commandTable[] = {
     {ID_RUN_LAUNCHER, &CMainFrame::OnRunLauncher, &CMainFrame::OnUpdateIdleCommands},
     {ID_SETTINGS, &CMainFrame::OnSettings, nullptr},
@@ -111,6 +114,7 @@ int CMainFrame::OnCreate(LPCREATESTRUCTA cs) {
     StartScheduler();
 
     if (m_bUpdateOnCreate) {
+        s_startUpRequested = true;
         if (m_hAutoUpdate)
             ::SetEvent(m_hAutoUpdate.Get());
         m_bUpdateOnCreate = false;

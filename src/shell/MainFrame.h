@@ -9,6 +9,7 @@
 #include "framework/StatusBar.h"
 #include "framework/ToolBar.h"
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -42,6 +43,11 @@ class CMainFrame : public CFrameWnd {
     CToolBar m_wndToolBar;
     CChildView m_wndView;
     bool m_bUpdateOnCreate = false; // signals CVLAutoUpdate once created (an update at start)
+    // Who asked for the "&Update Now" the scheduler sends next, for the update log: set by the scheduler
+    // thread before it sends the command, taken by the run (none: the user). The start-up check marks its
+    // request so that the scheduler can tell it from another program's.
+    static std::atomic<const char*> s_nextRunStartedBy;
+    static std::atomic<bool> s_startUpRequested;
 
   protected:
     BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;

@@ -189,7 +189,7 @@ BOOL CFtpUpdater::FindNewestListed(PackageCandidate& newest) {
         return FALSE;
     }
     const std::optional<std::string> signature = ReadSmallFile(kFeedSignatureName, kMaxFeedSignatureBytes);
-    return list.Choose(*text, signature, newest, m_errorText);
+    return list.Choose(*text, signature, newest, m_errorText, m_context);
 }
 
 BOOL CFtpUpdater::FetchPackage(const PackageCandidate& package, const CString& localPath) {
@@ -197,8 +197,15 @@ BOOL CFtpUpdater::FetchPackage(const PackageCandidate& package, const CString& l
     m_bytesExpected = package.size;
     ::InternetSetStatusCallback(m_hConnection, &TransferStatusCallback);
     if (::FtpGetFileA(m_hConnection, package.name.c_str(), localPath.c_str(), FALSE, FILE_ATTRIBUTE_NORMAL,
-                      FTP_TRANSFER_TYPE_BINARY, reinterpret_cast<DWORD_PTR>(this)))
+                      FTP_TRANSFER_TYPE_BINARY, reinterpret_cast<DWORD_PTR>(this))) {
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        ::GetFileAttributesExA(localPath.c_str(), GetFileExInfoStandard, &data);
+        Note(m_context,
+             "received " +
+                 std::to_string((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow) +
+                 " bytes");
         return TRUE;
+    }
     ::DeleteFileA(localPath.c_str()); // a partial package must never be run later
     m_errorText = m_progress && m_progress->IsCancelRequested() ? kAborted : kRetrieveFailed;
     return FALSE;

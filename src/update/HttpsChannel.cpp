@@ -171,7 +171,7 @@ BOOL CHttpsChannel::FindNewestPackage(PackageCandidate& newest) {
         m_run.m_errorText = kListUnreadable;
         return FALSE;
     }
-    const BOOL chosen = m_list.Choose(*list, signature, newest, m_run.m_errorText);
+    const BOOL chosen = m_list.Choose(*list, signature, newest, m_run.m_errorText, m_run.m_context);
     // Only a list that passed its checks may say which parts are stale.
     if (m_list.Passed())
         DeleteStaleParts(chosen ? newest.name : CString());
@@ -356,6 +356,8 @@ HttpsResult CHttpsChannel::TransferOnce(const PackageCandidate& package, Part& p
         return sent;
     if (status != (offset > 0 ? 206u : 200u))
         return HttpsResult::Refused;
+    Note(m_run.m_context,
+         offset > 0 ? "transfer resumed from byte " + std::to_string(offset) : "transfer begun");
     // A server announcing another length is not serving the listed file; more is never read.
     const std::string length = m_client.Header(HTTP_QUERY_CONTENT_LENGTH);
     if (!length.empty() && DecimalOf(length) != package.size - offset)
@@ -388,9 +390,17 @@ HttpsResult CHttpsChannel::TransferOnce(const PackageCandidate& package, Part& p
         count);
     m_run.m_bytesReceived = part.size;
     m_transferBase = part.size;
+    // Reset, silent too long, ended early, refused by the file, Cancel.
+    const HttpsResult result = read != HttpsResult::Complete ? read
+                               : part.size == package.size   ? HttpsResult::Complete
+                                                             : HttpsResult::Cut;
+    Note(m_run.m_context, "received " + std::to_string(count) + " bytes, " + std::to_string(part.size) +
+                              " of " + std::to_string(package.size) + " in all" +
+                              (result == HttpsResult::Complete  ? ""
+                               : result == HttpsResult::Aborted ? ", cancelled"
+                               : result == HttpsResult::Cut     ? ", cut"
+                                                                : ", not written"));
     if (m_run.m_progress)
         m_run.m_progress->SetPosition(TransferPercent(part.size, package.size));
-    if (read != HttpsResult::Complete)
-        return read; // reset, silent too long, ended early, Cancel
-    return part.size == package.size ? HttpsResult::Complete : HttpsResult::Cut;
+    return result;
 }

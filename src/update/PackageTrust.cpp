@@ -166,10 +166,14 @@ Admission CPackageTrust::Admit(const CString& path) {
     return admission;
 }
 
-void CPackageTrust::RecordInstalled() {
-    if (m_admitted)
+std::string CPackageTrust::RecordInstalled() {
+    std::string recorded;
+    if (m_admitted) {
         RecordVersion(m_admitted->productName, m_admitted->fileVersion);
+        recorded = AsciiOf(m_admitted->productName) + " " + VersionText(m_admitted->fileVersion);
+    }
     m_admitted.reset();
+    return recorded;
 }
 
 std::optional<std::uint64_t> CPackageTrust::RecordedVersion(const std::u16string& product) {

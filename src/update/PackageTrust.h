@@ -9,6 +9,7 @@
 #include "framework/Handles.h"
 
 #include <optional>
+#include <string>
 
 class CPackageTrust {
   public:
@@ -31,8 +32,9 @@ class CPackageTrust {
     // Ends the hold once the package has been started or refused.
     void Release() { m_package.Release(); }
     bool Holding() const { return static_cast<bool>(m_package.Get()); }
-    // After the admitted package has run: its version becomes the one installed of its product.
-    void RecordInstalled();
+    // After the admitted package has run: its version becomes the one installed of its product. What was
+    // recorded ("product a.b.c.d"); empty when nothing (no pin, so no admitted version).
+    std::string RecordInstalled();
 
     // WinVerifyTrust's result for an open file (CERT_E_EXPIRED for a signer outside its validity), and
     // the primary signer's SHA-256 certificate thumbprint wherever the platform found one.

@@ -103,12 +103,17 @@ DWORD WINAPI CMainFrame::UpdateScheduler(LPVOID param) {
             break;
         case Wake::Request:
             ::ResetEvent(context->m_autoUpdate.Get());
+            s_nextRunStartedBy =
+                s_startUpRequested.exchange(false) ? UpdateText::kByStartUp : UpdateText::kByProgram;
             DoAutoUpdate(*context);
+            s_nextRunStartedBy = nullptr; // taken by the run, or the command was not carried out
             break;
         case Wake::Timer:
             // Re-arming clears the expiry; an interval of 0 would expire at once again.
             timerArmed = context->m_rearmTimer && ArmTimer(timer.Get(), context->m_dueTime);
+            s_nextRunStartedBy = UpdateText::kBySchedule;
             DoAutoUpdate(*context);
+            s_nextRunStartedBy = nullptr;
             break;
         case Wake::Shutdown:
             closeMainWindow = true;

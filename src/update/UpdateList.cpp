@@ -9,6 +9,7 @@
 
 #include <bcrypt.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <string>
@@ -56,6 +57,18 @@ void RecordSerial(std::uint64_t serial) {
     const std::optional<std::uint64_t> recorded = RecordedSerial();
     if (!recorded || serial > *recorded) // written only when it grows
         WriteParamsText(kSerialValue, std::to_string(serial));
+}
+
+std::string UtcText(std::int64_t seconds) {
+    // FILETIME counts 100 ns from 1601; 11644473600 s lie between 1601 and 1970.
+    const long long ticks = (seconds + 11644473600LL) * 10000000LL;
+    FILETIME time{static_cast<DWORD>(ticks & 0xFFFFFFFF), static_cast<DWORD>(ticks >> 32)};
+    SYSTEMTIME fields{};
+    char text[32] = "?";
+    if (ticks >= 0 && ::FileTimeToSystemTime(&time, &fields))
+        std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02uZ", fields.wYear, fields.wMonth,
+                      fields.wDay, fields.wHour, fields.wMinute, fields.wSecond);
+    return text;
 }
 
 const char* VerdictText(FeedVerdict verdict) {
@@ -107,7 +120,7 @@ bool CUpdateList::SignatureNeeded() const {
 }
 
 BOOL CUpdateList::Choose(const std::string& list, const std::optional<std::string>& signature,
-                         PackageCandidate& newest, CString& errorText) {
+                         PackageCandidate& newest, CString& errorText, const UpdateContext& context) {
     m_passed = false;
     m_feed = ParseUpdateFeed(list);
     if (!m_feed) {
@@ -119,6 +132,14 @@ BOOL CUpdateList::Choose(const std::string& list, const std::optional<std::strin
         checked = CheckListSignature(list, *signature);
     m_client.now = static_cast<std::int64_t>(std::time(nullptr));
     const FeedDecision decision = DecideFeed(*m_feed, checked, m_signers, m_client);
+    std::string signed_ = "its signature not required";
+    if (SignatureNeeded())
+        signed_ =
+            decision.verdict == FeedVerdict::Untrusted
+                ? signature ? "its signature refused" : "no signature"
+                : "its signature checked, signer " + ThumbprintHex(checked.signer.value_or(Thumbprint{}));
+    Note(context, "update list: serial " + std::to_string(m_feed->serial) + ", expires " +
+                      UtcText(m_feed->expires) + ", " + signed_);
     m_passed = decision.verdict == FeedVerdict::Accepted || decision.verdict == FeedVerdict::NoPackage;
     if (m_passed)
         RecordSerial(m_feed->serial);

@@ -22,9 +22,10 @@ class CUpdateList {
     // Whether the list's signature file must be fetched at all.
     bool SignatureNeeded() const;
     // Decides on the list's bytes and its signature's (none when the server has none). TRUE with the
-    // package to fetch; FALSE with the run's error text. A list that passed its checks is recorded.
+    // package to fetch; FALSE with the run's error text. A list that passed its checks is recorded. What
+    // the list says goes to the run's log.
     BOOL Choose(const std::string& list, const std::optional<std::string>& signature,
-                PackageCandidate& newest, CString& errorText);
+                PackageCandidate& newest, CString& errorText, const UpdateContext& context);
     // The list decided on last; nothing before that or when it could not be read.
     const std::optional<UpdateFeed>& Feed() const { return m_feed; }
     // Whether it passed its checks (signature, expiry, serial), offering a package or not.

@@ -5,6 +5,7 @@
 #include "system/PathUtil.h"
 #include "system/Settings.h"
 #include "system/StartProgram.h"
+#include "system/UpdateLog.h"
 
 #include <mbstring.h>
 
@@ -28,6 +29,11 @@ bool SamePathIgnoringCase(const CString& a, const CString& b) {
                     reinterpret_cast<const unsigned char*>(b.c_str())) == 0;
 }
 } // namespace
+
+void Note(const UpdateContext& context, const std::string& text) {
+    if (context.log)
+        context.log->Write(text);
+}
 
 UpdateContext MakeUpdateContext(CSettings& settings, CWinApp& profile) {
     UpdateContext context;
@@ -99,12 +105,14 @@ BOOL AdmitAndRun(const PackageChannel& channel, const UpdateContext& context, CP
         trust.Release();
         ::DeleteFileA(localPath.c_str());
         errorText = RefusalText(admission);
+        Note(context, "refused: " + errorText);
         return FALSE;
     }
     DWORD exitCode = 0;
     if (!channel.run(localPath, exitCode)) {
         trust.Release();
         errorText = UpdateText::kInstallFailed;
+        Note(context, "could not be started: " + errorText);
         return FALSE;
     }
     ::DeleteFileA(localPath.c_str());
@@ -112,8 +120,12 @@ BOOL AdmitAndRun(const PackageChannel& channel, const UpdateContext& context, CP
         context.recordLastDownload(localPath);
     // Only a package that says it succeeded (a restart may be due) counts as installed in its version:
     // a failed one may be delivered again.
-    if (exitCode == 0 || exitCode == kExitRestartRequired || exitCode == kExitRestartInitiated)
-        trust.RecordInstalled();
+    const bool succeeded =
+        exitCode == 0 || exitCode == kExitRestartRequired || exitCode == kExitRestartInitiated;
+    const std::string version = succeeded ? trust.RecordInstalled() : std::string();
+    Note(context, "ran and ended with exit code " + std::to_string(exitCode) +
+                      "; recorded as the last package" +
+                      (version.empty() ? ", no version recorded" : ", version recorded: " + version));
     return TRUE;
 }
 
@@ -121,12 +133,24 @@ BOOL RunUpdatePipeline(const PackageChannel& channel, const UpdateContext& conte
                        CString& errorText) {
     PackageCandidate newest;
     CString localPath;
-    if (!channel.findNewest(newest) || !PrepareDownload(newest, context, localPath, errorText))
+    if (!channel.findNewest(newest)) {
+        Note(context, "no package chosen: " + errorText);
         return FALSE;
+    }
+    Note(context, "package chosen: " + newest.name + ", " + std::to_string(newest.size) + " bytes");
+    if (!PrepareDownload(newest, context, localPath, errorText)) {
+        Note(context, "not fetched: " + errorText);
+        return FALSE;
+    }
     FetchedPackage fetched;
-    if (!channel.fetch(newest, localPath, fetched) ||
-        !CheckFetched(newest, localPath, fetched, trust, errorText))
+    if (!channel.fetch(newest, localPath, fetched)) {
+        Note(context, "transfer failed: " + errorText);
         return FALSE;
+    }
+    if (!CheckFetched(newest, localPath, fetched, trust, errorText)) {
+        Note(context, "refused: " + errorText);
+        return FALSE;
+    }
     channel.transferDone();
     const BOOL installed = AdmitAndRun(channel, context, trust, localPath, errorText);
     trust.Release();

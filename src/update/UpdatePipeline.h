@@ -12,6 +12,7 @@
 #include <optional>
 
 class CSettings;
+class CUpdateLog;
 class CWinApp;
 
 // What a run needs to know of the settings, taken once when it begins.
@@ -19,7 +20,11 @@ struct UpdateContext {
     CString downloadFolder;   // ends in a separator; empty when the path would not fit
     CString lastDownloadFile; // the package installed last, as its local path
     std::function<void(const CString& localPath)> recordLastDownload;
+    CUpdateLog* log = nullptr; // the run's, when it keeps one
 };
+
+// A line in the run's log, if it keeps one.
+void Note(const UpdateContext& context, const std::string& text);
 UpdateContext MakeUpdateContext(CSettings& settings, CWinApp& profile);
 
 // A package on offer: its name and size as the server or the update list gives them; an update list

@@ -7,6 +7,25 @@
 #include "shell/MainFrame.h"
 #include "system/SelfUpdate.h"
 #include "system/Settings.h"
+#include "system/UpdateLog.h"
+
+#include <cstdio>
+
+namespace {
+std::string ChannelLine(const ServerAddress& server, const CSettings& settings) {
+    const bool https = server.kind == ServerAddress::Kind::Https;
+    return std::string("channel ") + (https ? "HTTPS" : "FTP") + ", server " + settings.m_server +
+           ", folder " + settings.m_pathToFile + (https || !settings.m_passiveFTP ? "" : ", passive");
+}
+
+std::string EndLine(ULONGLONG began, BOOL installed, const CString& text) {
+    char took[48];
+    std::snprintf(took, sizeof took, "ended after %.3f s: ", (::GetTickCount64() - began) / 1000.0);
+    return took + (installed      ? std::string("installed")
+                   : text.empty() ? std::string("(a box without text)")
+                                  : text);
+}
+} // namespace
 
 void CMainFrame::OnUpdateNow() {
     m_bInUpdateRun = true;
@@ -32,6 +51,10 @@ BOOL CMainFrame::RunUpdate() {
     BOOL installed = FALSE;
     if (m_hUpdateRunning)
         ::SetEvent(m_hUpdateRunning.Get());
+    const ULONGLONG began = ::GetTickCount64();
+    CUpdateLog log;
+    const char* startedBy = s_nextRunStartedBy.exchange(nullptr);
+    log.BeginRun(startedBy ? startedBy : UpdateText::kByUser);
     {
         CSettings& settings = TheSettings();
         CFtpUpdater updater(settings.m_server, settings.m_user, settings.m_pass, settings.m_pathToFile,
@@ -39,13 +62,17 @@ BOOL CMainFrame::RunUpdate() {
         if (CWinApp* app = AfxGetApp())
             updater.m_context = MakeUpdateContext(settings, *app);
         updater.m_closeRequested = [this] { return m_bClosePending; };
+        updater.m_context.log = &log;
         const ServerAddress server = ParseServerAddress(settings.m_server);
         if (settings.m_browserDir.empty()) {
             // Refused before any network activity; the text is still empty.
+            log.Write("no browser folder in cvl.ini");
             ShowRunMessage(updater.m_errorText);
         } else if (server.kind == ServerAddress::Kind::Unsupported) {
-            ShowRunMessage(UpdateText::kServerUnsupported);
+            updater.m_errorText = UpdateText::kServerUnsupported;
+            ShowRunMessage(updater.m_errorText);
         } else {
+            log.Write(ChannelLine(server, settings));
             updater.OpenProgressWindow(FALSE);
             updater.ShowStatus(UpdateText::kConnecting);
             if (server.kind == ServerAddress::Kind::Https) {
@@ -68,6 +95,7 @@ BOOL CMainFrame::RunUpdate() {
             updater.CloseInternetHandles();
             updater.CloseProgressWindow();
         }
+        log.Write(EndLine(began, installed, updater.m_errorText));
         if (m_hAutoUpdateDone)
             ::SetEvent(m_hAutoUpdateDone.Get());
         if (m_hUpdateRunning)

@@ -32,4 +32,10 @@ inline constexpr char kListUnreadable[] = "The update list could not be read.";
 inline constexpr char kListUntrusted[] = "The update list is not signed by a trusted publisher.";
 inline constexpr char kListExpired[] = "The update list has expired.";
 inline constexpr char kListOlder[] = "The update list is older than one already seen.";
+
+// Who started a run, as the update log says.
+inline constexpr char kByUser[] = "started by the user";
+inline constexpr char kBySchedule[] = "started by the schedule";
+inline constexpr char kByStartUp[] = "started by the start-up check";
+inline constexpr char kByProgram[] = "started by another program (CVLAutoUpdate)";
 } // namespace UpdateText

@@ -2,6 +2,7 @@
 #include "InstallFixture.h"
 
 #include "support/UiDriver.h"
+#include "system/UpdateLog.h"
 
 #include <thread>
 
@@ -36,8 +37,10 @@ TEST_F(Uninstall, RestoresTheLauncherRemovesFolderAndKeysAndOnlyThenSignalsShutd
     Swapped();
     // The versions of the packages installed go with the settings.
     pmtest::SetRegString("Software\\Corvalis\\Pendlemark\\Params\\Packages", "Corvalis Menus", "1.0.0.0");
-    // So does what an interrupted transfer kept for resuming.
+    // So does what an interrupted transfer kept for resuming, and the update log.
     ASSERT_TRUE(WriteFileText(DownloadFolder() + "\\261201-update.exe.part", "part"));
+    CUpdateLog().BeginRun("started by the user");
+    ASSERT_TRUE(WriteFileText(CUpdateLog::FilePath() + ".1", "older runs"));
     CHandle shutdown(pmtest::OpenOrCreateEvent("CVLShutdown"));
     // What a resident instance would find at the moment it is told to quit. The keys go innermost
     // first, so the company key is gone only when all three are.
@@ -59,6 +62,7 @@ TEST_F(Uninstall, RestoresTheLauncherRemovesFolderAndKeysAndOnlyThenSignalsShutd
     EXPECT_TRUE(backupGone);
     EXPECT_TRUE(keysGone);
     EXPECT_FALSE(DirExists(DownloadFolder()));
+    EXPECT_FALSE(DirExists(CUpdateLog::Folder()));
     // What the uninstall keeps.
     EXPECT_TRUE(DirExists(m_browser.Path()));
     EXPECT_EQ(ReadFileText(ProgramFile("cvlx.exe")), kOurs);

@@ -5,6 +5,7 @@
 #include "support/FtpTestServer.h"
 #include "support/TestEnv.h"
 #include "support/TrustPackages.h"
+#include "system/UpdateLog.h"
 
 using namespace pmtest;
 
@@ -54,6 +55,7 @@ TEST_F(UpdateRunTest, EachOutcomeShowsOneTopMostBoxWithItsTextAndSuccessNone) {
         bool installedBefore;
         const char* text; // null: no box
         bool pinned = false;
+        bool logBlocked = false; // a folder where the log would be: it cannot be written
     } cases[] = {
         {"empty browser directory", false, m_ftp.Address(), true, false, ""},
         {"no server", true, nobody, true, false, "Unable to establish connection to the Internet"},
@@ -62,8 +64,11 @@ TEST_F(UpdateRunTest, EachOutcomeShowsOneTopMostBoxWithItsTextAndSuccessNone) {
          "There are no new updates available for download."},
         {"unsigned package while a publisher is pinned", true, m_ftp.Address(), true, false,
          "The update file is not signed by a trusted publisher.", true},
+        {"new package, with a log that cannot be written", true, m_ftp.Address(), true, false, nullptr, false,
+         true},
         {"new package", true, m_ftp.Address(), true, false, nullptr},
     };
+    const std::string logFolder = CUpdateLog::Folder();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         m_ftp.Clear();
@@ -74,6 +79,14 @@ TEST_F(UpdateRunTest, EachOutcomeShowsOneTopMostBoxWithItsTextAndSuccessNone) {
         App().m_server = c.server;
         App().m_lastDownloadFile = c.installedBefore ? downloaded : "";
         SetUserPin(c.pinned ? PublisherThumbprint("a").c_str() : nullptr);
+        RemoveUpdateLog();
+        ::RemoveDirectoryA(CUpdateLog::FilePath().c_str());
+        if (c.logBlocked) {
+            ::CreateDirectoryA(logFolder.substr(0, logFolder.rfind('\\', logFolder.size() - 2)).c_str(),
+                               nullptr);
+            ::CreateDirectoryA(logFolder.c_str(), nullptr);
+            ASSERT_TRUE(::CreateDirectoryA(CUpdateLog::FilePath().c_str(), nullptr));
+        }
         ::ResetEvent(m_done.Get());
         bool runningDuring = false;
         bool doneDuring = true;
@@ -92,8 +105,28 @@ TEST_F(UpdateRunTest, EachOutcomeShowsOneTopMostBoxWithItsTextAndSuccessNone) {
         EXPECT_TRUE(Signalled(m_done));
         EXPECT_FALSE(Signalled(m_running));
         EXPECT_EQ(Signalled(m_probeStarted), c.text == nullptr);
+        // The run's lines: who started it, where it went, what came of it, with the text of its box.
+        const std::vector<std::string> log = UpdateLogLines();
+        if (c.logBlocked) {
+            EXPECT_TRUE(log.empty());
+        } else if (log.size() < 2) {
+            ADD_FAILURE() << "the run left " << log.size() << " lines in the log";
+        } else {
+            EXPECT_NE(log.front().find(" run 1: started by the user"), std::string::npos) << log.front();
+            const std::string end = c.text ? (*c.text ? c.text : "(a box without text)") : "installed";
+            EXPECT_NE(log.back().find(" run 1: ended after "), std::string::npos) << log.back();
+            EXPECT_EQ(log.back().substr(log.back().size() - end.size()), end) << log.back();
+            EXPECT_EQ(log[1].find(" run 1: channel FTP, server " + c.server + ", folder " +
+                                  App().m_pathToFile) != std::string::npos,
+                      c.hasBrowserDir)
+                << log[1];
+        }
         if (!c.text) {
             EXPECT_FALSE(seen.shown) << seen.text;
+            if (!c.logBlocked && log.size() > 4) {
+                EXPECT_NE(log[2].find("package chosen: 240105-update.exe"), std::string::npos) << log[2];
+                EXPECT_NE(log[4].find("ran and ended with exit code"), std::string::npos) << log[4];
+            }
             continue;
         }
         ASSERT_TRUE(seen.shown);
@@ -111,6 +144,7 @@ TEST_F(UpdateRunTest, EachOutcomeShowsOneTopMostBoxWithItsTextAndSuccessNone) {
             EXPECT_TRUE(m_ftp.Logins().empty());
         }
     }
+    ::RemoveDirectoryA(CUpdateLog::FilePath().c_str());
     // The new package started after the progress window had gone, and was deleted and recorded.
     EXPECT_FALSE(Signalled(m_probeSawProgress));
     EXPECT_FALSE(FileExists(downloaded));

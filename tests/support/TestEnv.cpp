@@ -1,5 +1,7 @@
 #include "TestEnv.h"
 
+#include "system/UpdateLog.h"
+
 #include "UiDriver.h"
 
 #include <cstdio>
@@ -178,6 +180,22 @@ void SetRegDword(const char* key, const char* name, DWORD value) {
 
 void SetRegValue(const char* key, const char* name, DWORD type, const std::string& bytes) {
     SetValue(key, name, type, bytes.data(), static_cast<DWORD>(bytes.size()));
+}
+
+std::vector<std::string> UpdateLogLines() {
+    std::vector<std::string> lines = ReadFileLines(CUpdateLog::FilePath() + ".1");
+    for (std::string& line : ReadFileLines(CUpdateLog::FilePath()))
+        lines.push_back(std::move(line));
+    for (std::string& line : lines) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+    }
+    return lines;
+}
+
+void RemoveUpdateLog() {
+    ::DeleteFileA(CUpdateLog::FilePath().c_str());
+    ::DeleteFileA((CUpdateLog::FilePath() + ".1").c_str());
 }
 
 std::string CvlIniPath() {

@@ -52,6 +52,10 @@ void SetRegDword(const char* key, const char* name, DWORD value);
 // Any type, the bytes as given.
 void SetRegValue(const char* key, const char* name, DWORD type, const std::string& bytes);
 
+// The update log's lines (the one set aside before it first), and the log removed with that one.
+std::vector<std::string> UpdateLogLines();
+void RemoveUpdateLog();
+
 // cvl.ini in the Windows folder: the browser and launcher directories; null removes the key.
 std::string CvlIniPath();
 void WriteCvlIni(const char* browserDir, const char* launcherDir);

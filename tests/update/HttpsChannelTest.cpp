@@ -5,8 +5,11 @@
 #include "support/UiDriver.h"
 #include "update/HttpsChannel.h"
 #include "update/Sha256.h"
+#include "system/UpdateLog.h"
 #include "update/TransferProgressDlg.h"
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -45,6 +48,12 @@ const HttpsTestServer& Plain() {
     return server;
 }
 
+std::string LowerCase(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
 long long MillisecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
         .count();
@@ -74,6 +83,7 @@ class HttpsChannelTest : public FtpUpdaterTest {
         m_package = ReadFileText(TrustPackage("signed-a.exe"));
         ASSERT_FALSE(m_package.empty());
         SetRegDword(kParamsKey, "RolloutBucket", 50);
+        RemoveUpdateLog();
     }
     void TearDown() override {
         ClearServers();
@@ -103,6 +113,9 @@ class HttpsChannelTest : public FtpUpdaterTest {
         app.m_lastDownloadFile.clear();
         CFtpUpdater run("", "", "", "", 0);
         run.m_context = MakeUpdateContext(app, app);
+        CUpdateLog log;
+        log.BeginRun("started by the test");
+        run.m_context.log = &log;
         if (window)
             run.OpenProgressWindow(FALSE);
         CHttpsChannel https(ParseServerAddress(server.Address()), "", "", "/update/", run);
@@ -276,6 +289,31 @@ TEST_F(HttpsChannelTest, ATransferCutEveryTimeKeepsWhatArrivedForTheNextRun) {
     // The next run asks for the rest only.
     ASSERT_TRUE(::DeleteFileA((Https().Root() + "\\.faults").c_str()));
     EXPECT_TRUE(Update(error)) << error;
+    // Both runs in the log, each step a line: what the list said, what was chosen, each attempt, the end.
+    const std::string size = std::to_string(m_package.size());
+    const std::string steps[] = {
+        " run 1: started by the test",
+        " run 1: update list: serial 100, expires 2099-01-01T00:00:00Z, its signature not required",
+        " run 1: package chosen: 261201-update.exe, " + size + " bytes",
+        " run 1: transfer begun",
+        " run 1: received 20000 bytes, 20000 of " + size + " in all, cut",
+        " run 1: transfer resumed from byte 20000",
+        " run 1: received 20000 bytes, 40000 of " + size + " in all, cut",
+        " run 1: transfer resumed from byte 40000",
+        " run 1: received 20000 bytes, 60000 of " + size + " in all, cut",
+        " run 1: transfer failed: Error retrieving update file.",
+        " run 2: started by the test",
+        " run 2: update list: serial 100, expires 2099-01-01T00:00:00Z, its signature not required",
+        " run 2: package chosen: 261201-update.exe, " + size + " bytes",
+        " run 2: transfer resumed from byte 60000",
+        " run 2: received " + std::to_string(m_package.size() - 60000) + " bytes, " + size + " of " + size +
+            " in all",
+        " run 2: ran and ended with exit code 7; recorded as the last package, no version recorded",
+    };
+    const std::vector<std::string> log = UpdateLogLines();
+    ASSERT_EQ(log.size(), std::size(steps));
+    for (std::size_t i = 0; i < log.size(); ++i)
+        EXPECT_EQ(log[i].substr(25), steps[i]);
     ASSERT_EQ(Requests(kPackage).size(), 4u);
     EXPECT_NE(Requests(kPackage)[3].find("range=bytes=60000-"), std::string::npos) << Requests(kPackage)[3];
     EXPECT_FALSE(FileExists(Downloaded(kPackage) + ".part"));
@@ -548,6 +586,9 @@ TEST_F(HttpsChannelTest, SignedListsOnBothChannels) {
                 ASSERT_TRUE(MainServer().ServeCopy("Pendlemark.feed.p7s", built + ".p7s"));
             }
             auto updater = Updater();
+            CUpdateLog log;
+            log.BeginRun("started by the test");
+            updater->m_context.log = &log;
             installed = Install(*updater);
             error = updater->m_errorText;
         } else {
@@ -559,6 +600,16 @@ TEST_F(HttpsChannelTest, SignedListsOnBothChannels) {
         EXPECT_EQ(RunRecord(kPackage) != "", c.error == nullptr);
         // A list that passed is remembered: an older one served later is refused.
         EXPECT_EQ(RegValueExists(kParamsKey, "FeedSerial"), c.error == nullptr && c.list != nullptr);
+        // The log tells why nothing was chosen, or whose signature the list carried.
+        const std::vector<std::string> log = UpdateLogLines();
+        const std::string said = c.error ? std::string("no package chosen: ") + c.error
+                                 : c.pinned && c.list
+                                     ? "its signature checked, signer " + LowerCase(PublisherThumbprint("a"))
+                                     : "";
+        EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const std::string& line) {
+            return line.find(said) != std::string::npos;
+        })) << said;
+        RemoveUpdateLog();
         ::DeleteFileA((Downloaded(kPackage) + ".cmdline").c_str());
     }
 }

@@ -1,0 +1,117 @@
+#include "UpdateLog.h"
+
+#include "PathUtil.h"
+#include "core/LogLine.h"
+#include "framework/Handles.h"
+
+#include <shlobj.h>
+
+namespace {
+const char kMakerFolder[] = "Corvalis";
+const char kProgramFolder[] = "Pendlemark";
+const char kLogName[] = "Pendlemark.log";
+const char kOlderSuffix[] = ".1";
+// Enough for the last line however long its text.
+constexpr DWORD kTailBytes = 8192;
+
+CString LocalAppData() {
+    char path[MAX_PATH] = "";
+    if (FAILED(::SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path)))
+        return CString();
+    return path;
+}
+
+// Sharing everything: a viewer may hold it open, and setting it aside renames it under the viewer.
+HANDLE OpenShared(const CString& path, DWORD access, DWORD disposition) {
+    return ::CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+std::string Tail(const CString& path) {
+    CHandle file(OpenShared(path, GENERIC_READ, OPEN_EXISTING));
+    LARGE_INTEGER size{};
+    if (!file || !::GetFileSizeEx(file.Get(), &size))
+        return std::string();
+    LARGE_INTEGER from{};
+    from.QuadPart = size.QuadPart > kTailBytes ? size.QuadPart - kTailBytes : 0;
+    std::string tail(static_cast<std::size_t>(size.QuadPart - from.QuadPart), '\0');
+    DWORD read = 0;
+    if (tail.empty() || !::SetFilePointerEx(file.Get(), from, nullptr, FILE_BEGIN) ||
+        !::ReadFile(file.Get(), &tail[0], static_cast<DWORD>(tail.size()), &read, nullptr))
+        return std::string();
+    tail.resize(read);
+    return tail;
+}
+
+LocalTime Now() {
+    FILETIME utc;
+    FILETIME local;
+    SYSTEMTIME fields{};
+    ::GetSystemTimeAsFileTime(&utc);
+    ::FileTimeToLocalFileTime(&utc, &local);
+    ::FileTimeToSystemTime(&local, &fields);
+    const auto ticks = [](const FILETIME& time) {
+        return static_cast<long long>((static_cast<unsigned long long>(time.dwHighDateTime) << 32) |
+                                      time.dwLowDateTime);
+    };
+    // The offset in force now, to the minute.
+    const long long offset = (ticks(local) - ticks(utc)) / 600000000;
+    return LocalTime{fields.wYear,   fields.wMonth,           fields.wDay, fields.wHour, fields.wMinute,
+                     fields.wSecond, static_cast<int>(offset)};
+}
+} // namespace
+
+CString CUpdateLog::Folder() {
+    const CString base = LocalAppData();
+    const CString maker = base.empty() ? CString() : JoinPath(base, kMakerFolder);
+    const CString program = maker.empty() ? CString() : JoinPath(maker, kProgramFolder);
+    return program.empty() ? CString() : JoinPath(program, "");
+}
+
+CString CUpdateLog::FilePath() {
+    const CString folder = Folder();
+    const CString path = folder.empty() ? CString() : JoinPath(folder, kLogName);
+    // The one set aside must fit too.
+    return path.size() + sizeof kOlderSuffix - 1 > kMaxBuiltPath ? CString() : path;
+}
+
+void CUpdateLog::BeginRun(const std::string& startedBy) {
+    const CString path = FilePath();
+    std::optional<std::uint64_t> last = path.empty() ? std::nullopt : LastRunNumber(Tail(path));
+    if (!last && !path.empty())
+        last = LastRunNumber(Tail(path + kOlderSuffix));
+    m_run = last ? *last + 1 : 1;
+    Write(startedBy);
+}
+
+void CUpdateLog::Write(const std::string& text) {
+    const CString path = FilePath();
+    if (path.empty())
+        return;
+    const CString folder = Folder();
+    ::CreateDirectoryA(JoinPath(LocalAppData(), kMakerFolder).c_str(), nullptr);
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    CHandle file(OpenShared(path, FILE_APPEND_DATA, OPEN_ALWAYS));
+    LARGE_INTEGER size{};
+    if (file && ::GetFileSizeEx(file.Get(), &size) && static_cast<std::uint64_t>(size.QuadPart) >= kLimit) {
+        // A viewer holding it without delete sharing keeps it in place: it then grows a little longer.
+        file.Close();
+        ::MoveFileExA(path.c_str(), (path + kOlderSuffix).c_str(), MOVEFILE_REPLACE_EXISTING);
+        file.Reset(OpenShared(path, FILE_APPEND_DATA, OPEN_ALWAYS));
+    }
+    if (!file)
+        return;
+    const std::string line = LogLine(Now(), m_run, text) + "\r\n";
+    DWORD written = 0;
+    ::WriteFile(file.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
+void CUpdateLog::Remove() {
+    const CString path = FilePath();
+    if (path.empty())
+        return;
+    ::DeleteFileA(path.c_str());
+    ::DeleteFileA((path + kOlderSuffix).c_str());
+    ::RemoveDirectoryA(Folder().c_str());
+    ::RemoveDirectoryA(JoinPath(LocalAppData(), kMakerFolder).c_str());
+}

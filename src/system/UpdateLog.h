@@ -1,0 +1,30 @@
+// The per-user log of update runs: Pendlemark.log in %LOCALAPPDATA%\Corvalis\Pendlemark, one line a step,
+// kept to about 1 MiB (then it becomes Pendlemark.log.1, and a new one starts). Others may read it while
+// Pendlemark writes; a log that cannot be written changes nothing a run does or shows.
+#pragma once
+
+#include "framework/Afx.h"
+
+#include <cstdint>
+#include <string>
+
+class CUpdateLog {
+  public:
+    // A run begins, with who started it: it takes the number after the last one logged.
+    void BeginRun(const std::string& startedBy);
+    // A line of the run begun last.
+    void Write(const std::string& text);
+    std::uint64_t Run() const { return m_run; }
+
+    // The log's folder, ending in a separator, and the log itself; empty when unknown or too long.
+    static CString Folder();
+    static CString FilePath();
+    // The log, the one before it and their folder (when empty, and the maker's then too).
+    static void Remove();
+
+    // A log reaching this many bytes is set aside before the next line.
+    static constexpr std::uint64_t kLimit = 1 << 20;
+
+  private:
+    std::uint64_t m_run = 0;
+};
