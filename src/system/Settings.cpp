@@ -2,11 +2,10 @@
 #include "Settings.h"
 
 #include "PathUtil.h"
+#include "RegistryValue.h"
 #include "StartProgram.h"
 #include "framework/Handles.h"
 #include "framework/WinApp.h"
-
-#include <algorithm>
 
 #include <ctime>
 
@@ -106,20 +105,9 @@ CString CSettings::GetProgramFilePath(const CString& name) {
 }
 
 std::string ReadParamsText(const char* name) {
-    CRegKey params;
-    DWORD type = REG_NONE;
-    DWORD size = 0;
-    if (params.Open(HKEY_CURRENT_USER, kParamsKeyPath, KEY_QUERY_VALUE) != ERROR_SUCCESS ||
-        ::RegQueryValueExA(params.Get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        type != REG_SZ)
-        return std::string();
-    std::string text(size, '\0');
-    if (::RegQueryValueExA(params.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&text[0]), &size) !=
-            ERROR_SUCCESS ||
-        type != REG_SZ)
-        return std::string();
-    text.resize(std::min<std::size_t>(size, text.size()));
-    return text.c_str(); // up to its terminator, whatever was stored
+    std::string text;
+    ReadRegistryText(HKEY_CURRENT_USER, kParamsKeyPath, name, text);
+    return text;
 }
 
 void WriteParamsText(const char* name, const std::string& text) {
