@@ -4,12 +4,14 @@
 # package from a local FTP server, has Pendlemark update itself through that channel and reports each
 # step as it happens, with screenshots. Pendlemark then stays running until Enter.
 #
-#   bash tools/run.sh [--https | --server HOST [--folder /update/]] [--no-wait]
+#   bash tools/run.sh [--https | --server HOST [--folder /update/]] [--policy] [--no-wait]
 #
 #   --https         the embedded server is an HTTPS server with an update list, its certificate from a
 #                   throwaway test root that only the run's Wine prefix trusts
 #   --server HOST   use this FTP server (anonymous login, passive mode) instead of the embedded one
 #   --folder PATH   its folder holding the YYMMDD-update.exe packages (default /update/)
+#   --policy        the server, folder and schedule come from the machine policy, over user settings
+#                   that name another server; the settings dialog shows them held and is confirmed
 #   --no-wait       end after the summary and stop everything started here
 #
 # Every step that fails ends the command with the step's name and a non-zero exit. "Resident" means
@@ -18,14 +20,15 @@
 set -eEuo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${PM_BUILD_DIR:-$root/build}
-server="" folder="/update/" wait_for_enter=1 https=0
+server="" folder="/update/" wait_for_enter=1 https=0 policy=0
 while [ $# -gt 0 ]; do
   case $1 in
   --server) server=${2:?--server needs a host}; shift 2 ;;
   --folder) folder=${2:?--folder needs a path}; shift 2 ;;
   --no-wait) wait_for_enter=0; shift ;;
   --https) https=1; shift ;;
-  -h | --help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  --policy) policy=1; shift ;;
+  -h | --help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
   *) echo "unknown argument: $1 (see --help)" >&2; exit 2 ;;
   esac
 done
@@ -122,12 +125,34 @@ else
   step "Using the update server ftp://$server$folder"
 fi
 
-step "Pointing Pendlemark at it (settings as an administrator leaves them before installing)"
-# Updates when asked and every 7 days, rather than a question at every start.
-printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Corvalis\\Pendlemark\\Params]\r\n"Server"="%s"\r\n"PathToFile"="%s"\r\n"PassiveFTP"=dword:00000001\r\n"UpdateChoice"=dword:00000001\r\n' \
-  "$server" "$folder" >"$run/settings.reg"
+params='HKEY_CURRENT_USER\Software\Corvalis\Pendlemark\Params'
+machine_policy='HKEY_LOCAL_MACHINE\Software\Policies\Corvalis\Pendlemark'
+own_server=ftp.example.invalid own_folder=/elsewhere/
+# Updates when asked and every 7 days (14 by policy), rather than a question at every start.
+values() {
+  printf '"Server"="%s"\r\n"PathToFile"="%s"\r\n"PassiveFTP"=dword:00000001\r\n"UpdateChoice"=dword:00000001\r\n' \
+    "$server" "$folder"
+}
+if [ $policy = 1 ]; then
+  step "Pointing Pendlemark at it by machine policy ($machine_policy)"
+else
+  step "Pointing Pendlemark at it (settings as an administrator leaves them before installing)"
+fi
+{
+  printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+  if [ $policy = 1 ]; then
+    printf '[%s]\r\n' "$machine_policy"
+    values
+    printf '"UpdateInterval"=dword:0000000e\r\n\r\n[%s]\r\n"Server"="%s"\r\n"PathToFile"="%s"\r\n' "$params" \
+      "$own_server" "$own_folder"
+  else
+    printf '[%s]\r\n' "$params"
+    values
+  fi
+} >"$run/settings.reg"
 "$PM_WINE" reg import "$("$PM_WINE" winepath -w "$run/settings.reg" 2>/dev/null | tr -d '\r')" >/dev/null 2>&1
 say "Server=$server PathToFile=$folder PassiveFTP=1 UpdateChoice=1"
+[ $policy = 0 ] || say "by policy, with UpdateInterval=14; the user's own settings: Server=$own_server PathToFile=$own_folder"
 
 step "Installing Pendlemark $version silently: Pendlemark-$version-setup.exe /S"
 "$PM_WINE" "$setup" /S || fail "the installer ended with $?"
@@ -135,7 +160,7 @@ resident=$(demo resident 30000) || fail "no resident Pendlemark after the instal
 read -r pid running_version image <<<"$resident"
 say "installed into ${image%\\*}"
 say "resident: Pendlemark $running_version, pid $pid, started by the installer"
-reg_value() { "$PM_WINE" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p'; }
+reg_value() { "$PM_WINE" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_[A-Z]* *//p'; }
 autostart=$(reg_value 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' Pendlemark)
 say "autostart: $autostart"
 listed=$("$PM_WINE" uninstaller --list 2>/dev/null | tr -d '\r' | sed -n 's/^.*|||//p' | paste -sd,)
@@ -174,9 +199,30 @@ shot tray-menu $rect
 demo close-menu
 demo command 32774 # &Settings...
 rect=$(demo window "Corvalis's Wayrail Settings") || fail "the settings dialog did not open"
-# shellcheck disable=SC2086
-shot settings $rect
-demo answer "Corvalis's Wayrail Settings" 2
+if [ $policy = 1 ]; then
+  # id enabled visible checked text, for each control
+  controls=$(demo controls "Corvalis's Wayrail Settings")
+  for id in 1011 1013 1012 1004 1010 1015; do
+    read -r _ enabled visible checked text <<<"$(grep "^$id " <<<"$controls")"
+    [ "$visible" = 1 ] || continue
+    state=$([ "$enabled" = 1 ] && echo "the user's" || echo "held, disabled")
+    [ "$checked" = 1 ] && text="[x] $text"
+    [ $id = 1015 ] && say "the dialog's line: \"$text\"" || say "$text: $state"
+  done
+  grep -q "^1015 1 1 0 Some settings are managed by your administrator\.$" <<<"$controls" ||
+    fail "the settings dialog does not say that some settings are managed"
+  grep -q '^1004 0 1 0 14$' <<<"$controls" || fail "the settings dialog does not hold the policy's interval"
+  # shellcheck disable=SC2086
+  shot settings-policy $rect
+  demo answer "Corvalis's Wayrail Settings" 1 # OK: the user's choices are saved, the policy's are not
+  own=$(reg_value "$params" Server) interval=$(reg_value "$params" UpdateInterval)
+  say "after OK, Params hold the user's own values: Server=$own UpdateInterval=$((interval))"
+  [ "$own" = "$own_server" ] && [ $((interval)) = 7 ] || fail "a policy value reached the user's settings"
+else
+  # shellcheck disable=SC2086
+  shot settings $rect
+  demo answer "Corvalis's Wayrail Settings" 2
+fi
 
 step "&Update Now (the tray menu's command): Pendlemark $version updates itself"
 demo command 32775

@@ -4,11 +4,7 @@
 #include "framework/DataExchange.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"
-
-namespace {
-constexpr int kMinInterval = 1;
-constexpr int kMaxInterval = 120;
-} // namespace
+#include "system/Settings.h"
 
 const CommandEntry<CSettingsDlg> CSettingsDlg::s_commandTable[] = {
     {IDC_ENABLE_AUTO_UPDATE, &CSettingsDlg::OnEnableAutoUpdate, nullptr},
@@ -31,9 +27,14 @@ BOOL CSettingsDlg::DoDataExchange(CDataExchange* pDX) {
     DDX_Control(pDX, IDC_CHECK_ON_STARTUP, m_ctlCheckOnStartup);
     DDX_Control(pDX, IDC_ASK_CONFIRMATION, m_ctlAskForConfirmation);
     DDX_Control(pDX, IDC_INTERVAL, m_ctlInterval);
+    // An interval the user can never reach (a policy holds it, or keeps "Auto-Update every" or automatic
+    // updating from being chosen) is not theirs to correct, so it is not refused.
+    const bool intervalHeld = PolicySets(kPolicyUpdateInterval) ||
+                              (PolicySets(kPolicyUpdateChoice) && m_nUpdateChoice != 1) ||
+                              (PolicySets(kPolicyEnableAutoUpdate) && !m_bEnableAutoUpdate);
     // A failing step stops the exchange: the members after it keep their values.
     return DDX_Text(pDX, IDC_INTERVAL, m_nUpdateInterval) &&
-           DDV_MinMaxInt(pDX, m_nUpdateInterval, kMinInterval, kMaxInterval) &&
+           (intervalHeld || DDV_MinMaxInt(pDX, m_nUpdateInterval, kMinUpdateInterval, kMaxUpdateInterval)) &&
            DDX_Check(pDX, IDC_ASK_CONFIRMATION, m_bAskForConfirmation) &&
            DDX_Check(pDX, IDC_ENABLE_AUTO_UPDATE, m_bEnableAutoUpdate) &&
            DDX_Radio(pDX, IDC_CHECK_ON_STARTUP, m_nUpdateChoice);
@@ -41,6 +42,10 @@ BOOL CSettingsDlg::DoDataExchange(CDataExchange* pDX) {
 
 BOOL CSettingsDlg::OnInitDialog() {
     CDialog::OnInitDialog();
+    // No click ever enables this one again.
+    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_ENABLE_AUTO_UPDATE), !PolicySets(kPolicyEnableAutoUpdate));
+    if (m_policy)
+        ShowPolicyNote();
     // Also validates the stored values, so an interval out of range is reported at once.
     OnEnableAutoUpdate();
     return TRUE;
@@ -49,10 +54,12 @@ BOOL CSettingsDlg::OnInitDialog() {
 void CSettingsDlg::OnEnableAutoUpdate() {
     // Whether the exchange failed does not matter: the enabling follows the last complete reading.
     UpdateData(TRUE);
-    m_ctlCheckOnStartup.EnableWindow(m_bEnableAutoUpdate);
-    m_ctlAutoUpdateEvery.EnableWindow(m_bEnableAutoUpdate);
-    m_ctlAskForConfirmation.EnableWindow(m_bEnableAutoUpdate);
-    m_ctlInterval.EnableWindow(m_nUpdateChoice == 1 && m_bEnableAutoUpdate);
+    const BOOL choiceFree = m_bEnableAutoUpdate && !PolicySets(kPolicyUpdateChoice);
+    m_ctlCheckOnStartup.EnableWindow(choiceFree);
+    m_ctlAutoUpdateEvery.EnableWindow(choiceFree);
+    m_ctlAskForConfirmation.EnableWindow(m_bEnableAutoUpdate && !PolicySets(kPolicyAskForConfirmation));
+    m_ctlInterval.EnableWindow(m_nUpdateChoice == 1 && m_bEnableAutoUpdate &&
+                               !PolicySets(kPolicyUpdateInterval));
 }
 
 void CSettingsDlg::OnCheckOnStartup() {
@@ -60,7 +67,23 @@ void CSettingsDlg::OnCheckOnStartup() {
 }
 
 void CSettingsDlg::OnAutoUpdateEvery() {
-    m_ctlInterval.EnableWindow(TRUE);
+    m_ctlInterval.EnableWindow(!PolicySets(kPolicyUpdateInterval));
+}
+
+void CSettingsDlg::ShowPolicyNote() {
+    // The note lies below the template's bottom edge: the dialog grows to show it only when needed.
+    HWND note = ::GetDlgItem(m_hWnd, IDC_POLICY_NOTE);
+    RECT noteRect{}, client{}, margin{0, 0, 0, 4};
+    if (!note || !::GetWindowRect(note, &noteRect) || !::GetClientRect(m_hWnd, &client) ||
+        !::MapDialogRect(m_hWnd, &margin))
+        return;
+    ::MapWindowPoints(HWND_DESKTOP, m_hWnd, reinterpret_cast<POINT*>(&noteRect), 2);
+    RECT window{};
+    ::GetWindowRect(m_hWnd, &window);
+    const int grow = noteRect.bottom + margin.bottom - client.bottom;
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, window.right - window.left, window.bottom - window.top + grow,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::ShowWindow(note, SW_SHOWNA);
 }
 
 void CSettingsDlg::OnUpdateNowButton() {

@@ -21,6 +21,8 @@ class CSettingsDlg : public CDialog {
     BOOL m_bAskForConfirmation = FALSE;
     BOOL m_bEnableAutoUpdate = FALSE;
     int m_nUpdateChoice = -1; // index in the radio group; -1: no button selected
+    // PolicySetting bits of the values above that the machine policy sets: shown, never editable.
+    unsigned m_policy = 0;
 
   protected:
     void OnEnableAutoUpdate();
@@ -30,5 +32,8 @@ class CSettingsDlg : public CDialog {
     void OnHelpButton();
 
   private:
+    bool PolicySets(unsigned setting) const { return (m_policy & setting) != 0; }
+    void ShowPolicyNote();
+
     static const CommandEntry<CSettingsDlg> s_commandTable[];
 };

@@ -153,14 +153,20 @@ void CMainFrame::OnSettings() {
     dialog.m_nUpdateInterval = before.m_updateInterval;
     dialog.m_bEnableAutoUpdate = before.m_enableAutoUpdate;
     dialog.m_bAskForConfirmation = before.m_askForConfirmation;
+    dialog.m_policy = before.m_policy;
     if (dialog.DoModal() != IDOK)
         return;
     // Only the dialog's four values: an update run started from the dialog may have recorded a package.
+    // A value the policy sets stays the policy's.
     CSettings& settings = TheSettings();
-    settings.m_updateChoice = dialog.m_nUpdateChoice;
-    settings.m_updateInterval = dialog.m_nUpdateInterval;
-    settings.m_enableAutoUpdate = dialog.m_bEnableAutoUpdate;
-    settings.m_askForConfirmation = dialog.m_bAskForConfirmation;
+    if (!settings.PolicySets(kPolicyUpdateChoice))
+        settings.m_updateChoice = dialog.m_nUpdateChoice;
+    if (!settings.PolicySets(kPolicyUpdateInterval))
+        settings.m_updateInterval = dialog.m_nUpdateInterval;
+    if (!settings.PolicySets(kPolicyEnableAutoUpdate))
+        settings.m_enableAutoUpdate = dialog.m_bEnableAutoUpdate;
+    if (!settings.PolicySets(kPolicyAskForConfirmation))
+        settings.m_askForConfirmation = dialog.m_bAskForConfirmation;
     if (CWinApp* app = AfxGetApp())
         settings.Save(*app);
 }

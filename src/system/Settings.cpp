@@ -2,13 +2,15 @@
 #include "Settings.h"
 
 #include "PathUtil.h"
+#include "RegistryValue.h"
 #include "StartProgram.h"
 #include "framework/Handles.h"
 #include "framework/WinApp.h"
 
-#include <algorithm>
-
+#include <climits>
 #include <ctime>
+#include <optional>
+#include <type_traits>
 
 const char kMakerKeyPath[] = "Software\\Corvalis";
 const char kProgramKeyPath[] = "Software\\Corvalis\\Pendlemark";
@@ -24,6 +26,27 @@ CString ReadCvlIni(const char* section, const char* key) {
     char buffer[MAX_PATH] = "";
     ::GetPrivateProfileStringA(section, key, "", buffer, sizeof buffer, "cvl.ini");
     return buffer;
+}
+
+// Empty text is no server or folder, so it sets nothing, as an empty publisher policy pins nothing.
+std::optional<CString> PolicyText(const char* name) {
+    std::string text;
+    if (ReadRegistryText(HKEY_LOCAL_MACHINE, kPolicyKeyPath, name, text) != RegistryRead::Value ||
+        text.empty())
+        return std::nullopt;
+    return text;
+}
+
+// Only a value the settings dialog could hold: one it would refuse could not be shown there, nor ever
+// be confirmed by the user.
+std::optional<int> PolicyNumber(const char* name, int low = INT_MIN, int high = INT_MAX) {
+    DWORD value = 0;
+    if (ReadRegistryDword(HKEY_LOCAL_MACHINE, kPolicyKeyPath, name, value) != RegistryRead::Value)
+        return std::nullopt;
+    const int number = static_cast<int>(value);
+    if (number < low || number > high)
+        return std::nullopt;
+    return number;
 }
 } // namespace
 
@@ -44,6 +67,8 @@ CSettings& CSettings::operator=(const CSettings& other) {
     m_lastUpdateTime = other.m_lastUpdateTime;
     m_browserDir = other.m_browserDir;
     m_launcherDir = other.m_launcherDir;
+    m_policy = other.m_policy;
+    m_own = other.m_own;
     return *this;
 }
 
@@ -62,18 +87,47 @@ void CSettings::Load(CWinApp& profile) {
     m_lastUpdateTime = profile.GetProfileInt(kSection, "LastUpdateTime", 0);
     m_browserDir = ReadCvlIni("USER PREFS", "CORVALIS DIRECTORY");
     m_launcherDir = ReadCvlIni("INSTALL", "MAINDIR");
+    m_own = {m_server,         m_pathToFile,       m_passiveFTP,        m_updateChoice,
+             m_updateInterval, m_enableAutoUpdate, m_askForConfirmation};
+    ApplyMachinePolicy();
+}
+
+void CSettings::ApplyMachinePolicy() {
+    m_policy = 0;
+    const auto take = [this](unsigned setting, auto& member, const auto& value) {
+        if (value) {
+            member = *value;
+            m_policy |= setting;
+        }
+    };
+    take(kPolicyServer, m_server, PolicyText("Server"));
+    take(kPolicyPathToFile, m_pathToFile, PolicyText("PathToFile"));
+    take(kPolicyPassiveFTP, m_passiveFTP, PolicyNumber("PassiveFTP"));
+    take(kPolicyUpdateChoice, m_updateChoice, PolicyNumber("UpdateChoice", 0, 1));
+    take(kPolicyUpdateInterval, m_updateInterval,
+         PolicyNumber("UpdateInterval", kMinUpdateInterval, kMaxUpdateInterval));
+    take(kPolicyEnableAutoUpdate, m_enableAutoUpdate, PolicyNumber("EnableAutoUpdate"));
+    take(kPolicyAskForConfirmation, m_askForConfirmation, PolicyNumber("AskForConfirmation"));
 }
 
 void CSettings::Save(CWinApp& profile) const {
-    profile.WriteProfileString(kSection, "Server", m_server.c_str());
+    const auto user = [this](unsigned setting, const auto& own, const auto& member) {
+        return PolicySets(setting) ? own : static_cast<std::decay_t<decltype(own)>>(member);
+    };
+    profile.WriteProfileString(kSection, "Server", user(kPolicyServer, m_own.server, m_server).c_str());
     profile.WriteProfileString(kSection, "User", m_user.c_str());
     profile.WriteProfileString(kSection, "Pass", m_pass.c_str());
-    profile.WriteProfileInt(kSection, "PassiveFTP", m_passiveFTP);
-    profile.WriteProfileString(kSection, "PathToFile", m_pathToFile.c_str());
-    profile.WriteProfileInt(kSection, "UpdateChoice", m_updateChoice);
-    profile.WriteProfileInt(kSection, "UpdateInterval", m_updateInterval);
-    profile.WriteProfileInt(kSection, "EnableAutoUpdate", m_enableAutoUpdate);
-    profile.WriteProfileInt(kSection, "AskForConfirmation", m_askForConfirmation);
+    profile.WriteProfileInt(kSection, "PassiveFTP", user(kPolicyPassiveFTP, m_own.passiveFTP, m_passiveFTP));
+    profile.WriteProfileString(kSection, "PathToFile",
+                               user(kPolicyPathToFile, m_own.pathToFile, m_pathToFile).c_str());
+    profile.WriteProfileInt(kSection, "UpdateChoice",
+                            user(kPolicyUpdateChoice, m_own.updateChoice, m_updateChoice));
+    profile.WriteProfileInt(kSection, "UpdateInterval",
+                            user(kPolicyUpdateInterval, m_own.updateInterval, m_updateInterval));
+    profile.WriteProfileInt(kSection, "EnableAutoUpdate",
+                            user(kPolicyEnableAutoUpdate, m_own.enableAutoUpdate, m_enableAutoUpdate));
+    profile.WriteProfileInt(kSection, "AskForConfirmation",
+                            user(kPolicyAskForConfirmation, m_own.askForConfirmation, m_askForConfirmation));
     profile.WriteProfileInt(kSection, "PollTimer", m_pollTimer);
     profile.WriteProfileInt(kSection, "LastUpdateTime", m_lastUpdateTime);
     profile.WriteProfileString(kSection, "InstallDir", GetProgramFilePath("").c_str());
@@ -106,20 +160,9 @@ CString CSettings::GetProgramFilePath(const CString& name) {
 }
 
 std::string ReadParamsText(const char* name) {
-    CRegKey params;
-    DWORD type = REG_NONE;
-    DWORD size = 0;
-    if (params.Open(HKEY_CURRENT_USER, kParamsKeyPath, KEY_QUERY_VALUE) != ERROR_SUCCESS ||
-        ::RegQueryValueExA(params.Get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        type != REG_SZ)
-        return std::string();
-    std::string text(size, '\0');
-    if (::RegQueryValueExA(params.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&text[0]), &size) !=
-            ERROR_SUCCESS ||
-        type != REG_SZ)
-        return std::string();
-    text.resize(std::min<std::size_t>(size, text.size()));
-    return text.c_str(); // up to its terminator, whatever was stored
+    std::string text;
+    ReadRegistryText(HKEY_CURRENT_USER, kParamsKeyPath, name, text);
+    return text;
 }
 
 void WriteParamsText(const char* name, const std::string& text) {

@@ -17,6 +17,21 @@ extern const char kParamsKeyPath[];
 extern const char kPackagesKeyPath[];
 extern const char kPolicyKeyPath[];
 
+// The update interval in days that the settings dialog accepts.
+constexpr int kMinUpdateInterval = 1;
+constexpr int kMaxUpdateInterval = 120;
+
+// The settings a machine policy can set over the user's own, one bit each.
+enum PolicySetting : unsigned {
+    kPolicyServer = 1u << 0,
+    kPolicyPathToFile = 1u << 1,
+    kPolicyPassiveFTP = 1u << 2,
+    kPolicyUpdateChoice = 1u << 3,
+    kPolicyUpdateInterval = 1u << 4,
+    kPolicyEnableAutoUpdate = 1u << 5,
+    kPolicyAskForConfirmation = 1u << 6,
+};
+
 class CSettings {
   public:
     CSettings() = default;
@@ -24,9 +39,11 @@ class CSettings {
     CSettings(const CSettings& other) { *this = other; }
     CSettings& operator=(const CSettings& other);
 
-    // Through the application's profile calls, section "Params".
+    // Through the application's profile calls, section "Params"; then the machine policy, whose values
+    // replace the user's in the members below. Save writes the user's own values, never a policy's.
     void Load(CWinApp& profile);
     void Save(CWinApp& profile) const;
+    bool PolicySets(unsigned settings) const { return (m_policy & settings) != 0; }
     // The package that has just run, and the time: written at once.
     void RecordLastDownload(CWinApp& profile, const CString& path);
 
@@ -51,6 +68,22 @@ class CSettings {
     int m_lastUpdateTime = 0;
     CString m_browserDir;  // cvl.ini [USER PREFS] CORVALIS DIRECTORY
     CString m_launcherDir; // cvl.ini [INSTALL] MAINDIR
+
+    // The members are what every reader acts on; where the policy sets one, the user's own value waits
+    // here for Save and for the day the policy goes away.
+    unsigned m_policy = 0; // PolicySetting bits
+    struct UserValues {
+        CString server;
+        CString pathToFile;
+        int passiveFTP = 0;
+        int updateChoice = 0;
+        int updateInterval = 0;
+        int enableAutoUpdate = 0;
+        int askForConfirmation = 0;
+    } m_own;
+
+  private:
+    void ApplyMachinePolicy();
 };
 
 // A text value under Params of the user's registry beside the record, read whole; empty when missing or

@@ -5,6 +5,7 @@
 #include "UpdateTexts.h"
 #include "core/IntegerText.h"
 #include "framework/Handles.h"
+#include "system/RegistryValue.h"
 #include "system/Settings.h"
 
 #include <bcrypt.h>
@@ -18,22 +19,6 @@ namespace {
 const char kSerialValue[] = "FeedSerial";
 const char kBucketValue[] = "RolloutBucket";
 const char kRequireValue[] = "RequireSignedFeed";
-
-enum class Found { Missing, Value, WrongType };
-
-Found ReadDword(HKEY root, const char* key, const char* name, DWORD& value) {
-    CRegKey opened;
-    if (opened.Open(root, key, KEY_QUERY_VALUE | KEY_WOW64_64KEY) != ERROR_SUCCESS)
-        return Found::Missing;
-    DWORD type = REG_NONE;
-    DWORD size = sizeof value;
-    const LONG result =
-        ::RegQueryValueExA(opened.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
-    if (result == ERROR_FILE_NOT_FOUND)
-        return Found::Missing;
-    return result == ERROR_SUCCESS && type == REG_DWORD && size == sizeof value ? Found::Value
-                                                                                : Found::WrongType;
-}
 
 void WriteParam(const char* name, DWORD type, const void* data, DWORD size) {
     CRegKey params;
@@ -93,15 +78,16 @@ CUpdateList::CUpdateList() : m_signers(CPackageTrust::LoadPinnedSigners()) {
 
 bool CUpdateList::SignedListsRequired() {
     DWORD value = 0;
-    Found policy = ReadDword(HKEY_LOCAL_MACHINE, kPolicyKeyPath, kRequireValue, value);
-    if (policy == Found::Missing)
-        policy = ReadDword(HKEY_CURRENT_USER, kParamsKeyPath, kRequireValue, value);
-    return policy == Found::WrongType || (policy == Found::Value && value != 0);
+    RegistryRead policy = ReadRegistryDword(HKEY_LOCAL_MACHINE, kPolicyKeyPath, kRequireValue, value);
+    if (policy == RegistryRead::Missing)
+        policy = ReadRegistryDword(HKEY_CURRENT_USER, kParamsKeyPath, kRequireValue, value);
+    return policy == RegistryRead::WrongType || (policy == RegistryRead::Value && value != 0);
 }
 
 int CUpdateList::LoadRolloutBucket() {
     DWORD bucket = 0;
-    if (ReadDword(HKEY_CURRENT_USER, kParamsKeyPath, kBucketValue, bucket) == Found::Value && bucket < 100)
+    if (ReadRegistryDword(HKEY_CURRENT_USER, kParamsKeyPath, kBucketValue, bucket) == RegistryRead::Value &&
+        bucket < 100)
         return static_cast<int>(bucket);
     // Rejection sampling keeps the hundred buckets equally likely.
     std::uint32_t random = 0;

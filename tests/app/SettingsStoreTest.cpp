@@ -17,10 +17,32 @@ class SettingsStore : public testing::Test {
     }
     void TearDown() override {
         DeleteCorvalisKeys();
+        DeletePolicyKeys();
         RemoveCvlIni();
     }
     CUpdaterApp* app = nullptr;
 };
+
+std::string Dword(DWORD value) {
+    return std::string(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+// A setting the policy can set, as the record holds it and as Params hold it, in text.
+std::string InRecord(const CUpdaterApp& app, const std::string& name) {
+    const int numbers[] = {app.m_passiveFTP, app.m_updateChoice, app.m_updateInterval, app.m_enableAutoUpdate,
+                           app.m_askForConfirmation};
+    const char* names[] = {"PassiveFTP", "UpdateChoice", "UpdateInterval", "EnableAutoUpdate",
+                           "AskForConfirmation"};
+    for (int i = 0; i < 5; ++i)
+        if (name == names[i])
+            return std::to_string(numbers[i]);
+    return name == "Server" ? app.m_server : app.m_pathToFile;
+}
+std::string InParams(const char* name) {
+    return RegValueType(kParamsKey, name) == REG_SZ
+               ? RegString(kParamsKey, name)
+               : std::to_string(static_cast<int>(RegDword(kParamsKey, name)));
+}
 } // namespace
 
 TEST_F(SettingsStore, FirstStartWritesEveryValueButLastDownloadFileWithTheirTypes) {
@@ -98,4 +120,50 @@ TEST_F(SettingsStore, CvlIniGivesTheTwoDirectoriesAndLongValuesAreCut) {
     app->LoadSettings();
     EXPECT_EQ(app->GetDownloadFilePath("050101-update.exe"), "Pendlemark\\050101-update.exe");
     EXPECT_EQ(app->GetLauncherFilePath("cvl.exe"), "cvl.exe");
+}
+
+TEST_F(SettingsStore, APolicyValueOfItsTypeWithinTheDialogsRangeWinsAndNeverReachesParams) {
+    const struct {
+        const char* name;
+        DWORD type;
+        std::string data;
+        const char* inForce; // the user's own unless the policy wins
+    } rows[] = {
+        {"Server", REG_SZ, std::string("mirror.example.test", 20), "mirror.example.test"},
+        {"Server", REG_SZ, std::string("", 1), "user.example.test"}, // empty: no server
+        {"Server", REG_EXPAND_SZ, std::string("mirror.example.test", 20), "user.example.test"},
+        {"Server", REG_DWORD, Dword(1), "user.example.test"},
+        {"PathToFile", REG_SZ, std::string("/fleet/", 8), "/fleet/"},
+        {"PassiveFTP", REG_DWORD, Dword(1), "1"},
+        {"UpdateChoice", REG_DWORD, Dword(1), "1"},
+        {"UpdateChoice", REG_DWORD, Dword(2), "0"},
+        {"UpdateInterval", REG_DWORD, Dword(120), "120"},
+        {"UpdateInterval", REG_DWORD, Dword(0), "7"},
+        {"UpdateInterval", REG_DWORD, Dword(500), "7"},
+        {"UpdateInterval", REG_SZ, std::string("14", 3), "7"},
+        {"UpdateInterval", REG_BINARY, Dword(14), "7"},
+        {"EnableAutoUpdate", REG_DWORD, Dword(0), "0"},
+        {"AskForConfirmation", REG_DWORD, Dword(0), "0"},
+        {"AskForConfirmation", REG_QWORD, Dword(0) + Dword(0), "1"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.name) + " of type " + std::to_string(row.type));
+        DeletePolicyKeys();
+        SetRegString(kParamsKey, "Server", "user.example.test");
+        SetRegString(kParamsKey, "PathToFile", "/mine/");
+        app->LoadSettings();
+        const std::string own = InRecord(*app, row.name);
+        SetPolicyValue(row.name, row.type, row.data);
+        app->LoadSettings();
+        EXPECT_EQ(InRecord(*app, row.name), row.inForce);
+        EXPECT_EQ(app->m_policy != 0, own != row.inForce);
+        // Saved through a copy, as the settings dialog's copy carries it: the user's own; and back once
+        // the policy has gone.
+        const CSettings copy = *app;
+        copy.Save(*app);
+        EXPECT_EQ(InParams(row.name), own);
+        DeletePolicyKeys();
+        app->LoadSettings();
+        EXPECT_EQ(InRecord(*app, row.name), own);
+    }
 }

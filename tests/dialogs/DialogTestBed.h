@@ -116,6 +116,7 @@ class DialogTest : public FrameTest {
         WaitUntil([] { return FindOurDialog() == nullptr; }, 5000);
         FrameTest::TearDown();
         DeleteCorvalisKeys();
+        DeletePolicyKeys();
         if (m_oleStarted)
             ::OleUninitialize();
     }

@@ -105,10 +105,11 @@ TEST_F(SettingsDialog, OpensWithTheDefaultsAndTheTemplatesControlsAndFollowsEach
         std::vector<int> ids;
         for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
             ids.push_back(::GetDlgCtrlID(child));
-        EXPECT_EQ(ids,
-                  (std::vector<int>{IDC_ENABLE_AUTO_UPDATE, IDC_UPDATE_NOW_BUTTON, 0xFFFF,
-                                    IDC_CHECK_ON_STARTUP, IDC_AUTO_UPDATE_EVERY, IDC_INTERVAL, 0xFFFF,
-                                    IDC_ASK_CONFIRMATION, 0xFFFF, 0xFFFF, IDOK, IDCANCEL, IDC_HELP_BUTTON}));
+        EXPECT_EQ(ids, (std::vector<int>{IDC_ENABLE_AUTO_UPDATE, IDC_UPDATE_NOW_BUTTON, 0xFFFF,
+                                         IDC_CHECK_ON_STARTUP, IDC_AUTO_UPDATE_EVERY, IDC_INTERVAL, 0xFFFF,
+                                         IDC_ASK_CONFIRMATION, 0xFFFF, 0xFFFF, IDOK, IDCANCEL,
+                                         IDC_HELP_BUTTON, IDC_POLICY_NOTE}));
+        EXPECT_FALSE(IsItemVisible(dialog, IDC_POLICY_NOTE)); // no policy
         EXPECT_TRUE(IsChecked(dialog, IDC_ENABLE_AUTO_UPDATE));
         EXPECT_TRUE(IsChecked(dialog, IDC_ASK_CONFIRMATION));
         EXPECT_TRUE(IsChecked(dialog, IDC_CHECK_ON_STARTUP));
@@ -241,6 +242,64 @@ TEST_F(SettingsDialog, OkStoresTheFourValuesAndSavesEverySetting) {
     EXPECT_EQ(RegDword(kParamsKey, "PollTimer"), 1234u);
     EXPECT_EQ(RegString(kParamsKey, "InstallDir"), ProgramDir());
     EXPECT_FALSE(RegValueExists(kParamsKey, "LastDownloadFile"));
+}
+
+// Values a policy sets show disabled, with the note; OK stores what the user chose and leaves the
+// policy's values in force, never under Params. An interval the user cannot reach is not refused.
+TEST_F(SettingsDialog, PolicyValuesShowDisabledWithTheNoteAndOkKeepsThemOutOfParams) {
+    const struct {
+        const char* what;
+        std::vector<std::pair<const char*, DWORD>> policy;
+        int userChoice, userInterval;
+        const char* enabledAtOpen; // "Enable Auto-Update", then as EnabledOf
+        const char* inForce;       // Record() after OK
+        const char* saved;
+    } rows[] = {
+        {"schedule", {{"UpdateChoice", 1}, {"UpdateInterval", 14}}, 0, 7, "10010", "1 14 1 0", "0 7 1 0"},
+        {"automatic updates off", {{"EnableAutoUpdate", 0}}, 0, 0, "00000", "0 0 0 1", "0 0 1 1"},
+        {"start-up check", {{"UpdateChoice", 0}}, 1, 365, "10010", "0 365 1 0", "1 365 1 0"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        DeleteCorvalisKeys();
+        DeletePolicyKeys();
+        for (const auto& value : row.policy)
+            SetPolicyDword(value.first, value.second);
+        SetRegDword(kParamsKey, "UpdateChoice", row.userChoice);
+        SetRegDword(kParamsKey, "UpdateInterval", row.userInterval);
+        GetUpdaterApp()->LoadSettings();
+        UiScript script([&row] {
+            HWND dialog = WaitForSettings();
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_TRUE(NoMessageBox(100));
+            const auto enabled = [dialog] {
+                return (IsItemEnabled(dialog, IDC_ENABLE_AUTO_UPDATE) ? "1" : "0") + EnabledOf(dialog);
+            };
+            EXPECT_EQ(enabled(), row.enabledAtOpen);
+            EXPECT_EQ(GetItemText(dialog, IDC_INTERVAL), std::to_string(GetUpdaterApp()->m_updateInterval));
+            EXPECT_EQ(GetItemText(dialog, IDC_POLICY_NOTE),
+                      "Some settings are managed by your administrator.");
+            RECT note{}, client{};
+            ::GetWindowRect(::GetDlgItem(dialog, IDC_POLICY_NOTE), &note);
+            ::MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&note), 2);
+            ::GetClientRect(dialog, &client);
+            EXPECT_TRUE(IsItemVisible(dialog, IDC_POLICY_NOTE) && note.bottom < client.bottom);
+            if (IsItemEnabled(dialog, IDC_ENABLE_AUTO_UPDATE)) { // off and on: nothing held comes free
+                ASSERT_TRUE(ClickNow(dialog, IDC_ENABLE_AUTO_UPDATE) &&
+                            ClickNow(dialog, IDC_ENABLE_AUTO_UPDATE));
+                EXPECT_EQ(enabled(), row.enabledAtOpen);
+            }
+            // The user's own choice, saved.
+            ASSERT_TRUE(!IsItemEnabled(dialog, IDC_ASK_CONFIRMATION) ||
+                        ClickNow(dialog, IDC_ASK_CONFIRMATION));
+            ClickButton(dialog, IDOK);
+            EXPECT_TRUE(WaitForWindowGone(dialog, 5000));
+        });
+        SendCommand(ID_SETTINGS);
+        script.Join();
+        EXPECT_EQ(Record(), row.inForce);
+        EXPECT_EQ(Saved(), row.saved);
+    }
 }
 
 // "&Update Now" runs nested in the dialog unless an update runs; "&Help" opens over the dialog; after

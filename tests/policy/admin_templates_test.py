@@ -8,9 +8,16 @@ import xml.etree.ElementTree as ET
 
 NS = {"p": "http://schemas.microsoft.com/GroupPolicy/2006/07/PolicyDefinitions"}
 KEY = r"Software\Policies\Corvalis\Pendlemark"
-# Policy: (value name, how it is written): text elements write REG_SZ, enabled/disabled values REG_DWORD.
+# Policy: (value name, how it is written): text elements write REG_SZ; enabled/disabled values, decimal
+# elements (with their range) and the items of an enum element REG_DWORD.
 EXPECTED = {"PackageSigners": ("PackageSigners", "text"), "PackageProducts": ("PackageProducts", "text"),
-            "RequireSignedFeed": ("RequireSignedFeed", "dword 1/0")}
+            "RequireSignedFeed": ("RequireSignedFeed", "dword 1/0"), "Server": ("Server", "text"),
+            "PathToFile": ("PathToFile", "text"), "PassiveFTP": ("PassiveFTP", "dword 1/0"),
+            "EnableAutoUpdate": ("EnableAutoUpdate", "dword 1/0"),
+            "AskForConfirmation": ("AskForConfirmation", "dword 1/0"),
+            "UpdateChoice": ("UpdateChoice", "dword items 0,1"), "UpdateInterval": ("UpdateInterval", "dword 1-120")}
+# The items of an enum, in order, name the settings dialog's choices of the same value.
+CHOICES = {"UpdateChoice": ["Always Check on Startup", "Auto-Update every"]}
 
 
 def main(folder):
@@ -28,18 +35,36 @@ def main(folder):
     required = admx.find("p:resources", NS).get("minRequiredRevision")
     check(float(required) <= float(adml.get("revision")), "the ADML is older than the ADMX requires")
 
+    strings = {s.get("id"): s.text or "" for s in adml.iterfind("p:resources/p:stringTable/p:string", NS)}
     found = {}
     for policy in admx.iterfind("p:policies/p:policy", NS):
         name = policy.get("name")
         check(policy.get("class") == "Machine", name + ": not a machine policy")
         check(policy.get("key") == KEY, name + ": key " + str(policy.get("key")))
-        texts = policy.findall("p:elements/*", NS)
-        if texts:
-            check(len(texts) == 1 and texts[0].tag == "{%s}text" % NS["p"], name + ": not one text element")
-            # REG_EXPAND_SZ is no text to Pendlemark: it would refuse every package.
-            check(texts[0].get("expandable", "false") == "false", name + ": expandable text")
-            check(policy.get("valueName") is None, name + ": a value of its own beside the text")
-            found[name] = (texts[0].get("valueName"), "text")
+        elements = policy.findall("p:elements/*", NS)
+        if elements:
+            check(len(elements) == 1, name + ": not one element")
+            check(policy.get("valueName") is None, name + ": a value of its own beside the element")
+            element, kind = elements[0], elements[0].tag.split("}")[1]
+            if kind == "text":
+                # REG_EXPAND_SZ is no text to Pendlemark: it would refuse every package, or be ignored.
+                check(element.get("expandable", "false") == "false", name + ": expandable text")
+                written = "text"
+            elif kind == "decimal":
+                check(element.get("storeAsText", "false") == "false", name + ": a number stored as text")
+                written = "dword %s-%s" % (element.get("minValue", "0"), element.get("maxValue", "9999"))
+            elif kind == "enum":
+                items = list(element.iterfind("p:item", NS))
+                values = [item.find("p:value/p:decimal", NS) for item in items]
+                written = "dword items " + ",".join(v.get("value") if v is not None else "-" for v in values)
+                labels = [strings.get(re.sub(r"^\$\(string\.(.*)\)$", r"\1", item.get("displayName")), "")
+                          for item in items]
+                expected = CHOICES.get(name, [])
+                check(len(labels) == len(expected) and all(l.startswith(e) for l, e in zip(labels, expected)),
+                      "%s: items %s, expected %s" % (name, labels, expected))
+            else:
+                written = kind
+            found[name] = (element.get("valueName"), written)
         else:
             values = [policy.find("p:%s/p:decimal" % which, NS) for which in ("enabledValue", "disabledValue")]
             values = "/".join(value.get("value") if value is not None else "-" for value in values)
@@ -47,7 +72,6 @@ def main(folder):
     check(found == EXPECTED, "policies %s, expected %s" % (found, EXPECTED))
 
     # Every reference resolves: strings and presentations in the ADML, categories and support in the ADMX.
-    strings = {s.get("id") for s in adml.iterfind("p:resources/p:stringTable/p:string", NS)}
     presentations = {p.get("id"): p for p in adml.iterfind("p:resources/p:presentationTable/p:presentation", NS)}
     for element in admx.iter():
         for attribute, value in element.attrib.items():
@@ -59,7 +83,7 @@ def main(folder):
     for ref in admx.iterfind(".//p:parentCategory", NS), admx.iterfind(".//p:policy/p:supportedOn", NS):
         for element in ref:
             check(element.get("ref") in names, "reference to %s unresolved" % element.get("ref"))
-    # Each text box of a policy's dialog edits a text of that policy.
+    # Each box of a policy's dialog edits an element of that policy.
     for policy in admx.iterfind("p:policies/p:policy", NS):
         ids = {t.get("id") for t in policy.iterfind("p:elements/*", NS)}
         match = re.fullmatch(r"\$\(presentation\.(.*)\)", policy.get("presentation", ""))

@@ -1,6 +1,7 @@
 // The resident program in its own process, driven from this one through the named events, its
 // window and its message boxes.
 #include "support/FrameTest.h"
+#include "support/FtpTestServer.h"
 #include "support/ResidentProgram.h"
 #include "support/TestEnv.h"
 
@@ -23,6 +24,7 @@ class InstanceTest : public FrameTest {
         m_process = Process();
         FrameTest::TearDown();
         DeleteCorvalisKeys();
+        DeletePolicyKeys();
         RemoveCvlIni();
     }
     static void Settings(DWORD updateChoice, DWORD enable, DWORD ask) {
@@ -123,6 +125,77 @@ TEST_F(InstanceTest, AnotherProcessSeesRunningDuringEveryRunAndDoneAtItsEnd) {
         ::ResetEvent(m_done.Get());
     }
     EXPECT_EQ(Shutdown(), 0);
+}
+
+// An administrator's mirror and start-up check, then automatic updates turned off: each in force over
+// the user's own values, also after the user confirms the settings dialog, which stores only the user's.
+TEST_F(InstanceTest, MachinePolicyWinsOverTheUsersValuesAndSurvivesTheDialog) {
+    FtpTestServer ftp("sched", 40);
+    ASSERT_TRUE(ftp.Available()) << "no FTP server fixture";
+    ftp.Clear();
+    ASSERT_TRUE(ftp.ServeCopy("240105-update.exe", BuiltProgram("pm_test_package.exe")));
+    TempDir browser("sched-policy");
+    WriteCvlIni(browser.Path().c_str(), m_launcherDir.Path().c_str());
+    const std::string nobody = ftp.Address().substr(0, ftp.Address().rfind('.')) + ".249";
+    SetRegString(kParamsKey, "Server", nobody);
+    SetRegString(kParamsKey, "PathToFile", "/elsewhere/");
+    SetPolicyValue("Server", REG_SZ, ftp.Address() + '\0');
+    SetPolicyValue("PathToFile", REG_SZ, std::string("/", 2));
+    SetPolicyDword("PassiveFTP", 1);
+    SetPolicyDword("UpdateChoice", 0); // the user's: every 7 days, no check at start
+    SetPolicyDword("UpdateInterval", 14);
+    // Yes to the question; what the run's box then says, empty when the package was installed.
+    const auto update = [&] {
+        MessageBoxWatcher box("Corvalis Wayrail", IDOK, 30000);
+        EXPECT_TRUE(AnswerQuestion(IDYES, 8000));
+        EXPECT_TRUE(WaitUntil([&] { return Signalled(m_done); }, 30000));
+        ::ResetEvent(m_done.Get());
+        const MessageBoxSeen seen = box.Stop();
+        return seen.shown ? seen.text : std::string();
+    };
+    const auto confirmSettings = [](HWND window) {
+        ::PostMessageA(window, WM_COMMAND, ID_SETTINGS, 0);
+        HWND dialog = WaitForWindow("#32770", "Corvalis's Wayrail Settings", 8000);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_TRUE(IsItemVisible(dialog, IDC_POLICY_NOTE));
+        ClickButton(dialog, IDOK);
+        EXPECT_TRUE(WaitForWindowGone(dialog, 5000));
+    };
+    const auto usersOwn = [&] {
+        EXPECT_EQ(RegString(kParamsKey, "Server"), nobody);
+        EXPECT_EQ(RegString(kParamsKey, "PathToFile"), "/elsewhere/");
+        const std::pair<const char*, DWORD> values[] = {
+            {"PassiveFTP", 0}, {"UpdateChoice", 1}, {"UpdateInterval", 7}, {"EnableAutoUpdate", 1}};
+        for (const auto& value : values)
+            EXPECT_EQ(RegDword(kParamsKey, value.first), value.second) << value.first;
+    };
+
+    HWND window = Start();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(update(), ""); // checked at start, installed from the policy's server and folder
+    EXPECT_FALSE(ftp.Logins().empty());
+    confirmSettings(window);
+    usersOwn();
+    ::SetEvent(m_autoUpdate.Get());
+    EXPECT_EQ(update(), "There are no new updates available for download.");
+    EXPECT_EQ(Shutdown(), 0);
+
+    SetPolicyDword("EnableAutoUpdate", 0);
+    ASSERT_NE(window = Start(), nullptr);
+    EXPECT_FALSE(AnswerQuestion(IDNO, 800)); // no check at start, and a request has no effect
+    ::SetEvent(m_autoUpdate.Get());
+    EXPECT_FALSE(AnswerQuestion(IDNO, 800));
+    confirmSettings(window);
+    usersOwn();
+    EXPECT_EQ(Shutdown(), 0);
+
+    DeletePolicyKeys(); // the user's own values again: no check at start, a request is asked about
+    ASSERT_NE(Start(), nullptr);
+    EXPECT_FALSE(AnswerQuestion(IDNO, 800));
+    ::SetEvent(m_autoUpdate.Get());
+    EXPECT_TRUE(AnswerQuestion(IDNO, 8000));
+    EXPECT_EQ(Shutdown(), 0);
+    usersOwn();
 }
 
 } // namespace

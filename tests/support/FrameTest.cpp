@@ -14,6 +14,7 @@ void FrameTest::SetUp() {
     app.m_pathToFile = "/";
     app.m_passiveFTP = 1;
     app.m_lastDownloadFile.clear();
+    app.m_policy = 0;
     const char* names[] = {"CVLAutoUpdate", "CVLAutoUpdateDone", "CVLUpdateRunning", "CVLShutdown"};
     CHandle* events[] = {&m_autoUpdate, &m_done, &m_running, &m_shutdown};
     for (int i = 0; i < 4; ++i) {

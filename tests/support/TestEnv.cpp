@@ -135,9 +135,12 @@ bool QueryValue(const char* key, const char* name, DWORD& type, std::string& dat
     return ok;
 }
 
-void SetValue(const char* key, const char* name, DWORD type, const void* data, DWORD size) {
+const char kPolicyKey[] = "Software\\Policies\\Corvalis\\Pendlemark";
+
+void SetValue(const char* key, const char* name, DWORD type, const void* data, DWORD size,
+              HKEY root = HKEY_CURRENT_USER) {
     CRegKey handle;
-    if (handle.Create(HKEY_CURRENT_USER, key) == ERROR_SUCCESS)
+    if (handle.Create(root, key) == ERROR_SUCCESS)
         ::RegSetValueExA(handle.Get(), name, 0, type, static_cast<const BYTE*>(data), size);
 }
 } // namespace
@@ -196,6 +199,18 @@ std::vector<std::string> UpdateLogLines() {
 void RemoveUpdateLog() {
     ::DeleteFileA(CUpdateLog::FilePath().c_str());
     ::DeleteFileA((CUpdateLog::FilePath() + ".1").c_str());
+}
+
+void SetPolicyValue(const char* name, DWORD type, const std::string& bytes) {
+    SetValue(kPolicyKey, name, type, bytes.data(), static_cast<DWORD>(bytes.size()), HKEY_LOCAL_MACHINE);
+}
+
+void SetPolicyDword(const char* name, DWORD value) {
+    SetValue(kPolicyKey, name, REG_DWORD, &value, 4, HKEY_LOCAL_MACHINE);
+}
+
+void DeletePolicyKeys() {
+    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Policies\\Corvalis");
 }
 
 std::string CvlIniPath() {

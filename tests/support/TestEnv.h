@@ -51,6 +51,11 @@ void SetRegString(const char* key, const char* name, const std::string& value);
 void SetRegDword(const char* key, const char* name, DWORD value);
 // Any type, the bytes as given.
 void SetRegValue(const char* key, const char* name, DWORD type, const std::string& bytes);
+// The machine policy of Pendlemark (HKEY_LOCAL_MACHINE), as an administrator sets it; DeletePolicyKeys
+// removes it with the maker's policy key.
+void SetPolicyValue(const char* name, DWORD type, const std::string& bytes);
+void SetPolicyDword(const char* name, DWORD value);
+void DeletePolicyKeys();
 
 // The update log's lines (the one set aside before it first), and the log removed with that one.
 std::vector<std::string> UpdateLogLines();

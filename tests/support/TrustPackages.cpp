@@ -53,7 +53,7 @@ void SetUserPin(const char* text, DWORD type, const char* name) {
 void ClearPins() {
     SetUserPin(nullptr);
     SetUserPin(nullptr, REG_SZ, "PackageProducts");
-    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Policies\\Corvalis");
+    DeletePolicyKeys();
 }
 
 } // namespace pmtest

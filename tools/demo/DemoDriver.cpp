@@ -9,6 +9,8 @@
 //   pm_demo tray-menu | close-menu   open the tray icon's menu (right click) / close it again
 //   pm_demo window <caption> [ms]    wait for a visible window; prints "x y width height"
 //   pm_demo answer <caption> <id>    press a button of that window and wait until it has gone
+//   pm_demo controls <caption>       the controls of that window, one a line: "id enabled visible
+//                                    checked text" (1 or 0 each)
 //   pm_demo watch <report> [ms]      report an update run until the new version is resident;
 //                                    <report> is the FTP server's event file, or - for none
 #include "framework/Handles.h"
@@ -111,6 +113,17 @@ int PrintRect(HWND window) {
     RECT rect{};
     ::GetWindowRect(window, &rect);
     std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+    return 0;
+}
+
+int PrintControls(HWND window) {
+    if (!window)
+        return 1;
+    for (HWND child = ::GetWindow(window, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        const bool checked = ::SendMessageA(child, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        std::printf("%d %d %d %d %s\n", ::GetDlgCtrlID(child), ::IsWindowEnabled(child) ? 1 : 0,
+                    ::IsWindowVisible(child) ? 1 : 0, checked ? 1 : 0, GetText(child).c_str());
+    }
     return 0;
 }
 
@@ -313,6 +326,8 @@ int main(int argc, char** argv) {
         ::PostMessageA(window, WM_COMMAND, MAKEWPARAM(number(3, IDOK), BN_CLICKED), 0);
         return WaitForWindowGone(window, 5000) ? 0 : 1;
     }
+    if (verb == "controls" && argc > 2)
+        return PrintControls(::FindWindowA(nullptr, argv[2]));
     if (verb == "watch" && argc > 2)
         return Watch(argv[2], number(3, 180000));
     return 3;
