@@ -87,6 +87,11 @@ bool Ended(const Resident& resident, DWORD timeoutMs) {
 
 class DeployTest : public ::testing::Test {
   protected:
+    // The folders named in the test bed's code page, or with a suffix in another script; cvl.ini written
+    // by the system or in that encoding.
+    explicit DeployTest(const std::string& suffix = "", IniEncoding cvlIni = IniEncoding::System)
+        : m_cvlIni(cvlIni), m_root("deploy" + suffix), m_browser("deploy-browser" + suffix),
+          m_launcher("deploy-launcher" + suffix) {}
     void SetUp() override {
         TearDown();
         for (const FtpTestServer* server : {&m_ftp, &m_slowFtp}) {
@@ -95,7 +100,7 @@ class DeployTest : public ::testing::Test {
             ASSERT_TRUE(::CreateDirectoryA((server->Root() + "\\update").c_str(), nullptr));
         }
         ASSERT_TRUE(WriteFileText(m_launcher.File("cvl.exe"), kOriginal));
-        WriteCvlIni(m_browser.Path().c_str(), m_launcher.Path().c_str());
+        WriteCvlIni(m_browser.Path().c_str(), m_launcher.Path().c_str(), m_cvlIni);
         Configure(m_ftp);
     }
     // Settings as an administrator would leave them: that server, no question at start-up or before
@@ -149,9 +154,10 @@ class DeployTest : public ::testing::Test {
     FtpTestServer m_ftp{"deploy", 60};
     FtpTestServer m_slowFtp{"deploy_slow", 61}; // 40 KiB/s: a run that lasts
 
-    TempDir m_root{"deploy"};
-    TempDir m_browser{"deploy-browser"};
-    TempDir m_launcher{"deploy-launcher"};
+    IniEncoding m_cvlIni;
+    TempDir m_root;
+    TempDir m_browser;
+    TempDir m_launcher;
 };
 
 TEST_F(DeployTest, SilentFreshInstallRegistersAndStartsPendlemarkAndSilentUninstallRemovesIt) {
@@ -563,6 +569,43 @@ TEST_F(DeployTest, AfterUpdateWaitsForTheLockThenCleansUpOrGivesUpAtItsLimit) {
     EXPECT_GE(waited, 29000u);
     EXPECT_LE(waited, 40000u);
     EXPECT_FALSE(Ended(resident, 0));
+}
+
+// Every folder named in a script that the test bed's code page 1252 cannot spell, and cvl.ini in UTF-16
+// as Windows' own tools save such text.
+class DeployInAnotherScript : public DeployTest {
+  protected:
+    DeployInAnotherScript() : DeployTest(" Корвалис", IniEncoding::Utf16Marked) {}
+};
+
+TEST_F(DeployInAnotherScript, InstallsSwapsInUpdatesItselfAndUninstallsThere) {
+    ASSERT_EQ(Install(ShippedSetup()), 0);
+    EXPECT_EQ(RegString(kUninstallKey, "InstallLocation"), Dir());
+    EXPECT_EQ(RegString(kRunKey, "Pendlemark"), Quote(Installed("Pendlemark.exe")));
+    Resident resident = Find();
+    ASSERT_NE(resident.pid, 0u);
+    EXPECT_TRUE(WaitUntil([&] { return ReadFileText(m_launcher.File("cvlex.exe")) == kOriginal; }, 5000));
+    EXPECT_EQ(RegString(kParamsKey, "InstallDir"), Dir() + "\\");
+
+    // The package goes to the browser's folder, has its signature checked there, runs, and is deleted
+    // and recorded; the new version starts from its own folder.
+    SetUserPin(PublisherThumbprint("a").c_str());
+    const std::string package = PackageName(0);
+    ASSERT_TRUE(m_ftp.ServeCopy("update\\" + package, TrustPackage("next-setup-signed-a.exe")));
+    ASSERT_TRUE(RequestUpdate(60000)) << "the update run did not end";
+    EXPECT_TRUE(Ended(resident, 15000)) << "the old version stayed";
+    ASSERT_NE(Find(30000, resident.pid).pid, 0u) << "no new resident Pendlemark";
+    EXPECT_EQ(FileVersion(Installed("Pendlemark.exe")), PM_NEXT_VERSION);
+    EXPECT_EQ(RegString(kParamsKey, "LastDownloadFile"), Downloaded(package));
+    EXPECT_EQ(RegString(kPackages, "Pendlemark"), PM_NEXT_VERSION ".0");
+    EXPECT_FALSE(FileExists(Downloaded(package)));
+
+    ASSERT_EQ(Process::Start(Quote(Installed("uninstall.exe")) + " /S").Wait(15000), 0);
+    EXPECT_TRUE(WaitUntil([&] { return !DirExists(Dir()); }, 20000)) << "the installation folder stayed";
+    EXPECT_EQ(Instances(), 0u);
+    EXPECT_EQ(ReadFileText(m_launcher.File("cvl.exe")), kOriginal);
+    EXPECT_FALSE(FileExists(m_launcher.File("cvlex.exe")));
+    EXPECT_FALSE(DirExists(m_browser.File("Pendlemark")));
 }
 
 } // namespace
