@@ -240,6 +240,7 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
         Nothing,
         AnUpdateRun, // CVLUpdateRunning signalled by another program than Pendlemark
         FullDisk,    // cvlx.exe cannot be written: a folder has the name it is first written under
+        HeldOpen,    // CVLHelp.htm is open without delete sharing: it cannot be set aside
     };
     const struct {
         const char* name;
@@ -268,6 +269,9 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
          Old::Started, false, 0, true, During::AnUpdateRun},
         {"a program file that cannot be written", ShippedSetup(), NextSetup(), Old::Started, false, 5, false,
          During::FullDisk},
+        // After the new Pendlemark.exe and cvlx.exe are in place: both old ones come back.
+        {"a file held open by another program", ShippedSetup(), NextSetup(), Old::Started, false, 5, false,
+         During::HeldOpen},
         {"upgrade of an installation into a folder given with ..", ShippedSetup(), NextSetup(), Old::Started,
          false, 0, true, During::Nothing, "x\\..\\Pendlemark"},
     };
@@ -310,11 +314,17 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
         if (c.during == During::FullDisk) {
             ASSERT_TRUE(::CreateDirectoryA(Installed("cvlx.exe.new").c_str(), nullptr));
         }
+        CHandle held(c.during == During::HeldOpen
+                         ? ::CreateFileA(Installed("CVLHelp.htm").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                         nullptr, OPEN_EXISTING, 0, nullptr)
+                         : nullptr);
+        ASSERT_EQ(static_cast<bool>(held), c.during == During::HeldOpen);
 
         // No folder given: the setup goes where the first one went.
         const DWORD start = ::GetTickCount();
         const long exitCode = Install(c.setup, nullptr);
         const DWORD took = ::GetTickCount() - start;
+        held.Close();
         ::ResetEvent(running.Get());
         std::printf("[ deploy   ] %s: exit code %ld after %lu ms\n", c.name, exitCode, took);
         if (c.exitCode >= 0)
@@ -333,10 +343,11 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
         if (!c.replaced || exitCode != 0) {
             // Refused before anything changed: the same instance runs from the same files. A write
             // that failed leaves nothing of it, and the instance closed for it runs again.
-            if (c.during == During::FullDisk) {
+            if (c.during == During::FullDisk || c.during == During::HeldOpen) {
                 EXPECT_NE(Find(15000, oldPid).pid, 0u) << "the closed Pendlemark was not started again";
                 EXPECT_FALSE(FileExists(Installed("Pendlemark.exe.new")));
                 EXPECT_FALSE(FileExists(Installed("CVLHelp.htm.new")));
+                EXPECT_FALSE(FileExists(Installed("cvlx.exe.old")));
             } else {
                 EXPECT_EQ(::WaitForSingleObject(oldProcess.Get(), 1000), static_cast<DWORD>(WAIT_TIMEOUT));
             }
@@ -527,6 +538,7 @@ TEST_F(DeployTest, AfterUpdateWaitsForTheLockThenCleansUpOrGivesUpAtItsLimit) {
         ::CopyFileA(BuiltProgram("Pendlemark.exe").c_str(), Installed("Pendlemark.exe").c_str(), FALSE));
     ASSERT_TRUE(WriteFileText(Installed("Pendlemark.exe.old"), "set aside"));
     ASSERT_TRUE(WriteFileText(Installed("cvlx.exe.old"), "set aside"));
+    ASSERT_TRUE(WriteFileText(Installed("CVLHelp.htm.old"), "set aside"));
     const auto afterUpdate = [&] {
         return StartPendlemark("/AfterUpdate", nullptr, 0, Installed("Pendlemark.exe"));
     };
@@ -560,6 +572,7 @@ TEST_F(DeployTest, AfterUpdateWaitsForTheLockThenCleansUpOrGivesUpAtItsLimit) {
     EXPECT_TRUE(resident.pid == first.Id() || resident.pid == second.Id());
     EXPECT_FALSE(FileExists(Installed("Pendlemark.exe.old")));
     EXPECT_FALSE(FileExists(Installed("cvlx.exe.old")));
+    EXPECT_FALSE(FileExists(Installed("CVLHelp.htm.old")));
     // The unfinished run was ended as a run ends, so that the new instance's runs can start.
     EXPECT_FALSE(IsSignalled(running.Get()));
     EXPECT_TRUE(IsSignalled(done.Get()));
