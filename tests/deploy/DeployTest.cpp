@@ -394,6 +394,7 @@ TEST_F(DeployTest, SetupRecordsItsVersionOverNoneAnUnreadableOrALowerRecordButNe
         {"higher, written with leading zeros", REG_SZ, "00009.0.0.0", "00009.0.0.0"},
         {"three parts", REG_SZ, "9.0.0", PM_VERSION ".0"},
         {"a part above 65535", REG_SZ, "65536.0.0.0", PM_VERSION ".0"},
+        {"a later part above 65535", REG_SZ, "1.70000.0.0", PM_VERSION ".0"}, // not 1.4464 by its low bits
         {"a higher version of another type", REG_EXPAND_SZ, "9.0.0.0", PM_VERSION ".0"},
     };
     for (const auto& c : cases) {
