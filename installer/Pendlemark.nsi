@@ -81,6 +81,8 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) ${COMPANY}"
 Var UpdateRun ; 1: Pendlemark runs this installer as an update package and waits for it
 Var Resident  ; 1: a resident Pendlemark was asked to quit
 Var Writing   ; 1: the program files are being written and put in place
+Var SetAside  ; the files renamed to .old so far, one bit each (PutInPlace)
+Var Placed    ; the new files put in place so far, the same bits
 Var Program   ; FindProgram: the installation's Pendlemark.exe, canonical
 Var RunWaitMs ; uninstaller: how long an update run in progress is waited for
 Var Shutdown  ; uninstaller: CVLShutdown, held signalled while it works
@@ -247,6 +249,8 @@ Function .onInit
   StrCpy $UpdateRun 0
   StrCpy $Resident 0
   StrCpy $Writing 0
+  StrCpy $SetAside 0
+  StrCpy $Placed 0
   ; The package contract gives an update package no switches: run as one, it is silent.
   Call IsRunByProgram
   ${If} $0 = 1
@@ -321,9 +325,11 @@ Function CloseResident
   Abort "${PRODUCT} is still running."
 FunctionEnd
 
-; A program is never left half written: every new file is written beside the old one first, and
-; only once all are written are they put in place. A file in use (a running program) cannot be
-; replaced or deleted, but it can be renamed aside; the next start of Pendlemark deletes it.
+; A program is never left half written, and the installation changes whole or not at all: every new
+; file is written beside the old one first, and only once all are written are they put in place. The
+; old ones stay as .old until every new one is in place, so that a failure puts them back. A file in
+; use (a running program) cannot be replaced or deleted, but it can be renamed aside; whatever .old
+; is still in use at the end is deleted by the next start of Pendlemark.
 !macro WriteNew NAME
   ClearErrors
   File "/oname=$INSTDIR\${NAME}.new" "${PM_STAGE}/${NAME}"
@@ -332,28 +338,46 @@ FunctionEnd
   ${EndIf}
 !macroend
 
-!macro PutInPlace NAME
-  ClearErrors
-  Delete "$INSTDIR\${NAME}"
-  ${If} ${Errors}
+; BIT stands for the file in $SetAside and $Placed.
+!macro PutInPlace NAME BIT
+  ${If} ${FileExists} "$INSTDIR\${NAME}"
     ClearErrors
+    ; One left by an earlier update makes room; one still in use cannot, and nothing is changed.
     Delete "$INSTDIR\${NAME}.old"
     Rename "$INSTDIR\${NAME}" "$INSTDIR\${NAME}.old"
     ${If} ${Errors}
       Abort "${NAME} is in use and could not be replaced."
     ${EndIf}
+    IntOp $SetAside $SetAside | ${BIT}
   ${EndIf}
   ClearErrors
   Rename "$INSTDIR\${NAME}.new" "$INSTDIR\${NAME}"
   ${If} ${Errors}
     Abort "${NAME} could not be written."
   ${EndIf}
+  IntOp $Placed $Placed | ${BIT}
 !macroend
 
-; A file that could not be written (a full disk, say) aborts the installation, NSIS's own error
-; included: what was written is removed, and the Pendlemark that was closed for it runs again.
+; Undoes PutInPlace: the new file goes and the old one comes back under its name.
+!macro PutBack NAME BIT
+  IntOp $0 $Placed & ${BIT}
+  ${If} $0 <> 0
+    Delete "$INSTDIR\${NAME}"
+  ${EndIf}
+  IntOp $0 $SetAside & ${BIT}
+  ${If} $0 <> 0
+    Rename "$INSTDIR\${NAME}.old" "$INSTDIR\${NAME}"
+  ${EndIf}
+!macroend
+
+; A file that could not be written (a full disk, say) or set aside (held by another program) aborts
+; the installation, NSIS's own error included: the old files are put back in the reverse order, what
+; was written is removed, and the Pendlemark that was closed for it runs again.
 Function .onInstFailed
   ${If} $Writing = 1
+    !insertmacro PutBack "CVLHelp.htm" 4
+    !insertmacro PutBack "cvlx.exe" 2
+    !insertmacro PutBack "Pendlemark.exe" 1
     Delete "$INSTDIR\Pendlemark.exe.new"
     Delete "$INSTDIR\cvlx.exe.new"
     Delete "$INSTDIR\CVLHelp.htm.new"
@@ -464,14 +488,15 @@ Section "Install"
   !insertmacro WriteNew "Pendlemark.exe"
   !insertmacro WriteNew "cvlx.exe"
   !insertmacro WriteNew "CVLHelp.htm"
-  !insertmacro PutInPlace "Pendlemark.exe"
-  !insertmacro PutInPlace "cvlx.exe"
-  !insertmacro PutInPlace "CVLHelp.htm"
+  !insertmacro PutInPlace "Pendlemark.exe" 1
+  !insertmacro PutInPlace "cvlx.exe" 2
+  !insertmacro PutInPlace "CVLHelp.htm" 4
   StrCpy $Writing 0
   WriteUninstaller "$INSTDIR\uninstall.exe"
-  ; Left over from an earlier update, or by the instance that just ended.
+  ; The old files; one still in use (the program that runs this update) stays for the next start.
   Delete "$INSTDIR\Pendlemark.exe.old"
   Delete "$INSTDIR\cvlx.exe.old"
+  Delete "$INSTDIR\CVLHelp.htm.old"
 
   WriteRegStr HKCU "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\Pendlemark.exe"'
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
@@ -589,6 +614,7 @@ Section "Uninstall"
   Delete "$INSTDIR\Pendlemark.exe.old"
   Delete "$INSTDIR\cvlx.exe.old"
   Delete "$INSTDIR\CVLHelp.htm"
+  Delete "$INSTDIR\CVLHelp.htm.old"
   Delete "$INSTDIR\uninstall.exe"
   DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"

@@ -26,7 +26,7 @@ failed=0
 "$native/core_tests" --gtest_brief=1 || { failed=1; echo "native unit tests: FAILED"; }
 
 # Longest input per target: room for a few entries, but no more than its parser can use.
-declare -A max_len=([PeFileVersion]=8192 [Numbers]=64 [PackageChoice]=4096 [PackageName]=256 [PathJoin]=1024 [SwitchName]=128
+declare -A max_len=([IniText]=1024 [PeFileVersion]=8192 [Numbers]=64 [PackageChoice]=4096 [PackageName]=256 [PathJoin]=1024 [SwitchName]=128
                     [ThumbprintList]=2048 [PackageAdmission]=512 [ServerAddress]=256 [UpdateFeed]=4096)
 targets=()
 for source in "$root"/fuzz/*Fuzz.cpp; do

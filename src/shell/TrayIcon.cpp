@@ -2,6 +2,7 @@
 #include "framework/MessagePump.h"
 
 #include "framework/Handles.h"
+#include "system/AnsiText.h"
 
 #include <cstddef>
 #include <cstring>
@@ -20,18 +21,11 @@ namespace {
 // A busy shell refuses now and then; it gets this many calls in all.
 constexpr int kShellCalls = 51;
 
-// At most 127 bytes and the terminator, without splitting a double-byte character.
+// At most 127 bytes and the terminator, without splitting a character: the system's own stepping
+// through characters knows double-byte ones but not UTF-8.
 void CopyTip(char (&tip)[128], const char* text) {
-    size_t length = 0;
-    for (const char* p = text; *p;) {
-        const char* next = ::CharNextA(p);
-        if (static_cast<size_t>(next - text) >= sizeof tip)
-            break;
-        p = next;
-        length = static_cast<size_t>(p - text);
-    }
-    std::memcpy(tip, text, length);
-    tip[length] = '\0';
+    const CString fitted = FitText(text, sizeof tip - 1);
+    std::memcpy(tip, fitted.c_str(), fitted.size() + 1);
 }
 
 // The window reached through parents of child windows and owners of owned ones.

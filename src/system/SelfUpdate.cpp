@@ -30,7 +30,8 @@ void CSelfUpdate::RemoveSetAsideFiles() const {
     const CString directory = DirectoryOf(m_path);
     if (directory.empty())
         return;
-    const CString setAside[] = {m_path + ".old", JoinPath(directory, "cvlx.exe.old")};
+    const CString setAside[] = {m_path + ".old", JoinPath(directory, "cvlx.exe.old"),
+                                JoinPath(directory, "CVLHelp.htm.old")};
     int retries = kSetAsideRetries;
     for (const CString& path : setAside) {
         if (path.empty())

@@ -14,8 +14,9 @@ class CSelfUpdate {
     bool ProgramReplaced() const;
     // Starts the file now at the program's path with /AfterUpdate; FALSE when it could not be started.
     BOOL StartNewVersion() const;
-    // Deletes Pendlemark.exe.old and cvlx.exe.old, which an installer renamed aside beside the program
-    // because they were in use. The instance that ran the old program may still be ending.
+    // Deletes Pendlemark.exe.old, cvlx.exe.old and CVLHelp.htm.old, which an installer renamed aside
+    // beside the program and could not delete because they were in use. The instance that ran the old
+    // program may still be ending.
     void RemoveSetAsideFiles() const;
 
   private:

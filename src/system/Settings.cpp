@@ -1,12 +1,15 @@
 // The settings record's storage: registry section "Params" and the two cvl.ini keys.
 #include "Settings.h"
 
+#include "AnsiText.h"
 #include "PathUtil.h"
 #include "RegistryValue.h"
 #include "StartProgram.h"
+#include "core/IniText.h"
 #include "framework/Handles.h"
 #include "framework/WinApp.h"
 
+#include <algorithm>
 #include <climits>
 #include <ctime>
 #include <optional>
@@ -22,10 +25,56 @@ namespace {
 const char kSection[] = "Params";
 const char kDefaultServer[] = "ftp.corvalis.com";
 
-CString ReadCvlIni(const char* section, const char* key) {
-    char buffer[MAX_PATH] = "";
-    ::GetPrivateProfileStringA(section, key, "", buffer, sizeof buffer, "cvl.ini");
-    return buffer;
+const char kCvlIni[] = "cvl.ini";
+// Far more than its two folders need; a larger file is left to the system.
+constexpr LONGLONG kLargestCvlIni = 1 << 20;
+// Room for a value of MAX_PATH characters of up to four bytes each.
+constexpr DWORD kCvlIniValueBytes = 4 * MAX_PATH;
+
+bool StartsWith(const std::string& text, const char* prefix) {
+    return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
+}
+
+// cvl.ini's text when it is written in the system's own code page, as a program that declares no code
+// page writes it, while ours is UTF-8: the system would take its bytes as UTF-8 and lose every
+// character beyond ASCII. A byte-order mark, zero bytes (UTF-16) or valid UTF-8 it reads right.
+std::optional<std::string> CvlIniInSystemCodePage() {
+    if (!IsUtf8CodePage())
+        return std::nullopt;
+    char windows[MAX_PATH];
+    const UINT length = ::GetWindowsDirectoryA(windows, sizeof windows);
+    const CString path =
+        length && length < sizeof windows ? JoinPath(CString(windows, length), kCvlIni) : CString();
+    CHandle file(path.empty() ? nullptr
+                              : ::CreateFileA(path.c_str(), GENERIC_READ,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart > kLargestCvlIni)
+        return std::nullopt;
+    std::string text(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (text.empty() || !::ReadFile(file.Get(), &text[0], static_cast<DWORD>(text.size()), &read, nullptr) ||
+        read != text.size())
+        return std::nullopt;
+    if (StartsWith(text, "\xEF\xBB\xBF") || StartsWith(text, "\xFF\xFE") || StartsWith(text, "\xFE\xFF") ||
+        text.find('\0') != std::string::npos || IsUtf8(text))
+        return std::nullopt;
+    return FromSystemCodePage(text);
+}
+
+// A value longer than a path could be is cut, never inside a character: it builds no path anyway.
+CString ReadCvlIni(const char* section, const char* key,
+                   const std::optional<std::string>& systemCodePageText) {
+    CString value;
+    if (systemCodePageText) {
+        value = IniValue(*systemCodePageText, section, key).value_or(CString());
+    } else {
+        char buffer[kCvlIniValueBytes] = "";
+        ::GetPrivateProfileStringA(section, key, "", buffer, sizeof buffer, kCvlIni);
+        value = buffer;
+    }
+    return FitText(value, kMaxBuiltPath);
 }
 
 // Empty text is no server or folder, so it sets nothing, as an empty publisher policy pins nothing.
@@ -85,8 +134,9 @@ void CSettings::Load(CWinApp& profile) {
     m_pollTimer = profile.GetProfileInt(kSection, "PollTimer", 1000);
     m_lastDownloadFile = profile.GetProfileString(kSection, "LastDownloadFile", "");
     m_lastUpdateTime = profile.GetProfileInt(kSection, "LastUpdateTime", 0);
-    m_browserDir = ReadCvlIni("USER PREFS", "CORVALIS DIRECTORY");
-    m_launcherDir = ReadCvlIni("INSTALL", "MAINDIR");
+    const std::optional<std::string> cvlIni = CvlIniInSystemCodePage();
+    m_browserDir = ReadCvlIni("USER PREFS", "CORVALIS DIRECTORY", cvlIni);
+    m_launcherDir = ReadCvlIni("INSTALL", "MAINDIR", cvlIni);
     m_own = {m_server,         m_pathToFile,       m_passiveFTP,        m_updateChoice,
              m_updateInterval, m_enableAutoUpdate, m_askForConfirmation};
     ApplyMachinePolicy();

@@ -2,12 +2,11 @@
 
 #include "UpdateTexts.h"
 #include "framework/WinApp.h"
+#include "system/AnsiText.h"
 #include "system/PathUtil.h"
 #include "system/Settings.h"
 #include "system/StartProgram.h"
 #include "system/UpdateLog.h"
-
-#include <mbstring.h>
 
 namespace {
 constexpr DWORD kExitRestartRequired = 3010;  // ERROR_SUCCESS_REBOOT_REQUIRED
@@ -22,11 +21,6 @@ const char* RefusalText(Admission admission) {
     default:
         return UpdateText::kUntrusted;
     }
-}
-
-bool SamePathIgnoringCase(const CString& a, const CString& b) {
-    return _mbsicmp(reinterpret_cast<const unsigned char*>(a.c_str()),
-                    reinterpret_cast<const unsigned char*>(b.c_str())) == 0;
 }
 } // namespace
 
@@ -54,7 +48,9 @@ BOOL PrepareDownload(const PackageCandidate& package, const UpdateContext& conte
         errorText = UpdateText::kRetrieveFailed; // no room for the path: never write a cut one
         return FALSE;
     }
-    if (SamePathIgnoringCase(localPath, context.lastDownloadFile)) {
+    // Only ASCII letters fold, in any code page: the C runtime's multi-byte comparison would depend on
+    // the code page it was set to, and not every runtime knows UTF-8.
+    if (SameTextIgnoringAsciiCase(localPath, context.lastDownloadFile)) {
         errorText = UpdateText::kNothingNew;
         return FALSE;
     }

@@ -167,3 +167,27 @@ TEST_F(SettingsStore, APolicyValueOfItsTypeWithinTheDialogsRangeWinsAndNeverReac
         EXPECT_EQ(InRecord(*app, row.name), own);
     }
 }
+
+TEST_F(SettingsStore, CvlIniNamesFoldersInAnyScriptInTheSystemsCodePageUtf8OrUtf16) {
+    const std::string cyrillic = "C:\\Корвалис Browser";
+    std::string longer = "C:\\x";
+    for (int i = 0; i < 200; ++i)
+        longer += "Ж";
+    const struct {
+        IniEncoding encoding;
+        std::string written, read;
+    } cases[] = {
+        {IniEncoding::Ansi1252, "C:\\Café Browser", "C:\\Café Browser"},
+        {IniEncoding::Utf8, cyrillic, cyrillic},
+        {IniEncoding::Utf8Marked, cyrillic, cyrillic},
+        {IniEncoding::Utf16Marked, cyrillic, cyrillic},
+        {IniEncoding::Utf16Marked, longer, longer.substr(0, 258)}, // cut to 259 bytes, between characters
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.written.substr(0, 24));
+        WriteCvlIni(c.written.c_str(), c.written.c_str(), c.encoding);
+        app->LoadSettings();
+        EXPECT_EQ(app->m_browserDir, c.read);
+        EXPECT_EQ(app->m_launcherDir, c.read);
+    }
+}

@@ -22,7 +22,8 @@ TEST(SwitchName, AsciiCaseIsIgnoredDoubleByteCharactersAreNot) {
         {"", "uninstall", false, false},
         {"\x83\x61", "\x83\x41", false, true}, // a trail byte is no letter in code page 932
         {"x\x83\x41", "x\x83\x41", true, true},
-        {"\xC9", "\xE9", false, false}, // only ASCII letters fold
+        {"\xC9", "\xE9", false, false},         // only ASCII letters fold
+        {"\xD0\x9A", "\xD0\xBA", false, false}, // nor do Cyrillic ones in UTF-8
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.param);

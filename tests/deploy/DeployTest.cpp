@@ -87,6 +87,11 @@ bool Ended(const Resident& resident, DWORD timeoutMs) {
 
 class DeployTest : public ::testing::Test {
   protected:
+    // The folders named in the test bed's code page, or with a suffix in another script; cvl.ini written
+    // by the system or in that encoding.
+    explicit DeployTest(const std::string& suffix = "", IniEncoding cvlIni = IniEncoding::System)
+        : m_cvlIni(cvlIni), m_root("deploy" + suffix), m_browser("deploy-browser" + suffix),
+          m_launcher("deploy-launcher" + suffix) {}
     void SetUp() override {
         TearDown();
         for (const FtpTestServer* server : {&m_ftp, &m_slowFtp}) {
@@ -95,7 +100,7 @@ class DeployTest : public ::testing::Test {
             ASSERT_TRUE(::CreateDirectoryA((server->Root() + "\\update").c_str(), nullptr));
         }
         ASSERT_TRUE(WriteFileText(m_launcher.File("cvl.exe"), kOriginal));
-        WriteCvlIni(m_browser.Path().c_str(), m_launcher.Path().c_str());
+        WriteCvlIni(m_browser.Path().c_str(), m_launcher.Path().c_str(), m_cvlIni);
         Configure(m_ftp);
     }
     // Settings as an administrator would leave them: that server, no question at start-up or before
@@ -149,9 +154,10 @@ class DeployTest : public ::testing::Test {
     FtpTestServer m_ftp{"deploy", 60};
     FtpTestServer m_slowFtp{"deploy_slow", 61}; // 40 KiB/s: a run that lasts
 
-    TempDir m_root{"deploy"};
-    TempDir m_browser{"deploy-browser"};
-    TempDir m_launcher{"deploy-launcher"};
+    IniEncoding m_cvlIni;
+    TempDir m_root;
+    TempDir m_browser;
+    TempDir m_launcher;
 };
 
 TEST_F(DeployTest, SilentFreshInstallRegistersAndStartsPendlemarkAndSilentUninstallRemovesIt) {
@@ -234,6 +240,7 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
         Nothing,
         AnUpdateRun, // CVLUpdateRunning signalled by another program than Pendlemark
         FullDisk,    // cvlx.exe cannot be written: a folder has the name it is first written under
+        HeldOpen,    // CVLHelp.htm is open without delete sharing: it cannot be set aside
     };
     const struct {
         const char* name;
@@ -262,6 +269,9 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
          Old::Started, false, 0, true, During::AnUpdateRun},
         {"a program file that cannot be written", ShippedSetup(), NextSetup(), Old::Started, false, 5, false,
          During::FullDisk},
+        // After the new Pendlemark.exe and cvlx.exe are in place: both old ones come back.
+        {"a file held open by another program", ShippedSetup(), NextSetup(), Old::Started, false, 5, false,
+         During::HeldOpen},
         {"upgrade of an installation into a folder given with ..", ShippedSetup(), NextSetup(), Old::Started,
          false, 0, true, During::Nothing, "x\\..\\Pendlemark"},
     };
@@ -304,11 +314,17 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
         if (c.during == During::FullDisk) {
             ASSERT_TRUE(::CreateDirectoryA(Installed("cvlx.exe.new").c_str(), nullptr));
         }
+        CHandle held(c.during == During::HeldOpen
+                         ? ::CreateFileA(Installed("CVLHelp.htm").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                         nullptr, OPEN_EXISTING, 0, nullptr)
+                         : nullptr);
+        ASSERT_EQ(static_cast<bool>(held), c.during == During::HeldOpen);
 
         // No folder given: the setup goes where the first one went.
         const DWORD start = ::GetTickCount();
         const long exitCode = Install(c.setup, nullptr);
         const DWORD took = ::GetTickCount() - start;
+        held.Close();
         ::ResetEvent(running.Get());
         std::printf("[ deploy   ] %s: exit code %ld after %lu ms\n", c.name, exitCode, took);
         if (c.exitCode >= 0)
@@ -327,10 +343,11 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
         if (!c.replaced || exitCode != 0) {
             // Refused before anything changed: the same instance runs from the same files. A write
             // that failed leaves nothing of it, and the instance closed for it runs again.
-            if (c.during == During::FullDisk) {
+            if (c.during == During::FullDisk || c.during == During::HeldOpen) {
                 EXPECT_NE(Find(15000, oldPid).pid, 0u) << "the closed Pendlemark was not started again";
                 EXPECT_FALSE(FileExists(Installed("Pendlemark.exe.new")));
                 EXPECT_FALSE(FileExists(Installed("CVLHelp.htm.new")));
+                EXPECT_FALSE(FileExists(Installed("cvlx.exe.old")));
             } else {
                 EXPECT_EQ(::WaitForSingleObject(oldProcess.Get(), 1000), static_cast<DWORD>(WAIT_TIMEOUT));
             }
@@ -377,6 +394,7 @@ TEST_F(DeployTest, SetupRecordsItsVersionOverNoneAnUnreadableOrALowerRecordButNe
         {"higher, written with leading zeros", REG_SZ, "00009.0.0.0", "00009.0.0.0"},
         {"three parts", REG_SZ, "9.0.0", PM_VERSION ".0"},
         {"a part above 65535", REG_SZ, "65536.0.0.0", PM_VERSION ".0"},
+        {"a later part above 65535", REG_SZ, "1.70000.0.0", PM_VERSION ".0"}, // not 1.4464 by its low bits
         {"a higher version of another type", REG_EXPAND_SZ, "9.0.0.0", PM_VERSION ".0"},
     };
     for (const auto& c : cases) {
@@ -521,6 +539,7 @@ TEST_F(DeployTest, AfterUpdateWaitsForTheLockThenCleansUpOrGivesUpAtItsLimit) {
         ::CopyFileA(BuiltProgram("Pendlemark.exe").c_str(), Installed("Pendlemark.exe").c_str(), FALSE));
     ASSERT_TRUE(WriteFileText(Installed("Pendlemark.exe.old"), "set aside"));
     ASSERT_TRUE(WriteFileText(Installed("cvlx.exe.old"), "set aside"));
+    ASSERT_TRUE(WriteFileText(Installed("CVLHelp.htm.old"), "set aside"));
     const auto afterUpdate = [&] {
         return StartPendlemark("/AfterUpdate", nullptr, 0, Installed("Pendlemark.exe"));
     };
@@ -554,6 +573,7 @@ TEST_F(DeployTest, AfterUpdateWaitsForTheLockThenCleansUpOrGivesUpAtItsLimit) {
     EXPECT_TRUE(resident.pid == first.Id() || resident.pid == second.Id());
     EXPECT_FALSE(FileExists(Installed("Pendlemark.exe.old")));
     EXPECT_FALSE(FileExists(Installed("cvlx.exe.old")));
+    EXPECT_FALSE(FileExists(Installed("CVLHelp.htm.old")));
     // The unfinished run was ended as a run ends, so that the new instance's runs can start.
     EXPECT_FALSE(IsSignalled(running.Get()));
     EXPECT_TRUE(IsSignalled(done.Get()));
@@ -563,6 +583,43 @@ TEST_F(DeployTest, AfterUpdateWaitsForTheLockThenCleansUpOrGivesUpAtItsLimit) {
     EXPECT_GE(waited, 29000u);
     EXPECT_LE(waited, 40000u);
     EXPECT_FALSE(Ended(resident, 0));
+}
+
+// Every folder named in a script that the test bed's code page 1252 cannot spell, and cvl.ini in UTF-16
+// as Windows' own tools save such text.
+class DeployInAnotherScript : public DeployTest {
+  protected:
+    DeployInAnotherScript() : DeployTest(" Корвалис", IniEncoding::Utf16Marked) {}
+};
+
+TEST_F(DeployInAnotherScript, InstallsSwapsInUpdatesItselfAndUninstallsThere) {
+    ASSERT_EQ(Install(ShippedSetup()), 0);
+    EXPECT_EQ(RegString(kUninstallKey, "InstallLocation"), Dir());
+    EXPECT_EQ(RegString(kRunKey, "Pendlemark"), Quote(Installed("Pendlemark.exe")));
+    Resident resident = Find();
+    ASSERT_NE(resident.pid, 0u);
+    EXPECT_TRUE(WaitUntil([&] { return ReadFileText(m_launcher.File("cvlex.exe")) == kOriginal; }, 5000));
+    EXPECT_EQ(RegString(kParamsKey, "InstallDir"), Dir() + "\\");
+
+    // The package goes to the browser's folder, has its signature checked there, runs, and is deleted
+    // and recorded; the new version starts from its own folder.
+    SetUserPin(PublisherThumbprint("a").c_str());
+    const std::string package = PackageName(0);
+    ASSERT_TRUE(m_ftp.ServeCopy("update\\" + package, TrustPackage("next-setup-signed-a.exe")));
+    ASSERT_TRUE(RequestUpdate(60000)) << "the update run did not end";
+    EXPECT_TRUE(Ended(resident, 15000)) << "the old version stayed";
+    ASSERT_NE(Find(30000, resident.pid).pid, 0u) << "no new resident Pendlemark";
+    EXPECT_EQ(FileVersion(Installed("Pendlemark.exe")), PM_NEXT_VERSION);
+    EXPECT_EQ(RegString(kParamsKey, "LastDownloadFile"), Downloaded(package));
+    EXPECT_EQ(RegString(kPackages, "Pendlemark"), PM_NEXT_VERSION ".0");
+    EXPECT_FALSE(FileExists(Downloaded(package)));
+
+    ASSERT_EQ(Process::Start(Quote(Installed("uninstall.exe")) + " /S").Wait(15000), 0);
+    EXPECT_TRUE(WaitUntil([&] { return !DirExists(Dir()); }, 20000)) << "the installation folder stayed";
+    EXPECT_EQ(Instances(), 0u);
+    EXPECT_EQ(ReadFileText(m_launcher.File("cvl.exe")), kOriginal);
+    EXPECT_FALSE(FileExists(m_launcher.File("cvlex.exe")));
+    EXPECT_FALSE(DirExists(m_browser.File("Pendlemark")));
 }
 
 } // namespace

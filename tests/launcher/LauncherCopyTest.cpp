@@ -1,5 +1,6 @@
-// cvlx.exe, deployed as cvl.exe, starts the saved original launcher beside it; and the whole round trip
-// through the real program. pm_record_args stands in for the original launcher.
+// cvlx.exe, deployed as cvl.exe, starts the saved original launcher beside it, in a folder named in a
+// script the test bed's code page cannot spell; and the whole round trip through the real program.
+// pm_record_args stands in for the original launcher.
 #include "InstallFixture.h"
 
 #include "res/resource.h"
@@ -38,13 +39,14 @@ bool WaitForNoProcessNamed(const char* exeName) {
 }
 
 TEST(LauncherCopy, StartsTheOriginalWithTheSameArguments) {
-    pmtest::TempDir dir("pm-run corvalis");
+    pmtest::TempDir dir("pm-run корвалис");
     const std::string original = dir.File("cvlex.exe");
     ASSERT_TRUE(::CopyFileA(BuiltProgram("cvlx.exe").c_str(), dir.File("cvl.exe").c_str(), FALSE));
     ASSERT_TRUE(::CopyFileA(BuiltProgram("pm_record_args.exe").c_str(), original.c_str(), FALSE));
 
     for (std::string arguments :
-         {"", "-url http://example.test/", "/new \"C:\\My Pages\\start page.htm\"  plain \"x\\\"y\" \"\""}) {
+         {"", "-url http://example.test/", "/new \"C:\\My Pages\\start page.htm\"  plain \"x\\\"y\" \"\"",
+          "/new \"C:\\Мои страницы\\старт.htm\""}) {
         SCOPED_TRACE(arguments);
         ::DeleteFileA((original + ".args").c_str());
         const std::string tail = arguments.empty() ? "" : " " + arguments;
@@ -57,7 +59,7 @@ TEST(LauncherCopy, StartsTheOriginalWithTheSameArguments) {
 }
 
 TEST(LauncherCopy, ReportsAMissingOriginal) {
-    pmtest::TempDir dir("pm-run corvalis");
+    pmtest::TempDir dir("pm-run корвалис");
     ASSERT_TRUE(::CopyFileA(BuiltProgram("cvlx.exe").c_str(), dir.File("cvl.exe").c_str(), FALSE));
 
     pmtest::MessageBoxWatcher watcher("Corvalis", IDOK);

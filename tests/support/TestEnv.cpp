@@ -32,7 +32,9 @@ TempDir::TempDir(const std::string& hint) {
                   ::InterlockedIncrement(&counter));
     m_path = name;
     RemoveTree(m_path);
-    ::CreateDirectoryA(m_path.c_str(), nullptr);
+    // A name in another script is made as that name even where this program's code page could not
+    // spell it: the test's own calls then fail rather than pass on a garbled folder.
+    ::CreateDirectoryW(Wide(m_path).c_str(), nullptr);
 }
 
 TempDir::~TempDir() {
@@ -219,8 +221,32 @@ std::string CvlIniPath() {
     return std::string(windows) + "\\cvl.ini";
 }
 
-void WriteCvlIni(const char* browserDir, const char* launcherDir) {
+std::wstring Wide(const std::string& utf8) {
+    std::wstring wide(utf8.size(), L'\0');
+    wide.resize(static_cast<size_t>(::MultiByteToWideChar(
+        CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], static_cast<int>(wide.size()))));
+    return wide;
+}
+
+void WriteCvlIni(const char* browserDir, const char* launcherDir, IniEncoding encoding) {
     RemoveCvlIni();
+    if (encoding != IniEncoding::System) {
+        std::string text;
+        if (browserDir)
+            text += std::string("[USER PREFS]\r\nCORVALIS DIRECTORY=") + browserDir + "\r\n";
+        if (launcherDir)
+            text += std::string("[INSTALL]\r\nMAINDIR=") + launcherDir + "\r\n";
+        const std::wstring wide = Wide(text);
+        std::string ansi(wide.size(), '\0');
+        ansi.resize(static_cast<size_t>(
+            ::WideCharToMultiByte(1252, 0, wide.data(), static_cast<int>(wide.size()), &ansi[0],
+                                  static_cast<int>(ansi.size()), nullptr, nullptr)));
+        const std::string bytes[] = {"", ansi, text, "\xEF\xBB\xBF" + text,
+                                     "\xFF\xFE" + std::string(reinterpret_cast<const char*>(wide.data()),
+                                                              wide.size() * sizeof(wchar_t))};
+        WriteFileText(CvlIniPath(), bytes[static_cast<int>(encoding)]);
+        return;
+    }
     if (browserDir)
         ::WritePrivateProfileStringA("USER PREFS", "CORVALIS DIRECTORY", browserDir, "cvl.ini");
     if (launcherDir)

@@ -61,9 +61,15 @@ void DeletePolicyKeys();
 std::vector<std::string> UpdateLogLines();
 void RemoveUpdateLog();
 
-// cvl.ini in the Windows folder: the browser and launcher directories; null removes the key.
+// UTF-8 text (the test programs' code page, as the product's) as UTF-16.
+std::wstring Wide(const std::string& utf8);
+
+// cvl.ini in the Windows folder: the browser and launcher directories (UTF-8); null removes the key.
+// Written by the system's profile calls, or as a file in the test bed's own code page 1252, in UTF-8
+// with or without its byte-order mark, or in UTF-16 with it.
+enum class IniEncoding { System, Ansi1252, Utf8, Utf8Marked, Utf16Marked };
 std::string CvlIniPath();
-void WriteCvlIni(const char* browserDir, const char* launcherDir);
+void WriteCvlIni(const char* browserDir, const char* launcherDir, IniEncoding encoding = IniEncoding::System);
 void RemoveCvlIni();
 
 // A path as one command-line argument.
