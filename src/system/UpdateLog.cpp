@@ -76,34 +76,39 @@ CString CUpdateLog::FilePath() {
 }
 
 void CUpdateLog::BeginRun(const std::string& startedBy) {
-    const CString path = FilePath();
-    std::optional<std::uint64_t> last = path.empty() ? std::nullopt : LastRunNumber(Tail(path));
-    if (!last && !path.empty())
-        last = LastRunNumber(Tail(path + kOlderSuffix));
+    m_path = FilePath();
+    std::optional<std::uint64_t> last = m_path.empty() ? std::nullopt : LastRunNumber(Tail(m_path));
+    if (!last && !m_path.empty())
+        last = LastRunNumber(Tail(m_path + kOlderSuffix));
     m_run = last ? *last + 1 : 1;
+    if (!m_path.empty()) {
+        const CString folder = Folder();
+        ::CreateDirectoryA(folder.substr(0, folder.size() - 1 - (sizeof kProgramFolder - 1)).c_str(),
+                           nullptr);
+        ::CreateDirectoryA(folder.c_str(), nullptr);
+    }
     Write(startedBy);
 }
 
 void CUpdateLog::Write(const std::string& text) {
-    const CString path = FilePath();
-    if (path.empty())
+    if (m_path.empty())
         return;
-    const CString folder = Folder();
-    ::CreateDirectoryA(JoinPath(LocalAppData(), kMakerFolder).c_str(), nullptr);
-    ::CreateDirectoryA(folder.c_str(), nullptr);
-    CHandle file(OpenShared(path, FILE_APPEND_DATA, OPEN_ALWAYS));
+    // Open for the run; one a program held when the run began is tried again with each line.
+    if (!m_file)
+        m_file.Reset(OpenShared(m_path, FILE_APPEND_DATA, OPEN_ALWAYS));
     LARGE_INTEGER size{};
-    if (file && ::GetFileSizeEx(file.Get(), &size) && static_cast<std::uint64_t>(size.QuadPart) >= kLimit) {
+    if (m_file && ::GetFileSizeEx(m_file.Get(), &size) &&
+        static_cast<std::uint64_t>(size.QuadPart) >= kLimit) {
         // A viewer holding it without delete sharing keeps it in place: it then grows a little longer.
-        file.Close();
-        ::MoveFileExA(path.c_str(), (path + kOlderSuffix).c_str(), MOVEFILE_REPLACE_EXISTING);
-        file.Reset(OpenShared(path, FILE_APPEND_DATA, OPEN_ALWAYS));
+        m_file.Close();
+        ::MoveFileExA(m_path.c_str(), (m_path + kOlderSuffix).c_str(), MOVEFILE_REPLACE_EXISTING);
+        m_file.Reset(OpenShared(m_path, FILE_APPEND_DATA, OPEN_ALWAYS));
     }
-    if (!file)
+    if (!m_file)
         return;
     const std::string line = LogLine(Now(), m_run, text) + "\r\n";
     DWORD written = 0;
-    ::WriteFile(file.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    ::WriteFile(m_file.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
 void CUpdateLog::Remove() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "framework/Afx.h"
+#include "framework/Handles.h"
 
 #include <cstdint>
 #include <string>
@@ -12,7 +13,7 @@ class CUpdateLog {
   public:
     // A run begins, with who started it: it takes the number after the last one logged.
     void BeginRun(const std::string& startedBy);
-    // A line of the run begun last.
+    // A line of the run begun last; its file stays open for the run (shared with everyone).
     void Write(const std::string& text);
     std::uint64_t Run() const { return m_run; }
 
@@ -27,4 +28,6 @@ class CUpdateLog {
 
   private:
     std::uint64_t m_run = 0;
+    CString m_path;
+    CHandle m_file; // open for appending while the run lasts
 };
