@@ -243,10 +243,15 @@ BOOL CFtpUpdater::OpenProgressWindow(BOOL showControls) {
 void CFtpUpdater::ShowStatus(CString text) {
     if (!m_progress)
         return;
-    if (HWND owner = CDialog::GetSafeOwner(nullptr))
-        Activate(owner);
-    Activate(m_progress->m_hWnd);
-    ::SetWindowPos(m_progress->m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);
+    // Brought forward only when something came in front of it: each of these calls is a round trip to
+    // the display, and a phase lasts milliseconds.
+    const HWND window = m_progress->m_hWnd;
+    if (::GetForegroundWindow() != window || !(::GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST)) {
+        if (HWND owner = CDialog::GetSafeOwner(nullptr))
+            Activate(owner);
+        Activate(window);
+        ::SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);
+    }
     m_progress->SetStatusText(text);
     PumpMessages();
 }

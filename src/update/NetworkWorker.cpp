@@ -39,10 +39,14 @@ CNetworkWorker::CStep::Shared::~Shared() {
 CNetworkWorker::CNetworkWorker(DWORD idleMs, std::function<bool()> keepWaiting)
     : m_idleMs(idleMs), m_keepWaiting(std::move(keepWaiting)), m_shared(std::make_shared<CStep::Shared>()) {
     m_shared->done.Reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    m_shared->go.Reset(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
 }
 
 CNetworkWorker::~CNetworkWorker() {
     GiveUp();
+    // An idle thread ends now, a blocked one once its call returns.
+    if (m_shared->go)
+        ::SetEvent(m_shared->go.Get());
 }
 
 std::uint64_t CNetworkWorker::Received() const {
@@ -61,24 +65,37 @@ void CNetworkWorker::GiveUp() {
 
 DWORD WINAPI CNetworkWorker::ThreadMain(LPVOID job) {
     std::unique_ptr<std::shared_ptr<CStep::Shared>> shared(static_cast<std::shared_ptr<CStep::Shared>*>(job));
-    CStep step(**shared);
-    (*shared)->step(step);
-    ::SetEvent((*shared)->done.Get());
+    CStep::Shared& state = **shared;
+    CStep step(state);
+    // One thread for the steps of a worker, one after the other, until it is given up.
+    while (::WaitForSingleObject(state.go.Get(), INFINITE) == WAIT_OBJECT_0) {
+        {
+            std::lock_guard<std::mutex> lock(state.lock);
+            if (state.givenUp)
+                break;
+        }
+        state.step(step);
+        ::SetEvent(state.done.Get());
+    }
     return 0;
 }
 
 CNetworkWorker::Outcome CNetworkWorker::Run(Step step) {
-    if (GivenUp() || !m_shared->done)
+    if (GivenUp() || !m_shared->done || !m_shared->go)
         return Outcome::Stopped;
+    if (!m_threadStarted) {
+        auto job = std::make_unique<std::shared_ptr<CStep::Shared>>(m_shared);
+        CHandle thread(::CreateThread(nullptr, 0, &CNetworkWorker::ThreadMain, job.get(), 0, nullptr));
+        if (!thread)
+            return Outcome::Stopped;
+        job.release(); // the thread's now
+        m_threadStarted = true;
+    }
     m_shared->step = std::move(step);
     m_shared->lastAlive = ::GetTickCount64();
     m_shared->received = 0;
     ::ResetEvent(m_shared->done.Get());
-    auto job = std::make_unique<std::shared_ptr<CStep::Shared>>(m_shared);
-    CHandle thread(::CreateThread(nullptr, 0, &CNetworkWorker::ThreadMain, job.get(), 0, nullptr));
-    if (!thread)
-        return Outcome::Stopped;
-    job.release(); // the thread's now
+    ::SetEvent(m_shared->go.Get());
     const HANDLE done = m_shared->done.Get();
     for (;;) {
         const DWORD woken = ::MsgWaitForMultipleObjects(1, &done, FALSE, kWaitSliceMs, QS_ALLINPUT);

@@ -56,7 +56,7 @@ class CNetworkWorker {
     CNetworkWorker(const CNetworkWorker&) = delete;
     CNetworkWorker& operator=(const CNetworkWorker&) = delete;
 
-    // Runs step on a new thread and waits for it. Once a step was given up, nothing more runs.
+    // Runs step on the worker's thread and waits for it. Once a step was given up, nothing more runs.
     Outcome Run(Step step);
     bool GivenUp() const;
     // Bytes the running step reported, for the progress shown while waiting.
@@ -69,6 +69,7 @@ class CNetworkWorker {
     DWORD m_idleMs;
     std::function<bool()> m_keepWaiting;
     std::shared_ptr<CStep::Shared> m_shared;
+    bool m_threadStarted = false;
 };
 
 // State the caller and the threads share; it lives until the last of them lets go.
@@ -77,6 +78,7 @@ struct CNetworkWorker::CStep::Shared {
     std::mutex lock;
     bool givenUp = false;
     std::vector<HINTERNET> handles; // owned, in the order made
+    CHandle go;                     // a step to run (or, given up, the end)
     CHandle done;                   // set when a step returns
     Step step;                      // the step running: its captures live as long as it may run
     std::atomic<ULONGLONG> lastAlive{0};
