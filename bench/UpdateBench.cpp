@@ -137,8 +137,9 @@ UpdaterTimes UpdaterDownload(const std::string& address) {
 double StartedAt(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     const std::string record = path + ".cmdline";
-    const double started =
-        ::GetFileAttributesExA(record.c_str(), GetFileExInfoStandard, &data) ? FileTimeSeconds(data.ftCreationTime) : -1;
+    const double started = ::GetFileAttributesExA(record.c_str(), GetFileExInfoStandard, &data)
+                               ? FileTimeSeconds(data.ftCreationTime)
+                               : -1;
     ::DeleteFileA(record.c_str());
     return started;
 }
@@ -154,17 +155,18 @@ double BareSmallRun(const std::string& address, const std::string& folder) {
     const std::string local = folder + "\\" + kSmallPackage;
     const double start = SystemNow();
     HINTERNET internet = ::InternetOpenA("bench", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-    HINTERNET connection = ::InternetConnectA(internet, address.c_str(), 0, nullptr, nullptr, INTERNET_SERVICE_FTP,
-                                              INTERNET_FLAG_PASSIVE, 0);
-    BOOL ok = connection && ::FtpGetFileA(connection, kSmallPackage, local.c_str(), FALSE, FILE_ATTRIBUTE_NORMAL,
-                                          FTP_TRANSFER_TYPE_BINARY, 0);
+    HINTERNET connection = ::InternetConnectA(internet, address.c_str(), 0, nullptr, nullptr,
+                                              INTERNET_SERVICE_FTP, INTERNET_FLAG_PASSIVE, 0);
+    BOOL ok =
+        connection && ::FtpGetFileA(connection, (std::string("small/") + kSmallPackage).c_str(),
+                                    local.c_str(), FALSE, FILE_ATTRIBUTE_NORMAL, FTP_TRANSFER_TYPE_BINARY, 0);
     if (ok) {
         std::string commandLine = "\"" + local + "\"";
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process{};
-        ok = ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                              &process);
+        ok = ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                              &startup, &process);
         if (ok) {
             ::WaitForSingleObject(process.hProcess, INFINITE);
             ::CloseHandle(process.hThread);
@@ -200,6 +202,34 @@ double UpdaterSmallRun(const std::string& address) {
     }
     const double started = StartedAt(app->GetDownloadFilePath(kSmallPackage));
     return started > 0 ? started - start : -1.0;
+}
+
+// What the update run does beyond a bare client, each on its own: its window (opened, two phases shown,
+// closed), and its search of the folder (FtpSetCurrentDirectoryA and FtpFindFirstFileA).
+double WindowAlone() {
+    const double start = Now();
+    CFtpUpdater updater("", "", "", "", 0);
+    updater.OpenProgressWindow(FALSE);
+    updater.ShowStatus("Checking for internet connection...");
+    updater.ShowStatus("Checking for updates...");
+    updater.CloseProgressWindow();
+    return Now() - start;
+}
+
+double SearchAlone(const std::string& address) {
+    HINTERNET internet = ::InternetOpenA("bench", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    HINTERNET connection = ::InternetConnectA(internet, address.c_str(), 0, nullptr, nullptr,
+                                              INTERNET_SERVICE_FTP, INTERNET_FLAG_PASSIVE, 0);
+    const double start = Now();
+    ::FtpSetCurrentDirectoryA(connection, "/small/");
+    WIN32_FIND_DATAA data;
+    HINTERNET find = ::FtpFindFirstFileA(connection, "*-update.exe", &data, 0x84000800, 0);
+    const double elapsed = Now() - start;
+    if (find)
+        ::InternetCloseHandle(find);
+    ::InternetCloseHandle(connection);
+    ::InternetCloseHandle(internet);
+    return elapsed;
 }
 
 double Median(std::vector<double> values) {
@@ -278,27 +308,34 @@ int main() {
     // A small package from the request until it has started: the update run against a bare client.
     const std::string small = std::string(root) + "\\small";
     ::CreateDirectoryA(small.c_str(), nullptr);
-    ::CopyFileA((ProgramDir() + "pm_test_package.exe").c_str(), (small + "\\" + kSmallPackage).c_str(), FALSE);
+    ::CopyFileA((ProgramDir() + "pm_test_package.exe").c_str(), (small + "\\" + kSmallPackage).c_str(),
+                FALSE);
     const std::string bareFolder = std::string(work) + "\\bare";
     ::CreateDirectoryA(bareFolder.c_str(), nullptr);
-    std::vector<double> bareRuns, updaterRuns;
+    std::vector<double> bareRuns, updaterRuns, windows, searches;
     BareSmallRun(address, bareFolder); // warm-up of both, not counted
     UpdaterSmallRun(address);
     for (int round = 0; round < 15; ++round) {
         const double first = round % 2 ? UpdaterSmallRun(address) : BareSmallRun(address, bareFolder);
         const double second = round % 2 ? BareSmallRun(address, bareFolder) : UpdaterSmallRun(address);
         if (first < 0 || second < 0) {
-            std::printf("small package round %d failed\n", round + 1);
+            std::printf("small package round %d failed: %s\n", round + 1,
+                        (round % 2 ? first : second) < 0 ? "the update run" : "the bare client");
             return 1;
         }
         bareRuns.push_back(round % 2 ? second : first);
         updaterRuns.push_back(round % 2 ? first : second);
+        windows.push_back(WindowAlone());
+        searches.push_back(SearchAlone(address));
     }
     std::printf("small package (%ld bytes), request until started, median of 15:\n",
                 static_cast<long>(FileSizeOf(small + "\\" + kSmallPackage)));
     std::printf("  bare FtpGetFileA and CreateProcess: %.1f ms\n", Median(bareRuns) * 1000);
     std::printf("  the update run with its window:     %.1f ms  (+%.1f ms)\n", Median(updaterRuns) * 1000,
                 (Median(updaterRuns) - Median(bareRuns)) * 1000);
+    std::printf(
+        "  of which, measured on their own: the progress window %.1f ms, the folder's search %.1f ms\n",
+        Median(windows) * 1000, Median(searches) * 1000);
 
     // The status callback as WinINet calls it for every block, with the window open.
     CFtpUpdater callbackUpdater("", "", "", "", 0);
