@@ -171,10 +171,12 @@ TEST_F(HostileConfigTest, HostileSettingsFilesAndCommandLines) {
     }
 }
 
-TEST_F(HostileConfigTest, AListingOfAThousandOverlongNames) {
+// Wine's FTP client reads a listing a byte at a time, with a round trip to its server for each: 150 names
+// of 260 characters take 10 s there, a thousand 70 s, with nothing more to show.
+TEST_F(HostileConfigTest, AListingOfManyOverlongNames) {
     Prepare();
     std::vector<std::string> listing;
-    for (int i = 0; i < 1000; ++i) {
+    for (int i = 0; i < 150; ++i) {
         char date[8];
         std::snprintf(date, sizeof date, "%02d%02d%02d", 30 + i % 60, 1 + i % 12, 1 + i % 28);
         // 255 to 262 characters; the platform's client cuts what is longer than 259.

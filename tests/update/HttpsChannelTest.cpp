@@ -461,7 +461,7 @@ TEST_F(HttpsChannelTest, ASilentServerHoldsNeitherTheWindowNorTheRun) {
         std::chrono::steady_clock::time_point cancelled;
         std::thread user([&] {
             HWND window = WaitForWindow("#32770", "Updating Corvalis...");
-            ::Sleep(1500); // well into the silence
+            ::Sleep(1000); // well into the silence
             DWORD_PTR result = 0;
             answered = window && ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 500, &result);
             cancelled = std::chrono::steady_clock::now();
