@@ -128,7 +128,7 @@ bool CHttpsChannel::KeepWaiting() {
     CTransferProgressDlg* progress = m_run.m_progress.get();
     if (!progress)
         return true;
-    if (m_run.m_bytesExpected) {
+    if (m_reading) {
         m_run.m_bytesReceived = m_transferBase + m_client.Received();
         progress->SetPosition(TransferPercent(m_run.m_bytesReceived, m_run.m_bytesExpected));
     }
@@ -218,15 +218,11 @@ HttpsResult CHttpsChannel::ReadSmallFileOnce(const std::string& name, std::size_
     if (sent != HttpsResult::Complete)
         return sent;
     std::string text;
-    std::uint64_t count = 0;
     // One byte more than the limit tells a file too long from one that fits.
-    const HttpsResult read = m_client.Read(
-        limit + 1,
-        [&text](const char* data, DWORD size) {
-            text.append(data, size);
-            return true;
-        },
-        count);
+    const HttpsResult read = m_client.Read(limit + 1, [&text](const char* data, DWORD size) {
+        text.append(data, size);
+        return true;
+    });
     if (read != HttpsResult::Complete)
         return read;
     if (text.size() <= limit) // no list is longer
@@ -260,9 +256,10 @@ BOOL CHttpsChannel::FetchPackage(const PackageCandidate& package, const CString&
         DeleteHeld(part.file);
     switch (result) {
     case HttpsResult::Complete:
-        WriteParamsText(kPartRecordValue, std::string());
-        fetched.digest = part.hash ? part.hash->Finish() : std::nullopt;
+        // A part that cannot take its name yet stays complete, with its record, for the next run.
         if (RenameHeld(part.file.Get(), localPath)) {
+            WriteParamsText(kPartRecordValue, std::string());
+            fetched.digest = part.hash ? part.hash->Finish() : std::nullopt;
             fetched.writer = std::move(part.file);
             return TRUE;
         }
@@ -375,27 +372,24 @@ HttpsResult CHttpsChannel::TransferOnce(const PackageCandidate& package, Part& p
     m_run.m_bytesExpected = package.size;
     m_run.m_bytesReceived = offset;
     m_transferBase = offset;
-    std::uint64_t count = 0;
+    m_reading = true;
     // Written and hashed on the worker as the bytes arrive, through the handle the run holds.
-    const HttpsResult read = m_client.Read(
-        package.size - offset,
-        [&part](const char* data, DWORD size) {
-            DWORD written = 0;
-            if (!::WriteFile(part.file.Get(), data, size, &written, nullptr) || written != size)
-                return false;
-            part.hash->Add(data, size);
-            part.size += size;
-            return true;
-        },
-        count);
+    const HttpsResult read = m_client.Read(package.size - offset, [&part](const char* data, DWORD size) {
+        DWORD written = 0;
+        if (!::WriteFile(part.file.Get(), data, size, &written, nullptr) || written != size)
+            return false;
+        part.hash->Add(data, size);
+        part.size += size;
+        return true;
+    });
+    m_reading = false;
     m_run.m_bytesReceived = part.size;
-    m_transferBase = part.size;
     // Reset, silent too long, ended early, refused by the file, Cancel.
     const HttpsResult result = read != HttpsResult::Complete ? read
                                : part.size == package.size   ? HttpsResult::Complete
                                                              : HttpsResult::Cut;
-    Note(m_run.m_context, "received " + std::to_string(count) + " bytes, " + std::to_string(part.size) +
-                              " of " + std::to_string(package.size) + " in all" +
+    Note(m_run.m_context, "received " + std::to_string(part.size - offset) + " bytes, " +
+                              std::to_string(part.size) + " of " + std::to_string(package.size) + " in all" +
                               (result == HttpsResult::Complete  ? ""
                                : result == HttpsResult::Aborted ? ", cancelled"
                                : result == HttpsResult::Cut     ? ", cut"

@@ -69,5 +69,7 @@ class CHttpsChannel {
     CFtpUpdater& m_run;
     CHttpsClient m_client;
     CUpdateList m_list;
-    std::uint64_t m_transferBase = 0; // what the part held before the read in progress
+    // While a package's bytes are read: what the part held before, for the bar.
+    bool m_reading = false;
+    std::uint64_t m_transferBase = 0;
 };

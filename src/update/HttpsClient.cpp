@@ -231,14 +231,12 @@ HttpsResult CHttpsClient::Get(const std::string& path, const std::string& header
     return answer.result;
 }
 
-HttpsResult CHttpsClient::Read(std::uint64_t most, const Sink& sink, std::uint64_t& count) {
-    count = 0;
+HttpsResult CHttpsClient::Read(std::uint64_t most, const Sink& sink) {
     if (!m_request)
         return HttpsResult::Cut;
     HttpsResult result = HttpsResult::Cut;
-    std::uint64_t read = 0;
     const HINTERNET request = m_request;
-    const CNetworkWorker::Step step = [=, &result, &read, &sink](CNetworkWorker::CStep& on) {
+    const CNetworkWorker::Step step = [=, &result, &sink](CNetworkWorker::CStep& on) {
         std::vector<char> buffer(kReadBlock);
         std::uint64_t total = 0;
         HttpsResult ended = HttpsResult::Complete;
@@ -262,14 +260,8 @@ HttpsResult CHttpsClient::Read(std::uint64_t most, const Sink& sink, std::uint64
             }
             total += got;
         }
-        on.WithCaller([&] {
-            result = ended;
-            read = total;
-        });
+        on.WithCaller([&] { result = ended; });
     };
     const HttpsResult waited = Wait(step);
-    if (waited != HttpsResult::Complete)
-        return waited;
-    count = read;
-    return result;
+    return waited != HttpsResult::Complete ? waited : result;
 }

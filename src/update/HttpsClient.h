@@ -49,10 +49,10 @@ class CHttpsClient {
     // A header of the answer Get gave, as text; empty when it has none.
     std::string Header(DWORD what) const;
     // The answer's body up to most bytes, or to its end; every block goes to sink on the worker, under
-    // its lock (see CNetworkWorker::CStep::WithCaller), in order. Complete with the count read; Cut when
-    // the connection failed or fell silent; Refused when sink said no.
+    // its lock (see CNetworkWorker::CStep::WithCaller), in order. Complete at either; Cut when the
+    // connection failed or fell silent; Refused when sink said no.
     using Sink = std::function<bool(const char* data, DWORD size)>;
-    HttpsResult Read(std::uint64_t most, const Sink& sink, std::uint64_t& count);
+    HttpsResult Read(std::uint64_t most, const Sink& sink);
     // Bytes the running read has received so far.
     std::uint64_t Received() const;
 
