@@ -1,5 +1,6 @@
 #include "HttpsClient.h"
 
+#include "BlockPipe.h"
 #include "InternetHandle.h"
 #include "system/ProgramIdentity.h"
 
@@ -12,7 +13,6 @@ constexpr DWORD kRequestFlags = INTERNET_FLAG_SECURE | INTERNET_FLAG_RELOAD | IN
                                 INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_COOKIES |
                                 INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_AUTO_REDIRECT |
                                 INTERNET_FLAG_KEEP_CONNECTION;
-constexpr std::size_t kReadBlock = 64 * 1024;
 
 bool IsRedirect(DWORD status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
@@ -88,13 +88,13 @@ std::string CHttpsClient::Header(DWORD what) const {
     return QueryText(m_request, what);
 }
 
-HttpsResult CHttpsClient::Wait(CNetworkWorker::Step step) {
+HttpsResult CHttpsClient::Wait(CNetworkWorker::Step step, HANDLE wake, const std::function<bool()>& onWake) {
     if (!m_worker || m_worker->GivenUp()) {
         // A worker given up keeps its handles until its blocked call returns: start afresh.
         m_worker = std::make_unique<CNetworkWorker>(m_idleMs, m_keepWaiting);
         m_session = m_connection = m_request = nullptr;
     }
-    switch (m_worker->Run(std::move(step))) {
+    switch (m_worker->Run(std::move(step), wake, onWake)) {
     case CNetworkWorker::Outcome::Done:
         return HttpsResult::Complete;
     case CNetworkWorker::Outcome::Silent:
@@ -234,13 +234,17 @@ HttpsResult CHttpsClient::Get(const std::string& path, const std::string& header
 HttpsResult CHttpsClient::Read(std::uint64_t most, const Sink& sink) {
     if (!m_request)
         return HttpsResult::Cut;
+    // The worker reads while this thread writes what it read: the blocks go round between them.
+    auto pipe = std::make_shared<CBlockPipe>();
     HttpsResult result = HttpsResult::Cut;
     const HINTERNET request = m_request;
-    const CNetworkWorker::Step step = [=, &result, &sink](CNetworkWorker::CStep& on) {
-        std::vector<char> buffer(kReadBlock);
+    const CNetworkWorker::Step step = [=, &result](CNetworkWorker::CStep& on) {
         std::uint64_t total = 0;
         HttpsResult ended = HttpsResult::Complete;
         while (total < most) {
+            std::vector<char> buffer;
+            if (!pipe->TakeEmpty(buffer))
+                return; // the caller wants no more
             const std::uint64_t left = most - total;
             const DWORD want = static_cast<DWORD>(left < buffer.size() ? left : buffer.size());
             DWORD got = 0;
@@ -251,17 +255,22 @@ HttpsResult CHttpsClient::Read(std::uint64_t most, const Sink& sink) {
             if (got == 0)
                 break;
             on.Alive(got);
-            bool taken = false;
-            if (!on.WithCaller([&] { taken = sink(buffer.data(), got); }))
-                return;
-            if (!taken) {
-                ended = HttpsResult::Refused;
-                break;
-            }
+            pipe->PutFull(std::move(buffer), got);
             total += got;
         }
         on.WithCaller([&] { result = ended; });
     };
-    const HttpsResult waited = Wait(step);
+    bool refused = false;
+    const auto drain = [&] {
+        refused = !pipe->Drain(sink) || refused;
+        return !refused;
+    };
+    const HttpsResult waited = Wait(step, pipe->Filled(), drain);
+    // What arrived before a cut or Cancel is kept too.
+    if (!refused)
+        drain();
+    pipe->Stop();
+    if (refused)
+        return HttpsResult::Refused;
     return waited != HttpsResult::Complete ? waited : result;
 }

@@ -48,9 +48,10 @@ class CHttpsClient {
     HttpsResult Get(const std::string& path, const std::string& headers, DWORD& status);
     // A header of the answer Get gave, as text; empty when it has none.
     std::string Header(DWORD what) const;
-    // The answer's body up to most bytes, or to its end; every block goes to sink on the worker, under
-    // its lock (see CNetworkWorker::CStep::WithCaller), in order. Complete at either; Cut when the
-    // connection failed or fell silent; Refused when sink said no.
+    // The answer's body up to most bytes, or to its end; every block goes to sink, in order, on this
+    // thread while the worker reads the next ones. Complete at either end; Cut when the connection failed
+    // or fell silent; Refused when sink said no. What arrived before a cut or Cancel has been given to
+    // sink too.
     using Sink = std::function<bool(const char* data, DWORD size)>;
     HttpsResult Read(std::uint64_t most, const Sink& sink);
     // Bytes the running read has received so far.
@@ -60,7 +61,8 @@ class CHttpsClient {
     DWORD m_idleMs;
 
   private:
-    HttpsResult Wait(CNetworkWorker::Step step);
+    HttpsResult Wait(CNetworkWorker::Step step, HANDLE wake = nullptr,
+                     const std::function<bool()>& onWake = {});
     // Session and connection as a step makes them: copies of what the worker has, or new ones.
     struct Handles {
         HINTERNET session = nullptr;

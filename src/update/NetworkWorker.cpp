@@ -80,7 +80,7 @@ DWORD WINAPI CNetworkWorker::ThreadMain(LPVOID job) {
     return 0;
 }
 
-CNetworkWorker::Outcome CNetworkWorker::Run(Step step) {
+CNetworkWorker::Outcome CNetworkWorker::Run(Step step, HANDLE wake, const std::function<bool()>& onWake) {
     if (GivenUp() || !m_shared->done || !m_shared->go)
         return Outcome::Stopped;
     if (!m_threadStarted) {
@@ -96,13 +96,18 @@ CNetworkWorker::Outcome CNetworkWorker::Run(Step step) {
     m_shared->received = 0;
     ::ResetEvent(m_shared->done.Get());
     ::SetEvent(m_shared->go.Get());
-    const HANDLE done = m_shared->done.Get();
+    const HANDLE handles[] = {m_shared->done.Get(), wake};
     for (;;) {
-        const DWORD woken = ::MsgWaitForMultipleObjects(1, &done, FALSE, kWaitSliceMs, QS_ALLINPUT);
+        const DWORD woken =
+            ::MsgWaitForMultipleObjects(wake ? 2 : 1, handles, FALSE, kWaitSliceMs, QS_ALLINPUT);
         if (woken == WAIT_OBJECT_0)
             return Outcome::Done;
         if (woken == WAIT_FAILED)
             ::Sleep(kWaitSliceMs);
+        if (onWake && !onWake()) {
+            GiveUp();
+            return Outcome::Stopped;
+        }
         if (m_keepWaiting && !m_keepWaiting()) {
             GiveUp();
             return Outcome::Stopped;

@@ -57,7 +57,9 @@ class CNetworkWorker {
     CNetworkWorker& operator=(const CNetworkWorker&) = delete;
 
     // Runs step on the worker's thread and waits for it. Once a step was given up, nothing more runs.
-    Outcome Run(Step step);
+    // onWake runs on this thread whenever it wakes meanwhile (wake signalled among others); false from it
+    // gives the step up.
+    Outcome Run(Step step, HANDLE wake = nullptr, const std::function<bool()>& onWake = {});
     bool GivenUp() const;
     // Bytes the running step reported, for the progress shown while waiting.
     std::uint64_t Received() const;
