@@ -22,9 +22,8 @@ using namespace UpdateText;
 constexpr char kPartSuffix[] = ".part";
 // What the next attempt needs to resume a cut transfer: the list entry and the server's validator.
 constexpr char kPartRecordValue[] = "PartialDownload";
-// Within one run a cut transfer is taken up again this often, after this pause.
+// Within one run a cut transfer is taken up again this often.
 constexpr int kResumes = 2;
-constexpr DWORD kResumePauseMs = 1000;
 
 bool IsUnreserved(unsigned char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
@@ -137,7 +136,7 @@ bool CHttpsChannel::KeepWaiting() {
 
 bool CHttpsChannel::PauseBeforeRetry() {
     // A short pause before taking it up again; Cancel still works meanwhile.
-    for (DWORD waited = 0; waited < kResumePauseMs; waited += 50) {
+    for (DWORD waited = 0; waited < m_retryPauseMs; waited += 50) {
         if (!KeepWaiting())
             return false;
         ::Sleep(50);

@@ -19,8 +19,9 @@
 class CFtpUpdater;
 
 // How long any phase of a request (connecting, the answer, the list, the signature, the package) may
-// receive nothing before it counts as cut.
+// receive nothing before it counts as cut, and the pause before a cut one is taken up again.
 constexpr DWORD kHttpsIdleLimitMs = 60000;
+constexpr DWORD kHttpsRetryPauseMs = 1000;
 
 class CHttpsChannel {
   public:
@@ -39,8 +40,11 @@ class CHttpsChannel {
     BOOL FindNewestPackage(PackageCandidate& newest);
     BOOL FetchPackage(const PackageCandidate& package, const CString& localPath, FetchedPackage& fetched);
 
-    // kHttpsIdleLimitMs unless a test shortens it.
-    void SetIdleLimit(DWORD idleMs) { m_client.m_idleMs = idleMs; }
+    // kHttpsIdleLimitMs and kHttpsRetryPauseMs unless a test shortens them.
+    void SetLimits(DWORD idleMs, DWORD retryPauseMs) {
+        m_client.m_idleMs = idleMs;
+        m_retryPauseMs = retryPauseMs;
+    }
 
   private:
     // The part file of the package being fetched, written only through this handle, and the digest of
@@ -69,6 +73,7 @@ class CHttpsChannel {
     CFtpUpdater& m_run;
     CHttpsClient m_client;
     CUpdateList m_list;
+    DWORD m_retryPauseMs = kHttpsRetryPauseMs;
     // While a package's bytes are read: what the part held before, for the bar.
     bool m_reading = false;
     std::uint64_t m_transferBase = 0;

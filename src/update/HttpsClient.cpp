@@ -41,16 +41,21 @@ bool RedirectTarget(const std::string& location, Target& target) {
     }
     char host[256] = "";
     char urlPath[2048] = "";
+    char extra[2048] = ""; // a content delivery network's signed address carries its query
     URL_COMPONENTSA parts{};
     parts.dwStructSize = sizeof parts;
     parts.lpszHostName = host;
     parts.dwHostNameLength = sizeof host;
     parts.lpszUrlPath = urlPath;
     parts.dwUrlPathLength = sizeof urlPath;
+    parts.lpszExtraInfo = extra;
+    parts.dwExtraInfoLength = sizeof extra;
     if (location.empty() || !::InternetCrackUrlA(location.c_str(), 0, 0, &parts) ||
         parts.nScheme != INTERNET_SCHEME_HTTPS)
         return false;
-    target = Target{host, parts.nPort, urlPath[0] ? urlPath : "/"};
+    std::string query = extra;
+    query = query.substr(0, query.find('#')); // the fragment stays with the client
+    target = Target{host, parts.nPort, (urlPath[0] ? urlPath : "/") + query};
     return true;
 }
 } // namespace

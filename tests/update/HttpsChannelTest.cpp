@@ -119,7 +119,7 @@ class HttpsChannelTest : public FtpUpdaterTest {
         if (window)
             run.OpenProgressWindow(FALSE);
         CHttpsChannel https(ParseServerAddress(server.Address()), "", "", "/update/", run);
-        https.SetIdleLimit(m_idleMs);
+        https.SetLimits(m_idleMs, 100); // the pause before a retry matters to no test
         const BOOL installed = https.Connect() && https.InstallNewestPackage();
         error = run.m_errorText;
         return installed;
@@ -240,6 +240,19 @@ TEST_F(HttpsChannelTest, TheListNamesThePackageAndItsBytesMustMatch) {
              Https().Redirect("/update/", PortServer().Address() + "/update/");
          },
          nullptr},
+        {"the package at a signed address of another host",
+         [&] {
+             Serve(Feed(Listed()));
+             Serve(Feed(Listed()), OtherHost());
+             Https().Redirect(std::string("/update/") + kPackage,
+                              OtherHost().Address() + "/update/" + kPackage + "?token=a%2Fb#part");
+         },
+         nullptr,
+         [] {
+             ASSERT_FALSE(OtherHost().Activity().empty());
+             EXPECT_EQ(OtherHost().Activity().back(),
+                       std::string("GET /update/") + kPackage + "?token=a%2Fb");
+         }},
         {"list and package on another host",
          [&] {
              Serve(Feed(Listed()), OtherHost());
@@ -493,7 +506,7 @@ TEST_F(HttpsChannelTest, ARacingProgramNeverGetsItsFileRun) {
         ::CreateDirectoryA(DownloadFolder().c_str(), nullptr);
         Process racer = Process::Start(Quote(BuiltProgram("pm_file_tool.exe")) + " --replace " +
                                        Quote(Downloaded(kPackage)) + " " +
-                                       Quote(BuiltProgram("pm_record_args.exe")) + " 3000");
+                                       Quote(BuiltProgram("pm_record_args.exe")) + " 2000");
         int installed = 0;
         for (int run = 0; run < 20 && racer.Running(); ++run) {
             std::string error;
