@@ -11,7 +11,6 @@
 #include "system/Settings.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <utility>
 #include <vector>
