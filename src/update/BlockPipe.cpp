@@ -1,35 +1,53 @@
 #include "BlockPipe.h"
 
 CBlockPipe::CBlockPipe(std::size_t blocks, std::size_t blockSize)
-    : m_empty(blocks, std::vector<char>(blockSize)), m_filled(::CreateEventA(nullptr, FALSE, FALSE, nullptr)),
+    : m_unmade(blocks), m_blockSize(blockSize), m_ready(::CreateEventA(nullptr, FALSE, FALSE, nullptr)),
       m_emptied(::CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
 
-bool CBlockPipe::TakeEmpty(std::vector<char>& buffer) {
+bool CBlockPipe::TakeEmpty(std::vector<char>& buffer, DWORD waitMs) {
+    const ULONGLONG start = ::GetTickCount64();
     for (;;) {
         {
             std::lock_guard<std::mutex> lock(m_lock);
             if (m_stopped)
                 return false;
             if (!m_empty.empty()) {
+                m_readerWaits = false;
                 buffer = std::move(m_empty.back());
                 m_empty.pop_back();
                 return true;
             }
+            if (m_unmade > 0) {
+                --m_unmade;
+                buffer.assign(m_blockSize, '\0');
+                return true;
+            }
+            m_readerWaits = true;
         }
-        // The writer is behind; a stop comes with a buffer's worth of waiting at most.
-        ::WaitForSingleObject(m_emptied.Get(), 100);
+        const ULONGLONG waited = ::GetTickCount64() - start;
+        if (waited >= waitMs || !m_emptied)
+            return false;
+        ::WaitForSingleObject(m_emptied.Get(), static_cast<DWORD>(waitMs - waited));
     }
 }
 
 void CBlockPipe::PutFull(std::vector<char> buffer, DWORD used) {
+    bool wake;
     {
         std::lock_guard<std::mutex> lock(m_lock);
+        // A writer with blocks still waiting has not finished the last drain: it comes back for this one.
+        wake = m_full.empty();
         m_full.emplace_back(std::move(buffer), used);
     }
-    ::SetEvent(m_filled.Get());
+    if (wake)
+        ::SetEvent(m_ready.Get());
 }
 
-bool CBlockPipe::Drain(const std::function<bool(const char* data, DWORD size)>& sink) {
+void CBlockPipe::WakeWriter() {
+    ::SetEvent(m_ready.Get());
+}
+
+bool CBlockPipe::Drain(const Sink& sink) {
     for (;;) {
         std::pair<std::vector<char>, DWORD> block;
         {
@@ -40,11 +58,15 @@ bool CBlockPipe::Drain(const std::function<bool(const char* data, DWORD size)>& 
             m_full.pop_front();
         }
         const bool taken = sink(block.first.data(), block.second);
+        bool wake;
         {
             std::lock_guard<std::mutex> lock(m_lock);
             m_empty.push_back(std::move(block.first));
+            wake = m_readerWaits;
+            m_readerWaits = false;
         }
-        ::SetEvent(m_emptied.Get());
+        if (wake)
+            ::SetEvent(m_emptied.Get());
         if (!taken)
             return false;
     }

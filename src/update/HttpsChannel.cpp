@@ -3,8 +3,10 @@
 #include "FtpUpdater.h"
 #include "TransferProgressDlg.h"
 #include "UpdateTexts.h"
+#include "core/HttpText.h"
 #include "core/IntegerText.h"
 #include "core/PackageName.h"
+#include "core/PartRecord.h"
 #include "core/Percent.h"
 #include "framework/Handles.h"
 #include "system/PathUtil.h"
@@ -24,59 +26,14 @@ constexpr char kPartRecordValue[] = "PartialDownload";
 // Within one run a cut transfer is taken up again this often.
 constexpr int kResumes = 2;
 
-bool IsUnreserved(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-           c == '.' || c == '_' || c == '~';
-}
-
-// A name as one segment of a URL path.
-std::string Escaped(const std::string& name, const char* alsoKept = "") {
-    std::string escaped;
-    for (unsigned char c : name) {
-        if (IsUnreserved(c) || (c != '\0' && std::strchr(alsoKept, c))) {
-            escaped += static_cast<char>(c);
-        } else {
-            char hex[4];
-            std::snprintf(hex, sizeof hex, "%%%02X", c);
-            escaped += hex;
-        }
-    }
-    return escaped;
-}
-
-// The folder as a URL path, "/" at both ends; what an administrator escaped stays escaped.
-std::string FolderPath(const CString& folder) {
-    std::string path = Escaped(folder, "/%!$&'()*+,;=:@");
-    if (path.empty() || path.front() != '/')
-        path.insert(path.begin(), '/');
-    if (path.back() != '/')
-        path += '/';
-    return path;
-}
-
 std::optional<std::uint64_t> DecimalOf(const std::string& text) {
     std::uint64_t value = 0;
     return ParseDecimal(text, UINT64_MAX, value) ? std::optional<std::uint64_t>(value) : std::nullopt;
 }
 
-// "bytes FIRST-LAST/TOTAL" exactly as a resumed transfer of the rest from offset needs it.
-bool ContentRangeFits(const std::string& range, std::uint64_t offset, std::uint64_t size) {
-    const std::string prefix = "bytes ";
-    const std::size_t dash = range.find('-');
-    const std::size_t slash = range.find('/');
-    if (range.compare(0, prefix.size(), prefix) != 0 || dash == std::string::npos ||
-        slash == std::string::npos || slash < dash)
-        return false;
-    const auto first = DecimalOf(range.substr(prefix.size(), dash - prefix.size()));
-    const auto last = DecimalOf(range.substr(dash + 1, slash - dash - 1));
-    const auto total = DecimalOf(range.substr(slash + 1));
-    return first && last && total && *first == offset && *last + 1 == size && *total == size;
-}
-
-// The record kept beside a part file: "name|size|sha256|validator".
-std::string PartRecordFor(const PackageCandidate& package, const std::string& validator) {
-    return package.name + "|" + std::to_string(package.size) + "|" +
-           (package.sha256 ? ThumbprintHex(*package.sha256) : std::string()) + "|" + validator;
+PartEntry EntryOf(const PackageCandidate& package) {
+    return PartEntry{package.name, package.size,
+                     package.sha256 ? ThumbprintHex(*package.sha256) : std::string()};
 }
 
 // Deletes the file through its handle, which it closes.
@@ -103,9 +60,12 @@ bool RenameHeld(HANDLE file, const CString& path) {
 
 CHttpsChannel::CHttpsChannel(ServerAddress server, CString userName, CString password, CString remoteFolder,
                              CFtpUpdater& run)
-    : m_folder(FolderPath(remoteFolder)), m_run(run),
-      m_client(std::move(server), std::move(userName), std::move(password), kHttpsIdleLimitMs,
-               [this] { return KeepWaiting(); }) {}
+    : m_folder(UrlFolderPath(remoteFolder)), m_run(run),
+      m_client(
+          std::move(server), std::move(userName), std::move(password),
+          CHttpsClient::Watch{[this] { Serve(); }, [this] { return GoOn(); }, [this] { StoppedAway(); }}) {
+    m_client.m_limits = DefaultLimits();
+}
 
 BOOL CHttpsChannel::Connect() {
     if (m_client.Open() != HttpsResult::Complete) {
@@ -119,8 +79,22 @@ void CHttpsChannel::CloseInternetHandles() {
     m_client.Close();
 }
 
-bool CHttpsChannel::KeepWaiting() {
-    m_run.PumpMessages();
+void CHttpsChannel::Serve() {
+    // The progress window's keys too: Esc is Cancel.
+    if (m_run.m_progress)
+        m_run.m_progress->PumpDialogMessages();
+    else
+        m_run.PumpMessages();
+}
+
+void CHttpsChannel::StoppedAway() {
+    // Cancel while another dialog runs its loop: the window goes at once, the run ends once that dialog
+    // lets it.
+    if (m_run.m_progress && m_run.m_progress->IsWindow())
+        m_run.m_progress->ShowWindow(SW_HIDE);
+}
+
+bool CHttpsChannel::GoOn() {
     if (m_run.m_closeRequested && m_run.m_closeRequested())
         return false;
     CTransferProgressDlg* progress = m_run.m_progress.get();
@@ -128,19 +102,14 @@ bool CHttpsChannel::KeepWaiting() {
         return true;
     if (m_reading) {
         m_run.m_bytesReceived = m_transferBase + m_client.Received();
-        progress->SetPosition(TransferPercent(m_run.m_bytesReceived, m_run.m_bytesExpected));
+        progress->ShowPosition(TransferPercent(m_run.m_bytesReceived, m_run.m_bytesExpected));
     }
-    return !(m_run.m_progress && m_run.m_progress->IsCancelRequested());
+    return !progress->m_cancelRequested;
 }
 
 bool CHttpsChannel::PauseBeforeRetry() {
     // A short pause before taking it up again; Cancel still works meanwhile.
-    for (DWORD waited = 0; waited < m_retryPauseMs; waited += 50) {
-        if (!KeepWaiting())
-            return false;
-        ::Sleep(50);
-    }
-    return KeepWaiting();
+    return m_client.Pause(m_retryPauseMs);
 }
 
 BOOL CHttpsChannel::InstallNewestPackage() {
@@ -148,6 +117,7 @@ BOOL CHttpsChannel::InstallNewestPackage() {
     channel.findNewest = [this](PackageCandidate& newest) { return FindNewestPackage(newest); };
     channel.fetch = [this](const PackageCandidate& package, const CString& localPath,
                            FetchedPackage& fetched) { return FetchPackage(package, localPath, fetched); };
+    channel.besideSuffix = kPartSuffix;
     return RunUpdatePipeline(channel, m_run.m_context, m_run.m_trust, m_run.m_errorText);
 }
 
@@ -210,7 +180,7 @@ HttpsResult CHttpsChannel::ReadSmallFileOnce(const std::string& name, std::size_
                                              std::optional<std::string>& content) {
     content.reset();
     DWORD status = 0;
-    const HttpsResult sent = m_client.Get(m_folder + Escaped(name), std::string(), status);
+    const HttpsResult sent = m_client.Get(m_folder + UrlPathSegment(name), std::string(), status);
     if (sent == HttpsResult::Refused || (sent == HttpsResult::Complete && status != 200))
         return HttpsResult::Complete; // not there
     if (sent != HttpsResult::Complete)
@@ -235,7 +205,7 @@ BOOL CHttpsChannel::FetchPackage(const PackageCandidate& package, const CString&
     Part part;
     // Written only through this handle from the first byte until the package has started: nobody else
     // may write, rename or delete it meanwhile.
-    if (partPath.size() <= kMaxBuiltPath)
+    if (partPath.size() <= kMaxBuiltPath) // checked when the download was prepared
         part.file.Reset(::CreateFileA(partPath.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
                                       FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (part.file) {
@@ -310,16 +280,12 @@ bool CHttpsChannel::KeepFirst(Part& part, std::uint64_t bytes) {
 HttpsResult CHttpsChannel::TransferOnce(const PackageCandidate& package, Part& part) {
     // What an earlier attempt left is taken up only for the same list entry, with the server's validator.
     std::uint64_t offset = 0;
-    std::string validator;
-    const std::string record = ReadParamsText(kPartRecordValue);
-    const std::string entry = PartRecordFor(package, std::string());
+    const std::optional<std::string> validator =
+        PartRecordValidator(ReadParamsText(kPartRecordValue), EntryOf(package));
     LARGE_INTEGER partSize{};
-    if (::GetFileSizeEx(part.file.Get(), &partSize) && partSize.QuadPart > 0 &&
-        record.size() > entry.size() && record.compare(0, entry.size(), entry) == 0 &&
-        static_cast<std::uint64_t>(partSize.QuadPart) <= package.size) {
+    if (validator && ::GetFileSizeEx(part.file.Get(), &partSize) && partSize.QuadPart > 0 &&
+        static_cast<std::uint64_t>(partSize.QuadPart) <= package.size)
         offset = static_cast<std::uint64_t>(partSize.QuadPart);
-        validator = record.substr(entry.size());
-    }
     if (!KeepFirst(part, offset))
         return HttpsResult::Refused;
     if (offset == package.size)
@@ -331,15 +297,14 @@ HttpsResult CHttpsChannel::TransferOnce(const PackageCandidate& package, Part& p
         progress->ShowTransferControls();
         m_run.PumpMessages();
     }
-    const std::string path = m_folder + Escaped(package.name);
+    const std::string path = m_folder + UrlPathSegment(package.name);
     DWORD status = 0;
     std::string headers;
     if (offset > 0)
-        headers = "Range: bytes=" + std::to_string(offset) + "-\r\nIf-Range: " + validator + "\r\n";
+        headers = "Range: bytes=" + std::to_string(offset) + "-\r\nIf-Range: " + *validator + "\r\n";
     HttpsResult sent = m_client.Get(path, headers, status);
     if (sent == HttpsResult::Complete && offset > 0 &&
-        !(status == 206 &&
-          ContentRangeFits(m_client.Header(HTTP_QUERY_CONTENT_RANGE), offset, package.size))) {
+        !(status == 206 && ContentRangeFits(m_client.Answer().contentRange, offset, package.size))) {
         // Any other answer to the rest starts from zero.
         offset = 0;
         if (!KeepFirst(part, 0))
@@ -354,14 +319,13 @@ HttpsResult CHttpsChannel::TransferOnce(const PackageCandidate& package, Part& p
     Note(m_run.m_context,
          offset > 0 ? "transfer resumed from byte " + std::to_string(offset) : "transfer begun");
     // A server announcing another length is not serving the listed file; more is never read.
-    const std::string length = m_client.Header(HTTP_QUERY_CONTENT_LENGTH);
+    const std::string& length = m_client.Answer().contentLength;
     if (!length.empty() && DecimalOf(length) != package.size - offset)
         return HttpsResult::Mismatch;
-    std::string newValidator = m_client.Header(HTTP_QUERY_ETAG);
-    if (newValidator.empty())
-        newValidator = m_client.Header(HTTP_QUERY_LAST_MODIFIED);
+    const HttpsAnswer& answer = m_client.Answer();
+    const std::string& newValidator = answer.etag.empty() ? answer.lastModified : answer.etag;
     WriteParamsText(kPartRecordValue,
-                    newValidator.empty() ? std::string() : PartRecordFor(package, newValidator));
+                    newValidator.empty() ? std::string() : PartRecordText(EntryOf(package), newValidator));
 
     if (m_run.m_progress) {
         m_run.m_progress->SetStatusText(kReceiving);
@@ -371,7 +335,8 @@ HttpsResult CHttpsChannel::TransferOnce(const PackageCandidate& package, Part& p
     m_run.m_bytesReceived = offset;
     m_transferBase = offset;
     m_reading = true;
-    // Written and hashed on the worker as the bytes arrive, through the handle the run holds.
+    // Written and hashed here as the blocks come in, through the handle the run holds, while the request's
+    // job reads the next ones.
     const HttpsResult read = m_client.Read(package.size - offset, [&part](const char* data, DWORD size) {
         DWORD written = 0;
         if (!::WriteFile(part.file.Get(), data, size, &written, nullptr) || written != size)

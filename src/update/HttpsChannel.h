@@ -19,8 +19,11 @@
 class CFtpUpdater;
 
 // How long any phase of a request (connecting, the answer, the list, the signature, the package) may
-// receive nothing before it counts as cut, and the pause before a cut one is taken up again.
+// receive nothing before it counts as cut; the floor of a transfer's pace, below which it is cut as well;
+// and the pause before a cut one is taken up again.
 constexpr DWORD kHttpsIdleLimitMs = 60000;
+constexpr DWORD kHttpsFloorWindowMs = 120000;
+constexpr DWORD kHttpsFloorBytes = 4096;
 constexpr DWORD kHttpsRetryPauseMs = 1000;
 
 class CHttpsChannel {
@@ -40,10 +43,13 @@ class CHttpsChannel {
     BOOL FindNewestPackage(PackageCandidate& newest);
     BOOL FetchPackage(const PackageCandidate& package, const CString& localPath, FetchedPackage& fetched);
 
-    // kHttpsIdleLimitMs and kHttpsRetryPauseMs unless a test shortens them.
-    void SetLimits(DWORD idleMs, DWORD retryPauseMs) {
-        m_client.m_idleMs = idleMs;
+    // The limits above unless a test shortens them.
+    void SetLimits(const PaceLimits& limits, DWORD retryPauseMs) {
+        m_client.m_limits = limits;
         m_retryPauseMs = retryPauseMs;
+    }
+    static PaceLimits DefaultLimits() {
+        return PaceLimits{kHttpsIdleLimitMs, kHttpsFloorWindowMs, kHttpsFloorBytes};
     }
 
   private:
@@ -65,8 +71,11 @@ class CHttpsChannel {
                                   std::optional<std::string>& content);
     // The pause before a cut request is taken up again; FALSE when the run is to stop instead.
     bool PauseBeforeRetry();
-    // Serves the messages while a request is waited for; FALSE on Cancel or a close of the program.
-    bool KeepWaiting();
+    // While a request is waited for: the messages served, no Cancel and no close of the program (the bar
+    // moved on the way), and Cancel seen while another dialog served them.
+    void Serve();
+    bool GoOn();
+    void StoppedAway();
     void DeleteStaleParts(const CString& keep) const;
 
     std::string m_folder; // as the URL path: starts and ends with "/"

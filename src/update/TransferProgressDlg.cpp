@@ -97,6 +97,10 @@ void CTransferProgressDlg::SetStatusText(const CString& text) {
 
 int CTransferProgressDlg::SetPosition(int position) {
     PumpDialogMessages();
+    return ShowPosition(position);
+}
+
+int CTransferProgressDlg::ShowPosition(int position) {
     int previous = static_cast<int>(m_progressBar.SendMessage(PBM_SETPOS, static_cast<WPARAM>(position)));
     RefreshPercentText(position);
     return previous;

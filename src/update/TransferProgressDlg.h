@@ -20,6 +20,8 @@ class CTransferProgressDlg : public CDialog {
     void ShowCancel();
     // Moves the bar and the percentage; returns the previous bar position.
     int SetPosition(int position);
+    // The same without serving any messages, for a caller that serves them itself.
+    int ShowPosition(int position);
     BOOL IsCancelRequested();
     void PumpDialogMessages();
     void RefreshPercentText(int position);

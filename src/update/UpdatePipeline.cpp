@@ -40,11 +40,11 @@ UpdateContext MakeUpdateContext(CSettings& settings, CWinApp& profile) {
 }
 
 BOOL PrepareDownload(const PackageCandidate& package, const UpdateContext& context, CString& localPath,
-                     CString& errorText) {
+                     CString& errorText, const CString& besideSuffix) {
     if (!context.downloadFolder.empty())
         ::CreateDirectoryA(context.downloadFolder.c_str(), nullptr);
     localPath = context.downloadFolder.empty() ? CString() : JoinPath(context.downloadFolder, package.name);
-    if (localPath.empty()) {
+    if (localPath.empty() || localPath.size() + besideSuffix.size() > kMaxBuiltPath) {
         errorText = UpdateText::kRetrieveFailed; // no room for the path: never write a cut one
         return FALSE;
     }
@@ -134,7 +134,7 @@ BOOL RunUpdatePipeline(const PackageChannel& channel, const UpdateContext& conte
         return FALSE;
     }
     Note(context, "package chosen: " + newest.name + ", " + std::to_string(newest.size) + " bytes");
-    if (!PrepareDownload(newest, context, localPath, errorText)) {
+    if (!PrepareDownload(newest, context, localPath, errorText, channel.besideSuffix)) {
         Note(context, "not fetched: " + errorText);
         return FALSE;
     }

@@ -54,6 +54,8 @@ struct PackageChannel {
     std::function<void()> transferDone;
     // Starts the admitted package and waits for its end; its exit code when it ran.
     std::function<BOOL(const CString& path, DWORD& exitCode)> run;
+    // The suffix of a file the transfer writes beside the package (its part), whose path must fit too.
+    CString besideSuffix;
 };
 
 // Finds, fetches, checks, admits, starts, deletes and records the newest package. TRUE when one ran.
@@ -61,9 +63,9 @@ BOOL RunUpdatePipeline(const PackageChannel& channel, const UpdateContext& conte
                        CString& errorText);
 
 // The local path a candidate is fetched to, or FALSE with the error text: the package installed last,
-// a path too long to build or to start, or an empty package.
+// a path too long to build (with besideSuffix too) or to start, or an empty package.
 BOOL PrepareDownload(const PackageCandidate& package, const UpdateContext& context, CString& localPath,
-                     CString& errorText);
+                     CString& errorText, const CString& besideSuffix = CString());
 
 // Holds the fetched file (trust keeps the hold until it has started) and checks what is held against
 // what was offered: its size, and the list's digest where there is one.

@@ -40,8 +40,12 @@ bool HttpsTestServer::AnswerStatus(const std::string& path, int code, int times)
     return AddFault("status " + path + " " + std::to_string(code), times);
 }
 
-bool HttpsTestServer::Redirect(const std::string& path, const std::string& url, int times) const {
-    return AddFault("redirect " + path + " " + url, times);
+bool HttpsTestServer::Redirect(const std::string& path, const std::string& url, int times, int code) const {
+    return AddFault("redirect " + path + " " + url + " " + std::to_string(code), times);
+}
+
+bool HttpsTestServer::SendSlowly(const std::string& path, int bytesPerSecond, int times) const {
+    return AddFault("slow " + path + " " + std::to_string(bytesPerSecond), times);
 }
 
 bool HttpsTestServer::IgnoreRange(const std::string& path, int times) const {

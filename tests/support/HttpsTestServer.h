@@ -34,7 +34,9 @@ class HttpsTestServer : public ServerFolder {
     bool AnnounceLength(const std::string& path, long long length, int times = 0) const;
     bool AnswerStatus(const std::string& path, int code, int times = 0) const;
     // A path ending in "/" redirects every path below it, the rest appended to url.
-    bool Redirect(const std::string& path, const std::string& url, int times = 0) const;
+    bool Redirect(const std::string& path, const std::string& url, int times = 0, int code = 302) const;
+    // The body at that pace, a quarter of a second's bytes at a time.
+    bool SendSlowly(const std::string& path, int bytesPerSecond, int times = 0) const;
     bool IgnoreRange(const std::string& path, int times = 0) const;
     // A Range is answered with the 206 of "bytes=<start>-" instead.
     bool WrongContentRange(const std::string& path, long long start, int times = 0) const;

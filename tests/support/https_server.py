@@ -17,8 +17,9 @@ that many requests more (the count is kept in the file), without it to every one
     mute SECONDS                  take a connection but not its TLS handshake for SECONDS, then close
     length PATH N                 announce Content-Length N, send the body as it is, then close
     status PATH CODE              answer CODE with an empty body
-    redirect PATH URL             answer 302 to URL; a PATH ending in "/" takes every path below it,
-                                  the rest appended to URL
+    redirect PATH URL [CODE]      answer CODE (302 unless given: "redirect PATH URL 301 TIMES") to URL;
+                                  a PATH ending in "/" takes every path below it, the rest appended
+    slow PATH RATE                send the body at RATE bytes a second, a quarter second's worth at a time
     norange PATH                  ignore Range: 200 and the whole file
     badrange PATH START           answer a Range with the 206 of "bytes=START-" instead
     login USER PASSWORD           every request without these Basic credentials gets 401
@@ -39,8 +40,8 @@ import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 # The arguments of each kind of fault, before the optional TIMES.
-FAULT_ARGS = {"cut": 2, "stall": 3, "hang": 2, "length": 2, "status": 2, "redirect": 2, "norange": 1,
-              "badrange": 2, "login": 2, "mute": 1}
+FAULT_ARGS = {"cut": 2, "stall": 3, "hang": 2, "length": 2, "status": 2, "redirect": 3, "norange": 1,
+              "badrange": 2, "login": 2, "mute": 1, "slow": 2}
 
 
 class Faults:
@@ -149,7 +150,7 @@ class Handler(BaseHTTPRequestHandler):
         redirect = faults.take("redirect", path)
         if redirect:
             target = redirect[1] + (path[len(redirect[0]) :] if redirect[0].endswith("/") else "")
-            self.empty(302, [("Location", target)])
+            self.empty(int(redirect[2]), [("Location", target)])
             return
         status = faults.take("status", path)
         if status:
@@ -203,8 +204,9 @@ class Handler(BaseHTTPRequestHandler):
         self.report("sending %s (%d bytes)" % (name, length))
         started = time.monotonic()
         f.seek(first)
+        slow = faults.take("slow", path)
         try:
-            sent = self.send_body(f, length if limit is None else min(length, limit))
+            sent = self.send_body(f, length if limit is None else min(length, limit), int(slow[1]) if slow else 0)
         except OSError:
             self.report("transfer of %s broken off" % name)
             self.close_connection = True
@@ -231,10 +233,10 @@ class Handler(BaseHTTPRequestHandler):
         last = min(int(match.group(2)), total - 1) if match.group(2) else total - 1
         return (first, last) if last >= first or first >= total else None
 
-    def send_body(self, f, count):
-        rate = self.server.throttle
+    def send_body(self, f, count, slow=0):
+        rate = slow or self.server.throttle
         # Paced in small pieces, so that a slowed transfer can be seen (and caught) at any point.
-        piece = max(1024, rate // 16) if rate else 65536
+        piece = max(1, slow // 4) if slow else max(1024, rate // 16) if rate else 65536
         sent = 0
         while sent < count:
             data = f.read(min(piece, count - sent))
@@ -265,6 +267,9 @@ class Server(ThreadingHTTPServer):
             time.sleep(float(mute[0]))
             request.close()
             return
+        # Headers and body go out in writes of their own: without this each answer would wait for the
+        # client's delayed acknowledgement (40 ms), as no web server in use lets it.
+        request.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
         if self.context:
             request.settimeout(Handler.timeout)
             try:

@@ -1,8 +1,11 @@
 // The HTTPS channel against a real HTTPS server with faults and a proxy, and the update lists signed by the
 // build's publishers on both channels.
 #include "UpdaterFixture.h"
+#include "res/resource.h"
 #include "support/HttpsTestServer.h"
+#include "support/ProcessGauge.h"
 #include "support/UiDriver.h"
+#include "dialogs/SettingsDlg.h"
 #include "update/HttpsChannel.h"
 #include "update/Sha256.h"
 #include "system/UpdateLog.h"
@@ -74,6 +77,11 @@ std::string Feed(const std::string& packages, const char* expires = "2099-01-01T
     return std::string("Pendlemark feed 1\nserial 100\nexpires ") + expires + "\n" + packages;
 }
 
+// The list grown to size bytes by a comment line.
+std::string Padded(const std::string& feed, std::size_t size) {
+    return feed + "#" + std::string(size - feed.size() - 2, 'x') + "\n";
+}
+
 class HttpsChannelTest : public FtpUpdaterTest {
   protected:
     void SetUp() override {
@@ -118,8 +126,8 @@ class HttpsChannelTest : public FtpUpdaterTest {
         run.m_context.log = &log;
         if (window)
             run.OpenProgressWindow(FALSE);
-        CHttpsChannel https(ParseServerAddress(server.Address()), "", "", "/update/", run);
-        https.SetLimits(m_idleMs, 100); // the pause before a retry matters to no test
+        CHttpsChannel https(ParseServerAddress(server.Address()), m_user, m_password, "/update/", run);
+        https.SetLimits(m_limits, 100); // the pause before a retry matters to no test
         const BOOL installed = https.Connect() && https.InstallNewestPackage();
         error = run.m_errorText;
         return installed;
@@ -132,8 +140,21 @@ class HttpsChannelTest : public FtpUpdaterTest {
         return requests;
     }
 
+    // Redirects of the package, hop after hop on the same server, before it is served.
+    void Chain(int hops) const {
+        std::string from = std::string("/update/") + kPackage;
+        for (int hop = 1; hop <= hops; ++hop) {
+            const std::string to = "/hop" + std::to_string(hop) + "/" + kPackage;
+            Https().Redirect(from, Https().Address() + to);
+            Https().Serve(to.substr(1), m_package);
+            from = to;
+        }
+    }
+
     std::string m_package;
-    DWORD m_idleMs = kHttpsIdleLimitMs;
+    PaceLimits m_limits = CHttpsChannel::DefaultLimits();
+    CString m_user;
+    CString m_password;
 };
 
 TEST_F(HttpsChannelTest, TheListNamesThePackageAndItsBytesMustMatch) {
@@ -253,6 +274,58 @@ TEST_F(HttpsChannelTest, TheListNamesThePackageAndItsBytesMustMatch) {
              EXPECT_EQ(OtherHost().Activity().back(),
                        std::string("GET /update/") + kPackage + "?token=a%2Fb");
          }},
+        {"the package at a signed address of 2,000 bytes",
+         [&] {
+             Serve(Feed(Listed()));
+             Serve(Feed(Listed()), OtherHost());
+             Https().Redirect(std::string("/update/") + kPackage, OtherHost().Address() + "/update/" +
+                                                                      kPackage +
+                                                                      "?token=" + std::string(2000, 't'));
+         },
+         nullptr,
+         [] {
+             EXPECT_EQ(OtherHost().Activity().back(),
+                       std::string("GET /update/") + kPackage + "?token=" + std::string(2000, 't'));
+         }},
+        {"five redirects in a row", [&] { Serve(Feed(Listed())), Chain(5); }, nullptr},
+        {"six redirects in a row", [&] { Serve(Feed(Listed())), Chain(6); }, kRetrieveFailed},
+        {"moved for good (301), see other (303), again (307) and for good again (308)",
+         [&] {
+             Serve(Feed(Listed()));
+             std::string from = "/update/Pendlemark.feed";
+             for (int code : {301, 303, 307, 308}) {
+                 const std::string to = "/moved" + std::to_string(code) + "/Pendlemark.feed";
+                 Https().Redirect(from, Https().Address() + to, 0, code);
+                 Https().Serve(to.substr(1), Feed(Listed()));
+                 from = to;
+             }
+         },
+         nullptr},
+        {"the sign-in stays with the configured server",
+         [&] {
+             m_user = "user";
+             m_password = "secret";
+             Serve(Feed(Listed()));
+             Serve(Feed(Listed()), OtherHost());
+             Https().RequireLogin("user", "secret");
+             OtherHost().RequireLogin("user", "secret");
+             Https().Redirect(std::string("/update/") + kPackage,
+                              OtherHost().Address() + "/update/" + kPackage);
+         },
+         kRetrieveFailed,
+         [] {
+             const std::vector<std::string> asked = OtherHost().Activity();
+             ASSERT_FALSE(asked.empty());
+             for (const std::string& request : asked)
+                 EXPECT_EQ(request.find("auth="), std::string::npos) << request;
+             const std::vector<std::string> signedIn = Https().Activity();
+             EXPECT_TRUE(std::any_of(signedIn.begin(), signedIn.end(), [](const std::string& request) {
+                 return request.find("auth=user:secret") != std::string::npos;
+             }));
+         }},
+        {"a list of the longest size read", [&] { Serve(Padded(Feed(Listed()), kMaxFeedBytes)); }, nullptr},
+        {"a list one byte longer", [&] { Serve(Padded(Feed(Listed()), kMaxFeedBytes + 1)); },
+         kListUnreadable},
         {"list and package on another host",
          [&] {
              Serve(Feed(Listed()), OtherHost());
@@ -272,6 +345,8 @@ TEST_F(HttpsChannelTest, TheListNamesThePackageAndItsBytesMustMatch) {
         ClearServers();
         DeleteCorvalisKeys();
         SetRegDword(kParamsKey, "RolloutBucket", 50);
+        m_user.clear();
+        m_password.clear();
         c.serve();
         std::string error;
         EXPECT_EQ(Update(error), c.error == nullptr) << error;
@@ -279,6 +354,8 @@ TEST_F(HttpsChannelTest, TheListNamesThePackageAndItsBytesMustMatch) {
         if (c.then)
             c.then();
         EXPECT_EQ(RunRecord(kPackage) != "", c.error == nullptr);
+        // An installed package leaves no record of a part behind.
+        EXPECT_FALSE(!c.error && RegValueExists(kParamsKey, "PartialDownload"));
         // Nothing of the transfer is left: neither the package nor a part of it.
         EXPECT_EQ(Entries(DownloadFolder()),
                   c.error ? std::vector<std::string>{}
@@ -296,7 +373,7 @@ TEST_F(HttpsChannelTest, ATransferCutEveryTimeKeepsWhatArrivedForTheNextRun) {
     // Taken up twice within the run, each time from where it was cut.
     const std::vector<std::string> tries = Requests(kPackage);
     ASSERT_EQ(tries.size(), 3u);
-    EXPECT_NE(tries[1].find("range=bytes=20000-"), std::string::npos) << tries[1];
+    EXPECT_NE(tries[1].find("range=bytes=20000- ifrange=\""), std::string::npos) << tries[1];
     EXPECT_NE(tries[2].find("range=bytes=40000-"), std::string::npos) << tries[2];
     EXPECT_EQ(FileSize(Downloaded(kPackage) + ".part"), 60000);
     // The next run asks for the rest only.
@@ -349,11 +426,15 @@ TEST_F(HttpsChannelTest, APartIsTakenUpOnlyForItsOwnEntry) {
     const struct {
         const char* what;
         long long partSize;
-        std::string record; // before the server's validator
+        std::string record; // before the server's validator, "*", which no file of the server has
+        bool asksRest;
     } cases[] = {
-        {"longer than listed", static_cast<long long>(m_package.size()) + 10, size + "|" + sha},
-        {"recorded for another size", 20000, std::to_string(m_package.size() + 1) + "|" + sha},
-        {"recorded for another SHA-256", 20000, size + "|" + Sha256Hex("other")},
+        {"longer than listed", static_cast<long long>(m_package.size()) + 10, size + "|" + sha, false},
+        {"recorded for another size", 20000, std::to_string(m_package.size() + 1) + "|" + sha, false},
+        {"recorded for another SHA-256", 20000, size + "|" + Sha256Hex("other"), false},
+        // The rest is asked for only if the file is still the one the part came from: the server sends
+        // all of it, and the part's bytes are not kept.
+        {"its file changed since, with the same size", 20000, size + "|" + sha, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -363,55 +444,90 @@ TEST_F(HttpsChannelTest, APartIsTakenUpOnlyForItsOwnEntry) {
         std::string error;
         EXPECT_TRUE(Update(error)) << error;
         ASSERT_FALSE(Requests(kPackage).empty());
-        EXPECT_EQ(Requests(kPackage).back().find("range="), std::string::npos) << Requests(kPackage).back();
+        const std::string asked = Requests(kPackage).back();
+        EXPECT_EQ(asked.find("range=") != std::string::npos, c.asksRest) << asked;
+        EXPECT_EQ(asked.find("range=bytes=20000- ifrange=*") != std::string::npos, c.asksRest) << asked;
         ::DeleteFileA((Downloaded(kPackage) + ".cmdline").c_str());
     }
 }
 
-// The worker a run waits on: a step that stays silent for the idle limit, or that the caller stops
-// waiting for, is given up at once and never reaches the caller afterwards; one that keeps receiving is
-// waited for however long it takes.
-TEST(NetworkWorker, GivesUpASilentOrUnwantedStepAndWaitsForALiveOne) {
+// A request is a job of its own that the run waits for: given up when the server stays silent or the run
+// stops waiting (and then it ends as the server lets go, reaching the run no more), waited for however
+// slowly its bytes come.
+TEST_F(HttpsChannelTest, ARequestIsGivenUpWhenSilentOrUnwantedAndWaitedForWhileItReceives) {
     const struct {
         const char* what;
-        bool alive;       // the step reports bytes every 50 ms
-        bool keepWaiting; // what the caller says while it waits
-        CNetworkWorker::Outcome outcome;
+        std::function<void()> fault;
+        bool goOn;          // what the run says while it waits
+        DWORD takesBlockMs; // how long the run takes for the first block
+        HttpsResult result;
     } cases[] = {
-        {"silent", false, true, CNetworkWorker::Outcome::Silent},
-        {"receiving", true, true, CNetworkWorker::Outcome::Done},
-        {"not wanted", true, false, CNetworkWorker::Outcome::Stopped},
+        {"silent", [] { Https().Hang(kFeedFileName, 2, 1); }, true, 0, HttpsResult::Cut},
+        {"receiving slowly", [] { Https().SendSlowly(kFeedFileName, 500, 1); }, true, 0,
+         HttpsResult::Complete},
+        // Meanwhile the request waits for buffers, not for the server.
+        {"its blocks taken slowly", [] {}, true, 800, HttpsResult::Complete},
+        {"not wanted", [] { Https().Hang(kFeedFileName, 2, 1); }, false, 0, HttpsResult::Aborted},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        CHandle finished(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
-        const HANDLE finishedEvent = finished.Get();
-        int reached = 0; // the caller's state, touched by the step only through WithCaller
-        int waits = 0;
+        Https().Clear();
+        // More than the blocks going round for the one taken slowly.
+        const std::string feed = Padded(Feed(Listed()), c.takesBlockMs ? 400000 : 1000);
+        Https().Serve("update/Pendlemark.feed", feed);
+        c.fault();
+        int looks = 0;
+        CHttpsClient client(ParseServerAddress(Https().Address()), "", "",
+                            {PumpPending, [&] { return ++looks, c.goOn; }, nullptr});
+        client.m_limits = PaceLimits{500, 60000, 1};
         const auto start = std::chrono::steady_clock::now();
-        {
-            CNetworkWorker worker(300, [&] { return ++waits, c.keepWaiting; });
-            const bool alive = c.alive;
-            EXPECT_EQ(worker.Run([alive, finishedEvent, &reached](CNetworkWorker::CStep& step) {
-                for (int i = 0; i < 20; ++i) {
-                    ::Sleep(50);
-                    if (alive)
-                        step.Alive(1);
-                }
-                step.WithCaller([&] { ++reached; });
-                ::SetEvent(finishedEvent);
-            }),
-                      c.outcome);
-            EXPECT_EQ(worker.GivenUp(), c.outcome != CNetworkWorker::Outcome::Done);
-            EXPECT_EQ(worker.Run([](CNetworkWorker::CStep&) {}) == CNetworkWorker::Outcome::Done,
-                      c.outcome == CNetworkWorker::Outcome::Done);
-        }
-        const long long waited = MillisecondsSince(start);
-        EXPECT_EQ(waited < 900, c.outcome != CNetworkWorker::Outcome::Done) << waited;
-        EXPECT_GT(waits, 0);
-        ASSERT_EQ(::WaitForSingleObject(finishedEvent, 5000), WAIT_OBJECT_0);
-        EXPECT_EQ(reached, c.outcome == CNetworkWorker::Outcome::Done ? 1 : 0);
+        DWORD status = 0;
+        std::string body;
+        HttpsResult result = client.Get("/update/Pendlemark.feed", "", status);
+        if (result == HttpsResult::Complete)
+            result = client.Read(feed.size(), [&](const char* data, DWORD size) {
+                if (body.empty())
+                    ::Sleep(c.takesBlockMs);
+                body.append(data, size);
+                return true;
+            });
+        EXPECT_EQ(result, c.result);
+        EXPECT_GT(looks, 0);
+        EXPECT_EQ(body, c.result == HttpsResult::Complete ? feed : "");
+        // Given up at once, not when the server lets go.
+        EXPECT_TRUE(c.result == HttpsResult::Complete || MillisecondsSince(start) < 1500);
     }
+    EXPECT_TRUE(WaitUntil([] { return CHttpsRequest::Abandoned() == 0; }, 5000))
+        << CHttpsRequest::Abandoned();
+}
+
+// Requests given up stay blocked until the server lets go, each with its session and buffers: a resident
+// program keeps a few of them at most, and a run meanwhile ends with the connection text.
+TEST_F(HttpsChannelTest, RequestsGivenUpAreFewAndEndAsTheServerLetsGo) {
+    Serve(Feed(Listed()));
+    Https().Hang(kFeedFileName, 5);
+    m_limits.idleMs = 200;
+    const auto measure = [] {
+        return MeasureProcess(::GetCurrentProcessId(), LinuxPidOf("test_update.exe"));
+    };
+    const ProcessFigures before = measure();
+    std::string error;
+    for (int run = 0; CHttpsRequest::Abandoned() < CHttpsRequest::kMaxAbandoned && run < 3; ++run) {
+        EXPECT_FALSE(Update(error));
+        EXPECT_EQ(error, kListUnreadable);
+    }
+    EXPECT_EQ(CHttpsRequest::Abandoned(), CHttpsRequest::kMaxAbandoned);
+    const ProcessFigures held = measure();
+    EXPECT_FALSE(Update(error));
+    EXPECT_EQ(error, kNoConnection);
+    std::printf("%d requests given up hold %lld bytes of private memory, %lld kB resident\n",
+                CHttpsRequest::kMaxAbandoned, held.privateBytes - before.privateBytes,
+                held.rssAnonKb - before.rssAnonKb);
+    EXPECT_TRUE(WaitUntil([] { return CHttpsRequest::Abandoned() == 0; }, 8000))
+        << CHttpsRequest::Abandoned();
+    Https().Clear();
+    Serve(Feed(Listed()));
+    EXPECT_TRUE(Update(error)) << error;
 }
 
 // What the platform reports of the server's certificate ends a run with the identity text.
@@ -423,8 +539,8 @@ TEST(HttpsClient, CertificateErrorsAreIdentityErrors) {
 }
 
 // A server that falls silent in any phase holds neither the window nor the run: silence beyond the idle
-// limit is a cut, taken up again long before the server would let go; and while it lasts the window is
-// served and Cancel ends the run within a second.
+// limit is a cut, taken up again before the server lets go; and while it lasts the window is served and
+// Cancel ends the run within a second.
 TEST_F(HttpsChannelTest, ASilentServerHoldsNeitherTheWindowNorTheRun) {
     const std::string p7s = "Pendlemark.feed.p7s";
     // WinINet keeps connections for the whole process: a handshake is silenced on servers not met yet.
@@ -459,8 +575,8 @@ TEST_F(HttpsChannelTest, ASilentServerHoldsNeitherTheWindowNorTheRun) {
             ServeBuilt("signed-attr", server);
         };
         prepare(*phase.servers[0]);
-        phase.silence(*phase.servers[0], 30, 1);
-        m_idleMs = 1000;
+        phase.silence(*phase.servers[0], 3, 1);
+        m_limits.idleMs = 1000;
         std::string error;
         auto start = std::chrono::steady_clock::now();
         EXPECT_TRUE(Update(error, *phase.servers[0], true)) << error;
@@ -468,8 +584,8 @@ TEST_F(HttpsChannelTest, ASilentServerHoldsNeitherTheWindowNorTheRun) {
         ::DeleteFileA((Downloaded(kPackage) + ".cmdline").c_str());
 
         prepare(*phase.servers[1]);
-        phase.silence(*phase.servers[1], 30, 0);
-        m_idleMs = kHttpsIdleLimitMs;
+        phase.silence(*phase.servers[1], 3, 0);
+        m_limits = CHttpsChannel::DefaultLimits();
         std::atomic<bool> answered{false};
         std::chrono::steady_clock::time_point cancelled;
         std::thread user([&] {
@@ -488,7 +604,142 @@ TEST_F(HttpsChannelTest, ASilentServerHoldsNeitherTheWindowNorTheRun) {
         EXPECT_TRUE(answered);
         EXPECT_EQ(error, "Download aborted!");
         EXPECT_LT(afterCancel, 1000);
+        // Those given up end as the server lets go, so the next phase never meets the bound on them.
+        EXPECT_TRUE(WaitUntil([] { return CHttpsRequest::Abandoned() <= 2; }, 5000));
     }
+    // A request given up holds nothing once the server has let go.
+    EXPECT_TRUE(WaitUntil([] { return CHttpsRequest::Abandoned() == 0; }, 5000))
+        << CHttpsRequest::Abandoned();
+}
+
+// A real line: a steady line slower than a block in the idle limit finishes in one request, a trickle
+// under the floor is cut and taken up again, and another of the program's dialogs left open during a
+// transfer (its own message loop then runs inside the run's wait) cuts nothing, while Cancel in the
+// progress window still ends the transfer within a second. The limits are shortened.
+TEST_F(HttpsChannelTest, ASlowLineFinishesATrickleIsCutAndADialogOpenMeanwhileHoldsNothing) {
+    m_limits = PaceLimits{1000, 2000, 1024};
+    // Opens the settings dialog, modal, when the user thread asks: as the tray menu does during a run.
+    struct Opener {
+        static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+            if (message != WM_APP)
+                return ::DefWindowProcA(window, message, wParam, lParam);
+            CSettingsDlg dialog(nullptr);
+            dialog.DoModal();
+            return 0;
+        }
+    };
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = &Opener::Proc;
+    windowClass.lpszClassName = "PmSettingsOpener";
+    ::RegisterClassA(&windowClass);
+    const HWND opener = ::CreateWindowExA(0, windowClass.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                          nullptr, nullptr, nullptr);
+    ASSERT_TRUE(opener);
+    enum class Dialog { None, Open, OpenAndCancel };
+    const struct {
+        const char* what;
+        std::function<void()> serve;
+        Dialog dialog;
+        std::size_t packageRequests;
+        const char* error;
+    } cases[] = {
+        {"a steady line under 1 KB/s",
+         [&] {
+             Serve(Padded(Feed(Listed()), 2000));
+             Https().SendSlowly(kFeedFileName, 600);
+         },
+         Dialog::None, 1, nullptr},
+        {"a trickle under the floor",
+         [&] {
+             Serve(Feed(Listed()));
+             Https().SendSlowly(kPackage, 300, 1);
+         },
+         Dialog::None, 2, nullptr},
+        {"a dialog open for longer than the idle limit",
+         [&] {
+             Serve(Feed(Listed()));
+             Https().SendSlowly(kPackage, 100000);
+         },
+         Dialog::Open, 1, nullptr},
+        {"Cancel while a dialog is open",
+         [&] {
+             Serve(Feed(Listed()));
+             Https().SendSlowly(kPackage, 100000);
+         },
+         Dialog::OpenAndCancel, 1, "Download aborted!"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ClearServers();
+        DeleteCorvalisKeys();
+        SetRegDword(kParamsKey, "RolloutBucket", 50);
+        RemoveUpdateLog();
+        c.serve();
+        long long hiddenAfter = -1;
+        std::thread user([&] {
+            if (c.dialog == Dialog::None)
+                return;
+            const HWND progress = WaitForWindow("#32770", "Updating Corvalis...");
+            WaitUntil([&] { return GetItemText(progress, IDC_STATUS_TEXT) == "Receiving update..."; }, 5000);
+            ::PostMessageA(opener, WM_APP, 0, 0);
+            const HWND settings = WaitForWindow("#32770", "Corvalis's Wayrail Settings", 5000);
+            if (c.dialog == Dialog::OpenAndCancel) {
+                const auto clicked = std::chrono::steady_clock::now();
+                ClickButton(progress, IDCANCEL);
+                if (WaitUntil([&] { return !::IsWindowVisible(progress); }, 3000))
+                    hiddenAfter = MillisecondsSince(clicked);
+            } else {
+                ::Sleep(1500);
+            }
+            ClickButton(settings, IDCANCEL);
+        });
+        std::string error;
+        EXPECT_EQ(Update(error, Https(), true), c.error == nullptr) << error;
+        user.join();
+        EXPECT_EQ(error, c.error ? c.error : "");
+        EXPECT_EQ(Requests(kPackage).size(), c.packageRequests);
+        EXPECT_EQ(Requests(kFeedFileName).size(), 1u);
+        const std::vector<std::string> log = UpdateLogLines();
+        EXPECT_EQ(
+            std::any_of(log.begin(), log.end(),
+                        [](const std::string& line) { return line.find(", cut") != std::string::npos; }),
+            c.packageRequests > 1);
+        if (c.dialog == Dialog::OpenAndCancel) {
+            EXPECT_GE(hiddenAfter, 0);
+            EXPECT_LT(hiddenAfter, 1000);
+        }
+        ::DeleteFileA((Downloaded(kPackage) + ".cmdline").c_str());
+    }
+    ::DestroyWindow(opener);
+}
+
+// The part of a package is five bytes longer than its path: a package whose part could not be named is
+// refused before anything of it is fetched, as a path that cannot be built is on either channel.
+TEST_F(HttpsChannelTest, APackageIsFetchedOnlyWhereItsPartFitsToo) {
+    Serve(Feed(Listed()));
+    for (std::size_t length : {254u, 255u}) {
+        SCOPED_TRACE(length);
+        Https().Clear();
+        Serve(Feed(Listed()));
+        // <browser>\Pendlemark\261201-update.exe of that length.
+        const std::string browser =
+            m_browser.Path() + "\\" + std::string(length - m_browser.Path().size() - 1 - 29, 'b');
+        ASSERT_TRUE(::CreateDirectoryA(browser.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS);
+        m_app->m_browserDir = browser;
+        std::string error;
+        EXPECT_EQ(Update(error), length == 254) << error;
+        EXPECT_EQ(error, length == 254 ? "" : kRetrieveFailed);
+        EXPECT_EQ(Requests(kPackage).empty(), length != 254);
+        const std::vector<std::string> log = UpdateLogLines();
+        EXPECT_EQ(std::any_of(log.begin(), log.end(),
+                              [](const std::string& line) {
+                                  return line.find("not fetched: Error retrieving update file.") !=
+                                         std::string::npos;
+                              }),
+                  length != 254);
+        RemoveUpdateLog();
+    }
+    m_app->m_browserDir = m_browser.Path();
 }
 
 // Another program that can write the download folder keeps putting its own program in the package's
