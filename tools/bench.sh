@@ -3,8 +3,10 @@
 #   bench.sh        download throughput and status callback cost ($PM_TEST_NET.200:21)
 #   bench.sh soak   one resident Pendlemark.exe through 200 update runs ($PM_TEST_NET.201:21;
 #                   PM_SOAK_RUNS sets another count)
-#   bench.sh https  the HTTPS channel's transfer of 64 MB against a bare WinINet read loop, and a
-#                   transfer cut at half ($PM_TEST_NET.23:443, its test root trusted in the prefix only)
+#   bench.sh https  the HTTPS channel's transfer of 64 MB and of the small test package against a bare
+#                   WinINet client and its read loop alone, and a transfer cut at half ($PM_TEST_NET.23:443,
+#                   its test root trusted in the prefix only); PM_BENCH_CPUS=0 runs every Wine process on
+#                   CPU 0 alone (the server stays free), PM_BENCH_ROUNDS sets the rounds (5)
 #   bench.sh startup [OTHER.exe...]   start-up time and resident memory of Pendlemark.exe (and of other
 #                   builds of it) beside a bare tray program on the same platform DLLs
 set -euo pipefail
@@ -31,7 +33,11 @@ stop_all() {
   rm -rf "$work"
   pm_wine_stop
 }
+# Pinned, the Wine server and every Wine process it starts share those CPUs; the test server stays free.
+all_cpus=$(taskset -p $$ | sed 's/.*: //')
+[ "$mode" != https ] || [ -z "${PM_BENCH_CPUS:-}" ] || taskset -p -c "$PM_BENCH_CPUS" $$ >/dev/null
 pm_wine_start "$build"
+taskset -p "$all_cpus" $$ >/dev/null
 trap stop_all EXIT
 if [ "$mode" = https ]; then
   state=$build/https/$name
@@ -64,8 +70,10 @@ if [ "$mode" = startup ]; then
   (cd "$work" && "$PM_WINE" "$build/bin/pm_bench_startup.exe" "${programs[@]}")
   rm -f "$build"/bin/pm_other*.exe "$build/bin/pm_tray_ref_shipped.exe" "$build/bin/pm_shipped.exe"
 elif [ "$mode" = https ]; then
+  pin=()
+  [ -z "${PM_BENCH_CPUS:-}" ] || pin=(taskset -c "$PM_BENCH_CPUS")
   PM_BENCH_SERVER=https://$PM_TEST_NET.$host PM_BENCH_ROOT=$(to_wine "$state/root") PM_BENCH_WORK=$(to_wine "$work") \
-    "$PM_WINE" "$build/bin/pm_bench_https.exe"
+    "${pin[@]}" "$PM_WINE" "$build/bin/pm_bench_https.exe"
   echo "Requests of the package, as the server saw them:"
   grep "050601-update.exe" "$state/activity.txt" | tail -2 | sed 's/^/  /'
 elif [ "$mode" = soak ]; then
