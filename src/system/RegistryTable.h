@@ -45,7 +45,7 @@ enum class RegistryName : unsigned {
 constexpr unsigned kRegistryNames =
     static_cast<unsigned>(RegistryName::PackageProducts) + 1; // the last above
 
-// A set of values (the settings the policy sets), one bit each.
+// The bit of a value in a set of them (the settings the policy sets).
 constexpr unsigned PolicyBit(RegistryName name) {
     return 1u << static_cast<unsigned>(name);
 }
@@ -56,8 +56,8 @@ enum class RegistryType { Text, Dword, List };
 // Whether a machine policy may set the value over the user's own.
 enum class SetBy { User, Policy };
 // A value of another type: read as missing (a convenience value: its default, or under a policy the
-// user's own), or kept as such to its reader, which takes its strictest meaning (a security value fails
-// closed: a policy of the wrong type still wins, and refuses).
+// user's own), or failing closed (a security value: a policy of another type still wins, and its reader
+// takes the strictest meaning, so that a damaged value never weakens a check).
 enum class WrongType { AsMissing, FailsClosed };
 // Who reads and writes it.
 enum class Kept {
@@ -116,8 +116,7 @@ struct RegistryRows {
     const RegistryRow* end() const;
 };
 
-// One value as read; a missing one holds its row's missing value. A value of another type reaches the
-// reader only where that fails closed.
+// One value as read.
 struct RegistryData {
     RegistryRead read = RegistryRead::Missing;
     std::string text;    // Text
@@ -125,12 +124,13 @@ struct RegistryData {
     std::u16string list; // List
 };
 
-// The machine policy's value; Missing for a value no policy sets.
+// The machine policy's value as stored; Missing for a value no policy sets.
 RegistryData ReadPolicyValue(RegistryName name);
 // Whether the policy's value is one that wins over the user's: of its type, not empty and within the
 // range; or of another type, where that fails closed.
 bool PolicyWins(RegistryName name, const RegistryData& policy);
-// The user's own value under Params.
+// The user's own value under Params, by the rules of its row: a missing one holds the row's missing
+// value, and one of another type is missing unless that fails closed.
 RegistryData ReadUserValue(RegistryName name);
 // The policy's value where it wins, else the user's.
 RegistryData ReadValueInForce(RegistryName name);
