@@ -29,12 +29,13 @@ BOOL CSettingsDlg::DoDataExchange(CDataExchange* pDX) {
     DDX_Control(pDX, IDC_INTERVAL, m_ctlInterval);
     // An interval the user can never reach (a policy holds it, or keeps "Auto-Update every" or automatic
     // updating from being chosen) is not theirs to correct, so it is not refused.
-    const bool intervalHeld = PolicySets(kPolicyUpdateInterval) ||
-                              (PolicySets(kPolicyUpdateChoice) && m_nUpdateChoice != 1) ||
-                              (PolicySets(kPolicyEnableAutoUpdate) && !m_bEnableAutoUpdate);
+    const bool intervalHeld = PolicySets(RegistryName::UpdateInterval) ||
+                              (PolicySets(RegistryName::UpdateChoice) && m_nUpdateChoice != 1) ||
+                              (PolicySets(RegistryName::EnableAutoUpdate) && !m_bEnableAutoUpdate);
+    const RegistryRow::Range days = Row(RegistryName::UpdateInterval).range;
     // A failing step stops the exchange: the members after it keep their values.
     return DDX_Text(pDX, IDC_INTERVAL, m_nUpdateInterval) &&
-           (intervalHeld || DDV_MinMaxInt(pDX, m_nUpdateInterval, kMinUpdateInterval, kMaxUpdateInterval)) &&
+           (intervalHeld || DDV_MinMaxInt(pDX, m_nUpdateInterval, days.low, days.high)) &&
            DDX_Check(pDX, IDC_ASK_CONFIRMATION, m_bAskForConfirmation) &&
            DDX_Check(pDX, IDC_ENABLE_AUTO_UPDATE, m_bEnableAutoUpdate) &&
            DDX_Radio(pDX, IDC_CHECK_ON_STARTUP, m_nUpdateChoice);
@@ -43,7 +44,7 @@ BOOL CSettingsDlg::DoDataExchange(CDataExchange* pDX) {
 BOOL CSettingsDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     // No click ever enables this one again.
-    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_ENABLE_AUTO_UPDATE), !PolicySets(kPolicyEnableAutoUpdate));
+    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_ENABLE_AUTO_UPDATE), !PolicySets(RegistryName::EnableAutoUpdate));
     if (m_policy)
         ShowPolicyNote();
     // Also validates the stored values, so an interval out of range is reported at once.
@@ -54,12 +55,13 @@ BOOL CSettingsDlg::OnInitDialog() {
 void CSettingsDlg::OnEnableAutoUpdate() {
     // Whether the exchange failed does not matter: the enabling follows the last complete reading.
     UpdateData(TRUE);
-    const BOOL choiceFree = m_bEnableAutoUpdate && !PolicySets(kPolicyUpdateChoice);
+    const BOOL choiceFree = m_bEnableAutoUpdate && !PolicySets(RegistryName::UpdateChoice);
     m_ctlCheckOnStartup.EnableWindow(choiceFree);
     m_ctlAutoUpdateEvery.EnableWindow(choiceFree);
-    m_ctlAskForConfirmation.EnableWindow(m_bEnableAutoUpdate && !PolicySets(kPolicyAskForConfirmation));
+    m_ctlAskForConfirmation.EnableWindow(m_bEnableAutoUpdate &&
+                                         !PolicySets(RegistryName::AskForConfirmation));
     m_ctlInterval.EnableWindow(m_nUpdateChoice == 1 && m_bEnableAutoUpdate &&
-                               !PolicySets(kPolicyUpdateInterval));
+                               !PolicySets(RegistryName::UpdateInterval));
 }
 
 void CSettingsDlg::OnCheckOnStartup() {
@@ -67,7 +69,7 @@ void CSettingsDlg::OnCheckOnStartup() {
 }
 
 void CSettingsDlg::OnAutoUpdateEvery() {
-    m_ctlInterval.EnableWindow(!PolicySets(kPolicyUpdateInterval));
+    m_ctlInterval.EnableWindow(!PolicySets(RegistryName::UpdateInterval));
 }
 
 void CSettingsDlg::ShowPolicyNote() {

@@ -3,6 +3,7 @@
 
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
+#include "system/RegistryTable.h"
 
 class CSettingsDlg : public CDialog {
   public:
@@ -21,7 +22,7 @@ class CSettingsDlg : public CDialog {
     BOOL m_bAskForConfirmation = FALSE;
     BOOL m_bEnableAutoUpdate = FALSE;
     int m_nUpdateChoice = -1; // index in the radio group; -1: no button selected
-    // PolicySetting bits of the values above that the machine policy sets: shown, never editable.
+    // The PolicyBit of each value above that the machine policy sets: shown, never editable.
     unsigned m_policy = 0;
 
   protected:
@@ -32,7 +33,7 @@ class CSettingsDlg : public CDialog {
     void OnHelpButton();
 
   private:
-    bool PolicySets(unsigned setting) const { return (m_policy & setting) != 0; }
+    bool PolicySets(RegistryName name) const { return (m_policy & PolicyBit(name)) != 0; }
     void ShowPolicyNote();
 
     static const CommandEntry<CSettingsDlg> s_commandTable[];

@@ -159,13 +159,13 @@ void CMainFrame::OnSettings() {
     // Only the dialog's four values: an update run started from the dialog may have recorded a package.
     // A value the policy sets stays the policy's.
     CSettings& settings = TheSettings();
-    if (!settings.PolicySets(kPolicyUpdateChoice))
+    if (!settings.PolicySets(RegistryName::UpdateChoice))
         settings.m_updateChoice = dialog.m_nUpdateChoice;
-    if (!settings.PolicySets(kPolicyUpdateInterval))
+    if (!settings.PolicySets(RegistryName::UpdateInterval))
         settings.m_updateInterval = dialog.m_nUpdateInterval;
-    if (!settings.PolicySets(kPolicyEnableAutoUpdate))
+    if (!settings.PolicySets(RegistryName::EnableAutoUpdate))
         settings.m_enableAutoUpdate = dialog.m_bEnableAutoUpdate;
-    if (!settings.PolicySets(kPolicyAskForConfirmation))
+    if (!settings.PolicySets(RegistryName::AskForConfirmation))
         settings.m_askForConfirmation = dialog.m_bAskForConfirmation;
     if (CWinApp* app = AfxGetApp())
         settings.Save(*app);

@@ -3,6 +3,7 @@
 #include "framework/Handles.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 RegistryRead Query(HKEY root, const char* key, const char* name, DWORD wanted, std::string& data) {
@@ -41,4 +42,56 @@ RegistryRead ReadRegistryText(HKEY root, const char* key, const char* name, std:
     RegistryRead read = Query(root, key, name, REG_SZ, data);
     text = read == RegistryRead::Value ? data.c_str() : ""; // up to its terminator, whatever was stored
     return read;
+}
+
+RegistryRead ReadRegistryList(HKEY root, const char* key, const char* name, std::u16string& text) {
+    text.clear();
+    CRegKey opened;
+    if (opened.Open(root, key, KEY_QUERY_VALUE | KEY_WOW64_64KEY) != ERROR_SUCCESS)
+        return RegistryRead::Missing;
+    const std::wstring wideName = AfxWiden(name);
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    if (::RegQueryValueExW(opened.Get(), wideName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+        return RegistryRead::Missing;
+    std::vector<char16_t> data(size / 2 + 2, u'\0');
+    if (::RegQueryValueExW(opened.Get(), wideName.c_str(), nullptr, &type,
+                           reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS)
+        return RegistryRead::Missing;
+    const std::size_t characters = std::min<std::size_t>(size / 2, data.size());
+    if (type == REG_SZ || type == REG_EXPAND_SZ) {
+        text = data.data(); // up to its terminator, whatever was stored
+        return RegistryRead::Value;
+    }
+    if (type != REG_MULTI_SZ)
+        return RegistryRead::WrongType;
+    std::vector<char16_t> joined;
+    for (std::size_t at = 0; at < characters; ++at) {
+        if (data[at] != u'\0')
+            joined.push_back(data[at]);
+        else if (!joined.empty() && joined.back() != u';')
+            joined.push_back(u';');
+    }
+    text.assign(joined.begin(), joined.end());
+    return RegistryRead::Value;
+}
+
+bool WriteRegistryText(HKEY root, const char* key, const char* name, const std::string& text) {
+    CRegKey opened;
+    return opened.Create(root, key) == ERROR_SUCCESS &&
+           ::RegSetValueExA(opened.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                            static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
+}
+
+bool WriteRegistryDword(HKEY root, const char* key, const char* name, DWORD value) {
+    CRegKey opened;
+    return opened.Create(root, key) == ERROR_SUCCESS &&
+           ::RegSetValueExA(opened.Get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                            sizeof value) == ERROR_SUCCESS;
+}
+
+bool DeleteRegistryValue(HKEY root, const char* key, const char* name) {
+    CRegKey opened;
+    return opened.Create(root, key) == ERROR_SUCCESS &&
+           ::RegDeleteValueA(opened.Get(), name) == ERROR_SUCCESS;
 }

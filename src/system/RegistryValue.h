@@ -1,5 +1,5 @@
-// One registry value read whole, telling a missing value from one of another type: the machine policy
-// and the user's settings are read through here.
+// One registry value read whole, telling a missing value from one of another type, and one value
+// written: every value of the program goes through here (see RegistryTable for their rules).
 #pragma once
 
 #include "framework/Afx.h"
@@ -8,8 +8,16 @@
 
 enum class RegistryRead { Missing, Value, WrongType };
 
-// Both read in the 64-bit view: policies are shared by both views, and asking for that one explicitly
+// All read in the 64-bit view: policies are shared by both views, and asking for that one explicitly
 // lets a 32-bit build read what an administrator set. A DWORD is REG_DWORD of four bytes; text is
 // REG_SZ, up to its terminator.
 RegistryRead ReadRegistryDword(HKEY root, const char* key, const char* name, DWORD& value);
 RegistryRead ReadRegistryText(HKEY root, const char* key, const char* name, std::string& text);
+// A list's text: REG_SZ or REG_EXPAND_SZ up to its terminator, or the strings of a REG_MULTI_SZ joined
+// by ";", wherever empty ones stand.
+RegistryRead ReadRegistryList(HKEY root, const char* key, const char* name, std::u16string& text);
+
+// Each creates the key where it is missing; the result is whether the value was written.
+bool WriteRegistryText(HKEY root, const char* key, const char* name, const std::string& text);
+bool WriteRegistryDword(HKEY root, const char* key, const char* name, DWORD value);
+bool DeleteRegistryValue(HKEY root, const char* key, const char* name);

@@ -1,36 +1,15 @@
-// The settings record: the values under Params in the user's registry and the two cvl.ini keys the
-// program reads, with every registry name in one place.
+// The settings record: the values under Params in the user's registry, loaded and saved by their rows
+// of the registry table, with the machine policy over them, and the two cvl.ini keys the program reads.
 #pragma once
 
+#include "RegistryTable.h"
 #include "framework/Afx.h"
 
+#include <array>
 #include <atomic>
 #include <string>
 
 class CWinApp;
-
-// The registry keys of the program, below the hive's root: the maker's, the program's, the per-user
-// settings, the record of installed package versions, and the machine policy.
-extern const char kMakerKeyPath[];
-extern const char kProgramKeyPath[];
-extern const char kParamsKeyPath[];
-extern const char kPackagesKeyPath[];
-extern const char kPolicyKeyPath[];
-
-// The update interval in days that the settings dialog accepts.
-constexpr int kMinUpdateInterval = 1;
-constexpr int kMaxUpdateInterval = 120;
-
-// The settings a machine policy can set over the user's own, one bit each.
-enum PolicySetting : unsigned {
-    kPolicyServer = 1u << 0,
-    kPolicyPathToFile = 1u << 1,
-    kPolicyPassiveFTP = 1u << 2,
-    kPolicyUpdateChoice = 1u << 3,
-    kPolicyUpdateInterval = 1u << 4,
-    kPolicyEnableAutoUpdate = 1u << 5,
-    kPolicyAskForConfirmation = 1u << 6,
-};
 
 class CSettings {
   public:
@@ -43,7 +22,7 @@ class CSettings {
     // replace the user's in the members below. Save writes the user's own values, never a policy's.
     void Load(CWinApp& profile);
     void Save(CWinApp& profile) const;
-    bool PolicySets(unsigned settings) const { return (m_policy & settings) != 0; }
+    bool PolicySets(RegistryName name) const { return (m_policy & PolicyBit(name)) != 0; }
     // The package that has just run, and the time: written at once.
     void RecordLastDownload(CWinApp& profile, const CString& path);
 
@@ -71,25 +50,17 @@ class CSettings {
 
     // The members are what every reader acts on; where the policy sets one, the user's own value waits
     // here for Save and for the day the policy goes away.
-    unsigned m_policy = 0; // PolicySetting bits
-    struct UserValues {
-        CString server;
-        CString pathToFile;
-        int passiveFTP = 0;
-        int updateChoice = 0;
-        int updateInterval = 0;
-        int enableAutoUpdate = 0;
-        int askForConfirmation = 0;
-    } m_own;
+    unsigned m_policy = 0; // PolicyBit of each value the policy sets
+    // One value of the record: its text, or its number.
+    struct Value {
+        CString text;
+        int number = 0;
+    };
+    std::array<Value, kRegistryNames> m_own; // by RegistryName
 
   private:
     void ApplyMachinePolicy();
 };
-
-// A text value under Params of the user's registry beside the record, read whole; empty when missing or
-// not text. Writing empty text deletes the value.
-std::string ReadParamsText(const char* name);
-void WriteParamsText(const char* name, const std::string& text);
 
 // The process's one record (the application's).
 CSettings& TheSettings();

@@ -3,15 +3,13 @@
 #include "DelayLoads.h"
 #include "core/VersionText.h"
 #include "system/ProgramIdentity.h"
+#include "system/RegistryTable.h"
 #include "system/StartProgram.h"
-#include "system/Settings.h"
 
 #include <bcrypt.h>
 #include <softpub.h>
 #include <wincrypt.h>
 #include <wintrust.h>
-
-#include <vector>
 
 namespace {
 const std::u16string kOwnProduct = u"Pendlemark";
@@ -31,54 +29,6 @@ template <class Text> std::string AsciiOf(const Text& text) {
     for (auto c : text)
         narrow += c < 0x80 ? static_cast<char>(c) : '?';
     return narrow;
-}
-
-enum class ListValue { Missing, Text, Unusable };
-
-// A list value's text; REG_MULTI_SZ strings are joined by ";", wherever empty ones stand. A value of
-// another type is Unusable, so that a wrong type can never switch a check off.
-ListValue ReadListValue(HKEY root, const char* key, const wchar_t* name, std::u16string& text) {
-    CRegKey opened;
-    // Policies are shared by both registry views; the 64-bit one is asked for explicitly so a 32-bit
-    // build reads what an administrator set.
-    if (opened.Open(root, key, KEY_QUERY_VALUE | KEY_WOW64_64KEY) != ERROR_SUCCESS)
-        return ListValue::Missing;
-    DWORD type = REG_NONE;
-    DWORD size = 0;
-    if (::RegQueryValueExW(opened.Get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-        return ListValue::Missing;
-    std::vector<char16_t> data(size / 2 + 2, u'\0');
-    if (::RegQueryValueExW(opened.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
-        ERROR_SUCCESS)
-        return ListValue::Missing;
-    const std::size_t characters = std::min<std::size_t>(size / 2, data.size());
-    text.clear();
-    if (type == REG_SZ || type == REG_EXPAND_SZ) {
-        text = data.data(); // up to its terminator, whatever was stored
-        return ListValue::Text;
-    }
-    if (type != REG_MULTI_SZ)
-        return ListValue::Unusable;
-    std::vector<char16_t> joined;
-    for (std::size_t at = 0; at < characters; ++at) {
-        if (data[at] != u'\0')
-            joined.push_back(data[at]);
-        else if (!joined.empty() && joined.back() != u';')
-            joined.push_back(u';');
-    }
-    text.assign(joined.begin(), joined.end());
-    return ListValue::Text;
-}
-
-// An administrator's non-empty policy alone decides; the user cannot weaken it.
-ListValue ReadPinnedValue(const wchar_t* name, std::u16string& text) {
-    ListValue policy = ReadListValue(HKEY_LOCAL_MACHINE, kPolicyKeyPath, name, text);
-    if (policy == ListValue::Unusable || (policy == ListValue::Text && !text.empty()))
-        return policy;
-    ListValue user = ReadListValue(HKEY_CURRENT_USER, kParamsKeyPath, name, text);
-    if (user == ListValue::Missing)
-        text.clear();
-    return user;
 }
 
 bool SameProductName(const std::u16string& a, const std::u16string& b) {
@@ -123,20 +73,19 @@ class CTrustState {
 CPackageTrust::CPackageTrust() : m_signers(LoadPinnedSigners()), m_products(LoadPackageProducts()) {}
 
 ThumbprintList CPackageTrust::LoadPinnedSigners() {
-    std::u16string text;
-    if (ReadPinnedValue(L"PackageSigners", text) == ListValue::Unusable)
-        text = u"?"; // present but not text: never a valid list
-    return ParseThumbprintList(AsciiOf(text));
+    const RegistryData pins = ReadValueInForce(RegistryName::PackageSigners);
+    // Present but not text: never a valid list.
+    return ParseThumbprintList(pins.read == RegistryRead::WrongType ? "?" : AsciiOf(pins.list));
 }
 
 ProductList CPackageTrust::LoadPackageProducts() {
-    std::u16string text;
-    if (ReadPinnedValue(L"PackageProducts", text) == ListValue::Unusable) {
+    const RegistryData products = ReadValueInForce(RegistryName::PackageProducts);
+    if (products.read == RegistryRead::WrongType) {
         ProductList nothing;
         nothing.status = ProductList::Status::Empty;
         return nothing;
     }
-    return ParseProductList(text);
+    return ParseProductList(products.list);
 }
 
 Admission CPackageTrust::Admit(const CString& path) {

@@ -4,9 +4,7 @@
 #include "ListSignature.h"
 #include "UpdateTexts.h"
 #include "core/IntegerText.h"
-#include "framework/Handles.h"
-#include "system/RegistryValue.h"
-#include "system/Settings.h"
+#include "system/RegistryTable.h"
 
 #include <bcrypt.h>
 
@@ -16,20 +14,10 @@
 #include <string>
 
 namespace {
-const char kSerialValue[] = "FeedSerial";
-const char kBucketValue[] = "RolloutBucket";
-const char kRequireValue[] = "RequireSignedFeed";
-
-void WriteParam(const char* name, DWORD type, const void* data, DWORD size) {
-    CRegKey params;
-    if (params.Create(HKEY_CURRENT_USER, kParamsKeyPath) == ERROR_SUCCESS)
-        ::RegSetValueExA(params.Get(), name, 0, type, static_cast<const BYTE*>(data), size);
-}
-
 // The serial of the list used last, read as the list's own numbers are (blanks at the ends allowed); none
 // when missing or not a decimal number.
 std::optional<std::uint64_t> RecordedSerial() {
-    const std::string text = ReadParamsText(kSerialValue);
+    const std::string text = ReadUserValue(RegistryName::FeedSerial).text;
     const std::size_t first = text.find_first_not_of(" \t");
     const std::size_t last = text.find_last_not_of(" \t");
     std::uint64_t serial = 0;
@@ -41,7 +29,7 @@ std::optional<std::uint64_t> RecordedSerial() {
 void RecordSerial(std::uint64_t serial) {
     const std::optional<std::uint64_t> recorded = RecordedSerial();
     if (!recorded || serial > *recorded) // written only when it grows
-        WriteParamsText(kSerialValue, std::to_string(serial));
+        WriteUserValue(RegistryName::FeedSerial, std::to_string(serial));
 }
 
 std::string UtcText(std::int64_t seconds) {
@@ -77,18 +65,14 @@ CUpdateList::CUpdateList() : m_signers(CPackageTrust::LoadPinnedSigners()) {
 }
 
 bool CUpdateList::SignedListsRequired() {
-    DWORD value = 0;
-    RegistryRead policy = ReadRegistryDword(HKEY_LOCAL_MACHINE, kPolicyKeyPath, kRequireValue, value);
-    if (policy == RegistryRead::Missing)
-        policy = ReadRegistryDword(HKEY_CURRENT_USER, kParamsKeyPath, kRequireValue, value);
-    return policy == RegistryRead::WrongType || (policy == RegistryRead::Value && value != 0);
+    const RegistryData required = ReadValueInForce(RegistryName::RequireSignedFeed);
+    return required.read == RegistryRead::WrongType || required.number != 0;
 }
 
 int CUpdateList::LoadRolloutBucket() {
-    DWORD bucket = 0;
-    if (ReadRegistryDword(HKEY_CURRENT_USER, kParamsKeyPath, kBucketValue, bucket) == RegistryRead::Value &&
-        bucket < 100)
-        return static_cast<int>(bucket);
+    const RegistryData recorded = ReadUserValue(RegistryName::RolloutBucket);
+    if (recorded.read == RegistryRead::Value)
+        return static_cast<int>(recorded.number);
     // Rejection sampling keeps the hundred buckets equally likely.
     std::uint32_t random = 0;
     do {
@@ -96,8 +80,8 @@ int CUpdateList::LoadRolloutBucket() {
                                                       sizeof random, BCRYPT_USE_SYSTEM_PREFERRED_RNG) != 0)
             random = static_cast<std::uint32_t>(::GetTickCount()) ^ static_cast<std::uint32_t>(std::rand());
     } while (random >= UINT32_MAX - UINT32_MAX % 100);
-    bucket = random % 100;
-    WriteParam(kBucketValue, REG_DWORD, &bucket, sizeof bucket);
+    const DWORD bucket = random % 100;
+    WriteUserValue(RegistryName::RolloutBucket, bucket);
     return static_cast<int>(bucket);
 }
 

@@ -1,6 +1,7 @@
 // The settings record against the real registry and cvl.ini of the test prefix.
 #include "app/UpdaterApp.h"
 #include "support/TestEnv.h"
+#include "update/UpdateList.h"
 
 #include <gtest/gtest.h>
 
@@ -190,4 +191,40 @@ TEST_F(SettingsStore, CvlIniNamesFoldersInAnyScriptInTheSystemsCodePageUtf8OrUtf
         EXPECT_EQ(app->m_browserDir, c.read);
         EXPECT_EQ(app->m_launcherDir, c.read);
     }
+}
+
+// The values kept apart follow their rows too: a security value's policy of another type still wins and
+// requires, where a convenience value's would fall back to the user's; a number outside its range is none.
+TEST_F(SettingsStore, ASignedListIsRequiredByAnyPolicyThereAndABucketOutsideItsRangeIsDrawnAgain) {
+    const struct {
+        DWORD policyType; // 0: none
+        std::string policy;
+        DWORD userType; // 0: none
+        std::string user;
+        bool required;
+    } rows[] = {
+        {0, "", 0, "", false},
+        {0, "", REG_DWORD, Dword(1), true},
+        {0, "", REG_SZ, std::string("0", 2), true},
+        {REG_DWORD, Dword(0), REG_DWORD, Dword(1), false},
+        {REG_DWORD, Dword(2), REG_DWORD, Dword(0), true},
+        {REG_SZ, std::string("0", 2), REG_DWORD, Dword(0), true},
+        {REG_QWORD, Dword(0) + Dword(0), 0, "", true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.policyType) + " over " + std::to_string(row.userType));
+        DeleteCorvalisKeys();
+        DeletePolicyKeys();
+        if (row.policyType)
+            SetPolicyValue("RequireSignedFeed", row.policyType, row.policy);
+        if (row.userType)
+            SetRegValue(kParamsKey, "RequireSignedFeed", row.userType, row.user);
+        EXPECT_EQ(CUpdateList::SignedListsRequired(), row.required);
+    }
+    SetRegDword(kParamsKey, "RolloutBucket", 99);
+    EXPECT_EQ(CUpdateList::LoadRolloutBucket(), 99);
+    SetRegDword(kParamsKey, "RolloutBucket", 100);
+    const int drawn = CUpdateList::LoadRolloutBucket();
+    EXPECT_TRUE(drawn >= 0 && drawn < 100) << drawn;
+    EXPECT_EQ(RegDword(kParamsKey, "RolloutBucket"), static_cast<DWORD>(drawn));
 }

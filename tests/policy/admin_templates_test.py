@@ -1,29 +1,61 @@
 #!/usr/bin/python3
 """The admin templates as Group Policy tools read them: exactly the machine values Pendlemark reads, under
-its policy key, with every text and dialog they name present in the English resources.
-    admin_templates_test.py <installer/policy>"""
+its policy key, with every text and dialog they name present in the English resources. What Pendlemark
+reads comes from its registry table, the rows of src/system/RegistryTable.cpp, parsed here.
+    admin_templates_test.py <installer/policy> <src/system/RegistryTable.cpp>"""
 import re
 import sys
 import xml.etree.ElementTree as ET
 
 NS = {"p": "http://schemas.microsoft.com/GroupPolicy/2006/07/PolicyDefinitions"}
-KEY = r"Software\Policies\Corvalis\Pendlemark"
-# Policy: (value name, how it is written): text elements write REG_SZ; enabled/disabled values, decimal
-# elements (with their range) and the items of an enum element REG_DWORD.
-EXPECTED = {"PackageSigners": ("PackageSigners", "text"), "PackageProducts": ("PackageProducts", "text"),
-            "RequireSignedFeed": ("RequireSignedFeed", "dword 1/0"), "Server": ("Server", "text"),
-            "PathToFile": ("PathToFile", "text"), "PassiveFTP": ("PassiveFTP", "dword 1/0"),
-            "EnableAutoUpdate": ("EnableAutoUpdate", "dword 1/0"),
-            "AskForConfirmation": ("AskForConfirmation", "dword 1/0"),
-            "UpdateChoice": ("UpdateChoice", "dword items 0,1"), "UpdateInterval": ("UpdateInterval", "dword 1-120")}
+# A row of the table: name, type, range, set by, wrong type, kept, missing value, member.
+ROW = re.compile(r"\{ *VALUE\((\w+)\), *(Text|Dword|List), *(Any|\{(-?\d+), *(-?\d+)\}), *(User|Policy), *"
+                 r"(AsMissing|FailsClosed), *(Saved|Loaded|Folder|Apart), *(\"[^\"]*\"|-?\d+), *"
+                 r"(\{\}|&CSettings::\w+)\}, *(//.*)?")
 # The items of an enum, in order, name the settings dialog's choices of the same value.
 CHOICES = {"UpdateChoice": ["Always Check on Startup", "Auto-Update every"]}
 
 
-def main(folder):
+def read_table(source, failures):
+    """The policy key, and for each value a policy may set: (value name, how the templates write it). Text
+    elements write REG_SZ; enabled/disabled values (a number of any value: on or off), decimal elements
+    (with their range) and the items of an enum element (a range with the dialog's choices) REG_DWORD."""
+    text = open(source, encoding="utf-8").read()
+    key = re.search(r'kPolicyKeyPath\[\] = "([^"]*)";', text)
+    rows = re.search(r"kRows\[\] = \{\n(.*?)\n\};", text, re.S)
+    if not key or not rows:
+        failures.append("no policy key or no rows in " + source)
+        return "", {}
+    expected = {}
+    for line in rows.group(1).splitlines():
+        line = line.strip()
+        match = ROW.fullmatch(line)
+        if not match:
+            if line and not line.startswith("//"):
+                failures.append("a row of the table not understood: " + line)
+            continue
+        name, kind, _, low, high, setter = match.groups()[:6]
+        if setter != "Policy":
+            continue
+        if kind != "Dword":
+            written = "text"
+        elif low is None:
+            written = "dword 1/0"
+        elif name in CHOICES:
+            written = "dword items " + ",".join(str(v) for v in range(int(low), int(high) + 1))
+        else:
+            written = "dword %s-%s" % (low, high)
+        expected[name] = (name, written)
+    if not expected:
+        failures.append("no policy in the table")
+    return key.group(1).replace("\\\\", "\\"), expected
+
+
+def main(folder, table):
     admx = ET.parse(folder + "/Pendlemark.admx").getroot()
     adml = ET.parse(folder + "/en-US/Pendlemark.adml").getroot()
     failures = []
+    key, wanted = read_table(table, failures)
 
     def check(condition, text):
         if not condition:
@@ -40,7 +72,7 @@ def main(folder):
     for policy in admx.iterfind("p:policies/p:policy", NS):
         name = policy.get("name")
         check(policy.get("class") == "Machine", name + ": not a machine policy")
-        check(policy.get("key") == KEY, name + ": key " + str(policy.get("key")))
+        check(policy.get("key") == key, name + ": key " + str(policy.get("key")))
         elements = policy.findall("p:elements/*", NS)
         if elements:
             check(len(elements) == 1, name + ": not one element")
@@ -69,7 +101,7 @@ def main(folder):
             values = [policy.find("p:%s/p:decimal" % which, NS) for which in ("enabledValue", "disabledValue")]
             values = "/".join(value.get("value") if value is not None else "-" for value in values)
             found[name] = (policy.get("valueName"), "dword " + values)
-    check(found == EXPECTED, "policies %s, expected %s" % (found, EXPECTED))
+    check(found == wanted, "policies %s, expected %s" % (found, wanted))
 
     # Every reference resolves: strings and presentations in the ADML, categories and support in the ADMX.
     presentations = {p.get("id"): p for p in adml.iterfind("p:resources/p:presentationTable/p:presentation", NS)}
@@ -98,4 +130,4 @@ def main(folder):
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1]))
+    sys.exit(main(sys.argv[1], sys.argv[2]))
