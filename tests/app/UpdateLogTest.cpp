@@ -83,13 +83,23 @@ TEST(UpdateLog, SetAsideAtItsLimitNumberedOnSharedWithReadersAndRemoved) {
 
 // A program that shares reading and writing but not deleting keeps a full log from being set aside: it
 // stays at its size, its last line saying so once, and is set aside by the first line that finds it
-// free. Two Pendlemarks (two sessions of the user) that find it full at once set it aside once.
+// free. Pendlemarks (in two sessions of the user) take turns, and set it aside once when two find it
+// full at once.
 TEST(UpdateLog, AFullLogHeldStaysBoundedAndIsSetAsideOnceByTwoPendlemarks) {
     RemoveUpdateLog();
     CUpdateLog().BeginRun("started by the user"); // makes its folder
     const std::string path = CUpdateLog::FilePath();
     const std::string full = LogOf(kMebibyte, '#');
     ASSERT_TRUE(WriteFileText(path, full));
+    {
+        // While another Pendlemark sets it aside, this one waits its turn (a second at most), then drops
+        // the line.
+        CHandle turn(::CreateFileA((path + ".lock").c_str(), DELETE, 0, nullptr, CREATE_NEW,
+                                   FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        ASSERT_TRUE(turn);
+        CUpdateLog().BeginRun("started by the user");
+    }
+    EXPECT_EQ(ReadFileText(path), full);
     std::string held;
     {
         CHandle viewer(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
