@@ -62,8 +62,8 @@ bool EndsWithHeldText(const std::string& tail) {
 }
 
 // Only the holder of this file sets the log aside, so the Pendlemarks of the user, in any session, take
-// turns. A file in the user's own folder, which nobody else can take; it goes when its holder closes it
-// or ends. Null when it could not be had in time.
+// turns. It lies in the user's own folder, where no other user can make or hold it, and goes when its
+// holder closes it or ends. Null when it could not be had in time.
 HANDLE TakeSetAsideLock(const CString& path) {
     const ULONGLONG deadline = ::GetTickCount64() + kLockWaitMs;
     for (;;) {
