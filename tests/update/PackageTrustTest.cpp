@@ -175,10 +175,6 @@ TEST_F(PackageTrustTest, TheHoldTakesOnlyTheWrittenFileAndKeepsItThroughTheAdmis
     TempDir dir("trust-handover");
     const std::string path = dir.File(kPackage);
     const std::string other = dir.File("other.exe");
-    const auto writer = [](const std::string& file) {
-        return CHandle(::CreateFileA(file.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ,
-                                     nullptr, OPEN_EXISTING, 0, nullptr));
-    };
     const struct {
         const char* package;
         bool changed;      // after the writer had closed: the digest written is of other bytes
@@ -191,43 +187,41 @@ TEST_F(PackageTrustTest, TheHoldTakesOnlyTheWrittenFileAndKeepsItThroughTheAdmis
         {"signed-a.exe", false, true, UpdateText::kRetrieveFailed},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.package) + (c.changed ? ", changed" : "") +
-                     (c.anotherFile ? ", another file" : ""));
+        SCOPED_TRACE(&c - cases);
         std::string bytes = ReadFileText(TrustPackage(c.package));
         CSha256 hash;
         ASSERT_TRUE(hash.Add(bytes.data(), bytes.size()));
         PackageCandidate package{kPackage, bytes.size(), hash.Finish()};
-        if (c.changed)
-            bytes[bytes.size() / 2] ^= 1;
+        bytes[bytes.size() / 2] ^= c.changed ? 1 : 0;
         ASSERT_TRUE(WriteFileText(path, bytes) && WriteFileText(other, bytes));
-        FetchedPackage fetched{writer(c.anotherFile ? other : path), package.sha256};
+        FetchedPackage fetched{CHandle(::CreateFileA((c.anotherFile ? other : path).c_str(),
+                                                     GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ,
+                                                     nullptr, OPEN_EXISTING, 0, nullptr)),
+                               package.sha256};
         ASSERT_TRUE(fetched.writer);
         CPackageTrust trust;
         CString error;
         EXPECT_EQ(CheckFetched(package, path, fetched, trust, error), c.error == nullptr);
         EXPECT_EQ(error, c.error ? c.error : "");
-        EXPECT_EQ(trust.Holding(), c.error == nullptr);
-        EXPECT_EQ(FileExists(path), c.error == nullptr);
+        EXPECT_EQ(trust.Holding() && FileExists(path), c.error == nullptr);
     }
-    // Held and admitted over and over while another program keeps trying to open it for writing.
     ASSERT_TRUE(::CopyFileA(TrustPackage("signed-a.exe").c_str(), path.c_str(), FALSE));
     CPackageTrust trust;
     ASSERT_TRUE(trust.Hold(path));
     std::atomic<bool> admitting{true};
-    std::atomic<int> written{0};
-    std::thread racer([&] {
-        while (admitting) {
-            CHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                       OPEN_EXISTING, 0, nullptr));
-            written += file ? 1 : 0;
-        }
+    std::atomic<int> opened{0};
+    std::thread writer([&] {
+        while (admitting)
+            opened += CHandle(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                            nullptr, OPEN_EXISTING, 0, nullptr))
+                          ? 1
+                          : 0;
     });
     for (int run = 0; run < 20; ++run)
         EXPECT_EQ(trust.Admit(path), Admission::Admitted);
     admitting = false;
-    racer.join();
-    EXPECT_EQ(written, 0);
+    writer.join();
+    EXPECT_EQ(opened, 0);
 }
 
 TEST_F(PackageTrustTest, WindowsResultsAcceptedAreIntactSignaturesOnly) {
