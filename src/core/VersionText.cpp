@@ -1,13 +1,24 @@
 #include "VersionText.h"
 
-std::string VersionText(std::uint64_t version) {
+namespace {
+// The first parts of the four, from the highest.
+std::string PartsText(std::uint64_t version, int parts) {
     std::string text;
-    for (int shift = 48; shift >= 0; shift -= 16) {
+    for (int shift = 48; shift >= 64 - 16 * parts; shift -= 16) {
         if (shift != 48)
             text += '.';
         text += std::to_string((version >> shift) & 0xFFFF);
     }
     return text;
+}
+} // namespace
+
+std::string VersionText(std::uint64_t version) {
+    return PartsText(version, 4);
+}
+
+std::string ThreePartVersionText(std::uint64_t version) {
+    return PartsText(version, 3);
 }
 
 std::optional<std::uint64_t> ParseVersionText(const std::string& text) {

@@ -1,6 +1,7 @@
 #include "ProgramIdentity.h"
 
 #include "core/PeFileVersion.h"
+#include "core/VersionText.h"
 #include "framework/Handles.h"
 
 #include <cstring>
@@ -58,6 +59,5 @@ std::string RunningProgramVersion() {
         if (fixed.dwSignature == kFixedInfoSignature)
             version = (static_cast<std::uint64_t>(fixed.dwFileVersionMS) << 32) | fixed.dwFileVersionLS;
     }
-    return std::to_string(version >> 48) + "." + std::to_string((version >> 32) & 0xFFFF) + "." +
-           std::to_string((version >> 16) & 0xFFFF);
+    return ThreePartVersionText(version);
 }

@@ -11,8 +11,16 @@ const char kMakerFolder[] = "Corvalis";
 const char kProgramFolder[] = "Pendlemark";
 const char kLogName[] = "Pendlemark.log";
 const char kOlderSuffix[] = ".1";
+// Beside the log while one Pendlemark sets it aside (see TakeSetAsideLock).
+const char kLockSuffix[] = ".lock";
 // Enough for the last line however long its text.
 constexpr DWORD kTailBytes = 8192;
+// A Pendlemark sets the log aside within milliseconds; one that keeps the lock longer has hung.
+constexpr ULONGLONG kLockWaitMs = 1000;
+constexpr DWORD kLockRetryMs = 10;
+// The last line of a log that cannot be set aside, written once.
+const char kHeldText[] = "the log is full and another program keeps it from being set aside: "
+                         "no more lines until it can be";
 
 CString LocalAppData() {
     char path[MAX_PATH] = "";
@@ -43,6 +51,35 @@ std::string Tail(const CString& path) {
     return tail;
 }
 
+std::uint64_t SizeOf(HANDLE file) {
+    LARGE_INTEGER size{};
+    return ::GetFileSizeEx(file, &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0;
+}
+
+bool EndsWithHeldText(const std::string& tail) {
+    const std::string end = std::string(": ") + kHeldText + "\r\n";
+    return tail.size() >= end.size() && tail.compare(tail.size() - end.size(), end.size(), end) == 0;
+}
+
+// Only the holder of this file sets the log aside, so the Pendlemarks of the user, in any session, take
+// turns. It lies in the user's own folder, where no other user can make or hold it, and goes when its
+// holder closes it or ends. Null when it could not be had in time.
+HANDLE TakeSetAsideLock(const CString& path) {
+    const ULONGLONG deadline = ::GetTickCount64() + kLockWaitMs;
+    for (;;) {
+        HANDLE lock = ::CreateFileA(path.c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (lock != INVALID_HANDLE_VALUE)
+            return lock;
+        // Held, or being deleted by the one who held it last.
+        const DWORD error = ::GetLastError();
+        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) ||
+            ::GetTickCount64() >= deadline)
+            return nullptr;
+        ::Sleep(kLockRetryMs);
+    }
+}
+
 LocalTime Now() {
     FILETIME utc;
     FILETIME local;
@@ -71,8 +108,9 @@ CString CUpdateLog::Folder() {
 CString CUpdateLog::FilePath() {
     const CString folder = Folder();
     const CString path = folder.empty() ? CString() : JoinPath(folder, kLogName);
-    // The one set aside must fit too.
-    return path.size() + sizeof kOlderSuffix - 1 > kMaxBuiltPath ? CString() : path;
+    // The files beside it must fit too.
+    static_assert(sizeof kLockSuffix >= sizeof kOlderSuffix, "the longest name beside the log");
+    return path.size() + sizeof kLockSuffix - 1 > kMaxBuiltPath ? CString() : path;
 }
 
 void CUpdateLog::BeginRun(const std::string& startedBy) {
@@ -96,16 +134,36 @@ void CUpdateLog::Write(const std::string& text) {
     // Open for the run; one a program held when the run began is tried again with each line.
     if (!m_file)
         m_file.Reset(OpenShared(m_path, FILE_APPEND_DATA, OPEN_ALWAYS));
-    LARGE_INTEGER size{};
-    if (m_file && ::GetFileSizeEx(m_file.Get(), &size) &&
-        static_cast<std::uint64_t>(size.QuadPart) >= kLimit) {
-        // A viewer holding it without delete sharing keeps it in place: it then grows a little longer.
-        m_file.Close();
-        ::MoveFileExA(m_path.c_str(), (m_path + kOlderSuffix).c_str(), MOVEFILE_REPLACE_EXISTING);
-        m_file.Reset(OpenShared(m_path, FILE_APPEND_DATA, OPEN_ALWAYS));
-    }
-    if (!m_file)
+    if (m_file && SizeOf(m_file.Get()) >= kLimit && !SetAside())
         return;
+    if (m_file)
+        Append(text);
+}
+
+bool CUpdateLog::SetAside() {
+    // This handle may follow a log another Pendlemark has just set aside: the one at the path decides,
+    // looked at once the lock is ours.
+    m_file.Close();
+    CHandle lock(TakeSetAsideLock(m_path + kLockSuffix));
+    if (!lock)
+        return false;
+    m_file.Reset(OpenShared(m_path, FILE_APPEND_DATA, OPEN_ALWAYS));
+    if (!m_file || SizeOf(m_file.Get()) < kLimit)
+        return static_cast<bool>(m_file);
+    m_file.Close();
+    const bool setAside =
+        ::MoveFileExA(m_path.c_str(), (m_path + kOlderSuffix).c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+    m_file.Reset(OpenShared(m_path, FILE_APPEND_DATA, OPEN_ALWAYS));
+    if (setAside || !m_file)
+        return setAside && m_file;
+    // Held without delete sharing (by a viewer, say): it stays at its size, and its last line says why,
+    // until a line finds it free.
+    if (!EndsWithHeldText(Tail(m_path)))
+        Append(kHeldText);
+    return false;
+}
+
+void CUpdateLog::Append(const std::string& text) {
     const std::string line = LogLine(Now(), m_run, text) + "\r\n";
     DWORD written = 0;
     ::WriteFile(m_file.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
@@ -117,6 +175,7 @@ void CUpdateLog::Remove() {
         return;
     ::DeleteFileA(path.c_str());
     ::DeleteFileA((path + kOlderSuffix).c_str());
+    ::DeleteFileA((path + kLockSuffix).c_str());
     ::RemoveDirectoryA(Folder().c_str());
     ::RemoveDirectoryA(JoinPath(LocalAppData(), kMakerFolder).c_str());
 }

@@ -1,6 +1,7 @@
 // The per-user log of update runs: Pendlemark.log in %LOCALAPPDATA%\Corvalis\Pendlemark, one line a step,
 // kept to about 1 MiB (then it becomes Pendlemark.log.1, and a new one starts). Others may read it while
-// Pendlemark writes; a log that cannot be written changes nothing a run does or shows.
+// Pendlemark writes; a log that cannot be written changes nothing a run does or shows. Several Pendlemarks
+// of the user (one a session) may write it at once.
 #pragma once
 
 #include "framework/Afx.h"
@@ -27,6 +28,11 @@ class CUpdateLog {
     static constexpr std::uint64_t kLimit = 1 << 20;
 
   private:
+    // The log at the path is full: sets it aside and opens a new one, one Pendlemark at a time. FALSE when
+    // it stays full because another program keeps it from being renamed; no line may go into it then.
+    bool SetAside();
+    void Append(const std::string& text);
+
     std::uint64_t m_run = 0;
     CString m_path;
     CHandle m_file; // open for appending while the run lasts

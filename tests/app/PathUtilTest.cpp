@@ -1,4 +1,5 @@
 // Joining paths character-wise in the ANSI code page, and never past MAX_PATH.
+#include "system/AnsiText.h"
 #include "system/PathUtil.h"
 #include "app/UpdaterApp.h"
 #include "support/TestEnv.h"
@@ -25,6 +26,9 @@ TEST(PathJoin, TrailByteOfADoubleByteCharacterIsNoSeparator) {
                           932),
               "C:\\");
     EXPECT_EQ(DirectoryOf("C:\\dir\\name.exe"), "C:\\dir\\");
+    // Nor is a trail byte a letter to fold: 0x83 0x61 and 0x83 0x41 are two characters.
+    EXPECT_FALSE(SameTextIgnoringAsciiCase(dir + "\x83\x61", "c:\\\x83\\\x83\x41", 932));
+    EXPECT_TRUE(SameTextIgnoringAsciiCase(dir + "\x83\x61", "c:\\\x83\\\x83\x41", 1252));
 }
 
 TEST(PathJoin, LongResultsAreRefusedNotCutAndProgramFilesLieBesideThisProgram) {

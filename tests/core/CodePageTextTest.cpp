@@ -33,10 +33,14 @@ TEST(CodePageText, CutsFallBetweenCharactersAndOnlyWellFormedUtf8IsUtf8) {
 TEST(IniText, TheFirstSectionOfThatNameHoldsTheValueWithoutBlanksAndQuotes) {
     const std::string text =
         "MAINDIR=C:\\none\r\n[install]\r\n; MAINDIR=C:\\comment\r\n  maindir  =  \"C:\\Caf\xE9 \" \r\n"
-        "[ USER PREFS ]\nCORVALIS DIRECTORY\n[USER PREFS]\nCORVALIS DIRECTORY=C:\\later\n[Q]\nKEY='\n";
+        "[ USER PREFS ]\nCORVALIS DIRECTORY\n[USER PREFS]\nCORVALIS DIRECTORY=C:\\later\n[Q]\nKEY='\n"
+        "OPEN=\"C:\\x\nMIXED=\"C:\\x'\n";
     EXPECT_EQ(IniValue(text, "INSTALL", "MAINDIR"), std::string("C:\\Caf\xE9 "));
     // The first [USER PREFS], written with blanks, has the key without "=".
     EXPECT_EQ(IniValue(text, "USER PREFS", "CORVALIS DIRECTORY"), std::nullopt);
     EXPECT_EQ(IniValue(text, "Q", "KEY"), std::string("'"));
+    // Quotes that enclose nothing stay.
+    EXPECT_EQ(IniValue(text, "Q", "OPEN"), std::string("\"C:\\x"));
+    EXPECT_EQ(IniValue(text, "Q", "MIXED"), std::string("\"C:\\x'"));
     EXPECT_EQ(IniValue(text, "MISSING", "MAINDIR"), std::nullopt);
 }

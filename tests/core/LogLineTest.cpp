@@ -22,6 +22,7 @@ TEST(LogLine, LocalTimeWithItsOffsetTheRunAndOneLineOfText) {
          "Unable to set PathToFile [12].\n",
          "2026-07-01T00:00:00+00:00 run 4: Unable to set PathToFile [12]."},
         {{2026, 7, 1, 0, 0, 0, 0}, 4, "a\r\nb\tc", "2026-07-01T00:00:00+00:00 run 4: a  b c"},
+        {{2026, 7, 1, 0, 0, 0, 0}, 4, "a\177b\177", "2026-07-01T00:00:00+00:00 run 4: a b"}, // DEL
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);

@@ -84,6 +84,7 @@ TEST(PackageAdmission, SignatureFirstThenProductThenVersion) {
 TEST(PackageAdmission, VersionsAsRecorded) {
     EXPECT_EQ(VersionText(0x0001000200030004ULL), "1.2.3.4");
     EXPECT_EQ(VersionText(0xFFFF00000000FFFFULL), "65535.0.0.65535");
+    EXPECT_EQ(ThreePartVersionText(0x0001000200030004ULL), "1.2.3"); // this program's, on the wire
     const struct {
         const char* text;
         std::optional<std::uint64_t> version;

@@ -258,6 +258,7 @@ TEST_F(SettingsDialog, PolicyValuesShowDisabledWithTheNoteAndOkKeepsThemOutOfPar
         {"schedule", {{"UpdateChoice", 1}, {"UpdateInterval", 14}}, 0, 7, "10010", "1 14 1 0", "0 7 1 0"},
         {"automatic updates off", {{"EnableAutoUpdate", 0}}, 0, 0, "00000", "0 0 0 1", "0 0 1 1"},
         {"start-up check", {{"UpdateChoice", 0}}, 1, 365, "10010", "0 365 1 0", "1 365 1 0"},
+        {"the question", {{"AskForConfirmation", 0}}, 0, 7, "11100", "0 7 1 0", "0 7 1 1"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -277,6 +278,8 @@ TEST_F(SettingsDialog, PolicyValuesShowDisabledWithTheNoteAndOkKeepsThemOutOfPar
             };
             EXPECT_EQ(enabled(), row.enabledAtOpen);
             EXPECT_EQ(GetItemText(dialog, IDC_INTERVAL), std::to_string(GetUpdaterApp()->m_updateInterval));
+            EXPECT_EQ(::IsDlgButtonChecked(dialog, IDC_ASK_CONFIRMATION),
+                      static_cast<UINT>(GetUpdaterApp()->m_askForConfirmation));
             EXPECT_EQ(GetItemText(dialog, IDC_POLICY_NOTE),
                       "Some settings are managed by your administrator.");
             RECT note{}, client{};

@@ -56,6 +56,7 @@ TEST_F(UpdateRunTest, EachOutcomeShowsOneTopMostBoxWithItsTextAndSuccessNone) {
         const char* text; // null: no box
         bool pinned = false;
         bool logBlocked = false; // a folder where the log would be: it cannot be written
+        bool signedIn = false;   // as the server's user, whose password no line may hold
     } cases[] = {
         {"empty browser directory", false, m_ftp.Address(), true, false, ""},
         {"no server", true, nobody, true, false, "Unable to establish connection to the Internet"},
@@ -66,6 +67,7 @@ TEST_F(UpdateRunTest, EachOutcomeShowsOneTopMostBoxWithItsTextAndSuccessNone) {
          "The update file is not signed by a trusted publisher.", true},
         {"new package, with a log that cannot be written", true, m_ftp.Address(), true, false, nullptr, false,
          true},
+        {"new package, signed in", true, m_ftp.Address(), true, false, nullptr, false, false, true},
         {"new package", true, m_ftp.Address(), true, false, nullptr},
     };
     const std::string logFolder = CUpdateLog::Folder();
@@ -78,6 +80,8 @@ TEST_F(UpdateRunTest, EachOutcomeShowsOneTopMostBoxWithItsTextAndSuccessNone) {
         App().m_browserDir = c.hasBrowserDir ? m_browserDir.Path() : "";
         App().m_server = c.server;
         App().m_lastDownloadFile = c.installedBefore ? downloaded : "";
+        App().m_user = c.signedIn ? "pmuser" : "";
+        App().m_pass = c.signedIn ? "pmsecret" : "";
         SetUserPin(c.pinned ? PublisherThumbprint("a").c_str() : nullptr);
         RemoveUpdateLog();
         ::RemoveDirectoryA(CUpdateLog::FilePath().c_str());
@@ -107,6 +111,11 @@ TEST_F(UpdateRunTest, EachOutcomeShowsOneTopMostBoxWithItsTextAndSuccessNone) {
         EXPECT_EQ(Signalled(m_probeStarted), c.text == nullptr);
         // The run's lines: who started it, where it went, what came of it, with the text of its box.
         const std::vector<std::string> log = UpdateLogLines();
+        for (const std::string& line : log)
+            EXPECT_EQ(line.find("pmsecret"), std::string::npos) << line;
+        if (c.signedIn) {
+            EXPECT_EQ(m_ftp.Logins(), std::vector<std::string>{"pmuser\tpmsecret"});
+        }
         if (c.logBlocked) {
             EXPECT_TRUE(log.empty());
         } else if (log.size() < 2) {

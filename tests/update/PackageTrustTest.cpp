@@ -2,8 +2,12 @@
 // policy, checked after a real download and before anything runs.
 #include "UpdaterFixture.h"
 #include "update/PackageTrust.h"
+#include "update/UpdatePipeline.h"
+#include "update/UpdateTexts.h"
 
+#include <atomic>
 #include <optional>
+#include <thread>
 
 using namespace pmtest;
 
@@ -160,6 +164,64 @@ TEST_F(PackageTrustTest, TheCheckedFileCannotBeChangedUntilItIsStarted) {
     CPackageTrust trust;
     EXPECT_EQ(trust.Admit(path), Admission::Untrusted);
     EXPECT_FALSE(trust.Holding());
+}
+
+// A download handed over by the handle that wrote it: only that very file is held, and the digest taken
+// as it was written stands only for bytes nobody could have written since (a program image, whose section
+// keeps writers off while the writer gives way to the hold); other files are hashed again. Admitted again
+// and again, the file held is never free for a writer in between.
+TEST_F(PackageTrustTest, TheHoldTakesOnlyTheWrittenFileAndKeepsItThroughTheAdmission) {
+    SetUserPin(m_a.c_str());
+    TempDir dir("trust-handover");
+    const std::string path = dir.File(kPackage);
+    const std::string other = dir.File("other.exe");
+    const struct {
+        const char* package;
+        bool changed;      // after the writer had closed: the digest written is of other bytes
+        bool anotherFile;  // the handle handed over is of another file
+        const char* error; // null: held and checked
+    } cases[] = {
+        {"signed-a.exe", false, false, nullptr},
+        {"not-pe.exe", false, false, nullptr},
+        {"not-pe.exe", true, false, UpdateText::kListMismatch},
+        {"signed-a.exe", false, true, UpdateText::kRetrieveFailed},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        std::string bytes = ReadFileText(TrustPackage(c.package));
+        CSha256 hash;
+        ASSERT_TRUE(hash.Add(bytes.data(), bytes.size()));
+        PackageCandidate package{kPackage, bytes.size(), hash.Finish()};
+        bytes[bytes.size() / 2] ^= c.changed ? 1 : 0;
+        ASSERT_TRUE(WriteFileText(path, bytes) && WriteFileText(other, bytes));
+        FetchedPackage fetched{CHandle(::CreateFileA((c.anotherFile ? other : path).c_str(),
+                                                     GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ,
+                                                     nullptr, OPEN_EXISTING, 0, nullptr)),
+                               package.sha256};
+        ASSERT_TRUE(fetched.writer);
+        CPackageTrust trust;
+        CString error;
+        EXPECT_EQ(CheckFetched(package, path, fetched, trust, error), c.error == nullptr);
+        EXPECT_EQ(error, c.error ? c.error : "");
+        EXPECT_EQ(trust.Holding() && FileExists(path), c.error == nullptr);
+    }
+    ASSERT_TRUE(::CopyFileA(TrustPackage("signed-a.exe").c_str(), path.c_str(), FALSE));
+    CPackageTrust trust;
+    ASSERT_TRUE(trust.Hold(path));
+    std::atomic<bool> admitting{true};
+    std::atomic<int> opened{0};
+    std::thread writer([&] {
+        while (admitting)
+            opened += CHandle(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                            nullptr, OPEN_EXISTING, 0, nullptr))
+                          ? 1
+                          : 0;
+    });
+    for (int run = 0; run < 20; ++run)
+        EXPECT_EQ(trust.Admit(path), Admission::Admitted);
+    admitting = false;
+    writer.join();
+    EXPECT_EQ(opened, 0);
 }
 
 TEST_F(PackageTrustTest, WindowsResultsAcceptedAreIntactSignaturesOnly) {
