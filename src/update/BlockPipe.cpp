@@ -1,7 +1,8 @@
 #include "BlockPipe.h"
 
 CBlockPipe::CBlockPipe(std::size_t blocks, std::size_t blockSize)
-    : m_unmade(blocks), m_blockSize(blockSize), m_ready(::CreateEventA(nullptr, FALSE, FALSE, nullptr)),
+    : m_unmade(blocks), m_wakeAt(blocks > 1 ? blocks / 2 : 1), m_blockSize(blockSize),
+      m_ready(::CreateEventA(nullptr, FALSE, FALSE, nullptr)),
       m_emptied(::CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
 
 bool CBlockPipe::TakeEmpty(std::vector<char>& buffer, DWORD waitMs) {
@@ -35,9 +36,9 @@ void CBlockPipe::PutFull(std::vector<char> buffer, DWORD used) {
     bool wake;
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        // A writer with blocks still waiting has not finished the last drain: it comes back for this one.
-        wake = m_full.empty();
         m_full.emplace_back(std::move(buffer), used);
+        // Once: a writer woken before comes back for the rest.
+        wake = m_full.size() == m_wakeAt;
     }
     if (wake)
         ::SetEvent(m_ready.Get());

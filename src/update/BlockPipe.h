@@ -1,8 +1,9 @@
 // Blocks of a transfer going round between the thread that reads them from the network and the one that
 // writes them: a few buffers, filled by one side and emptied by the other, so that reading and writing
-// overlap while neither runs far ahead. Each side is woken only when the other has to wait for it, so that
-// a fast transfer costs few wakes; the reader may outlive the writer's interest (a transfer given up), and
-// then it stops at the next buffer it asks for.
+// overlap while neither runs far ahead. A fast transfer costs few wakes: the writer is woken once half the
+// buffers wait for it (it looks by itself now and then too), the reader only when it waits for a buffer.
+// The reader may outlive the writer's interest (a transfer given up), and then it stops at the next buffer
+// it asks for.
 #pragma once
 
 #include "framework/Afx.h"
@@ -16,7 +17,7 @@
 
 class CBlockPipe {
   public:
-    explicit CBlockPipe(std::size_t blocks = 4, std::size_t blockSize = 64 * 1024);
+    explicit CBlockPipe(std::size_t blocks = 8, std::size_t blockSize = 64 * 1024);
 
     // Reader: an empty buffer, waiting at most waitMs while all are full; false once the writer has
     // stopped, or when the wait ran out.
@@ -38,6 +39,7 @@ class CBlockPipe {
     std::mutex m_lock;
     // Made as the reader first asks for them: a short body needs one.
     std::size_t m_unmade;
+    std::size_t m_wakeAt; // blocks waiting that wake the writer
     std::size_t m_blockSize;
     std::vector<std::vector<char>> m_empty;
     std::deque<std::pair<std::vector<char>, DWORD>> m_full;
