@@ -5,9 +5,9 @@
 // transfer cut at half moves when it is taken up again. Run through tools/bench.sh https, which starts the
 // server (its test root trusted in the prefix only).
 #include "app/UpdaterApp.h"
-#include "update/FtpUpdater.h"
 #include "update/HttpsChannel.h"
 #include "update/Sha256.h"
+#include "update/UpdateRun.h"
 
 #include <windows.h>
 #include <wininet.h>
@@ -116,10 +116,11 @@ double BareClient(const std::string& server, const std::string& folder, bool dis
 double Pendlemark(const std::string& server) {
     CUpdaterApp& app = *GetUpdaterApp();
     app.m_lastDownloadFile.clear();
+    app.m_server = server;
+    app.m_pathToFile = "/update/";
     const double start = SystemNow();
-    CFtpUpdater run("", "", "", "", 0);
-    run.m_context = MakeUpdateContext(app, app);
-    CHttpsChannel https(ParseServerAddress(server), "", "", "/update/", run);
+    CUpdateRun run(app, app);
+    CHttpsChannel https(run);
     if (!https.Connect() || !https.InstallNewestPackage()) {
         std::printf("Pendlemark: %s\n", run.m_errorText.c_str());
         return -1.0;

@@ -2,6 +2,7 @@
 // Run through tools/bench.sh, which starts the FTP server and passes its address and folder.
 #include "app/UpdaterApp.h"
 #include "update/FtpUpdater.h"
+#include "update/UpdateRun.h"
 #include "update/TransferProgressDlg.h"
 #include "update/TransferStatusCallback.h"
 
@@ -110,8 +111,8 @@ UpdaterTimes UpdaterDownload(const std::string& address) {
     UpdaterTimes times;
     CUpdaterApp* app = GetUpdaterApp();
     app->m_lastDownloadFile.clear();
-    CFtpUpdater updater(address, "", "", "/", 1);
-    updater.m_context = MakeUpdateContext(*app, *app);
+    CUpdateRun run(*app, *app);
+    CFtpUpdater updater(run, address, "", "", "/", 1);
     if (!updater.Connect())
         return times;
     FILETIME begun;
@@ -186,8 +187,8 @@ double UpdaterSmallRun(const std::string& address) {
     app->m_lastDownloadFile.clear();
     const double start = SystemNow();
     {
-        CFtpUpdater updater(address, "", "", "/small/", 1);
-        updater.m_context = MakeUpdateContext(*app, *app);
+        CUpdateRun run(*app, *app);
+        CFtpUpdater updater(run, address, "", "", "/small/", 1);
         updater.OpenProgressWindow(FALSE);
         updater.ShowStatus("Checking for internet connection...");
         if (!updater.Connect())
@@ -208,7 +209,8 @@ double UpdaterSmallRun(const std::string& address) {
 // closed), and its search of the folder (FtpSetCurrentDirectoryA and FtpFindFirstFileA).
 double WindowAlone() {
     const double start = Now();
-    CFtpUpdater updater("", "", "", "", 0);
+    CUpdateRun run(*GetUpdaterApp(), *GetUpdaterApp());
+    CFtpUpdater updater(run, "", "", "", "", 0);
     updater.OpenProgressWindow(FALSE);
     updater.ShowStatus("Checking for internet connection...");
     updater.ShowStatus("Checking for updates...");
@@ -290,7 +292,7 @@ int main() {
     // What running the package itself costs (the updater's time includes it).
     std::string copy = std::string(work) + "\\run-update.exe";
     ::CopyFileA((std::string(root) + "\\" + kPackage).c_str(), copy.c_str(), FALSE);
-    CFtpUpdater runner("", "", "", "", 0);
+    CUpdateRun runner(*GetUpdaterApp(), *GetUpdaterApp());
     double start = Now();
     runner.RunInstaller(copy);
     double run = Now() - start;
@@ -338,7 +340,8 @@ int main() {
         Median(windows) * 1000, Median(searches) * 1000);
 
     // The status callback as WinINet calls it for every block, with the window open.
-    CFtpUpdater callbackUpdater("", "", "", "", 0);
+    CUpdateRun callbackRun(*GetUpdaterApp(), *GetUpdaterApp());
+    CFtpUpdater callbackUpdater(callbackRun, "", "", "", "", 0);
     if (!callbackUpdater.OpenProgressWindow(TRUE)) {
         std::printf("cannot open the progress window\n");
         return 1;

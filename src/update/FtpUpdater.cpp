@@ -1,13 +1,11 @@
 #include "FtpUpdater.h"
-#include "framework/MessagePump.h"
 
 #include "TransferProgressDlg.h"
 #include "TransferStatusCallback.h"
 #include "UpdateList.h"
+#include "UpdateRun.h"
 #include "UpdateTexts.h"
 #include "core/PackageChoice.h"
-#include "framework/Dialog.h"
-#include "system/StartProgram.h"
 
 #include <cstdio>
 #include <optional>
@@ -32,19 +30,13 @@ std::uint64_t ListedSize(const WIN32_FIND_DATAA& data) {
     return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-// The owner first, then the window itself, so that the window ends up in front and focused.
-void Activate(HWND window) {
-    ::BringWindowToTop(window);
-    ::SetActiveWindow(window);
-    ::SetFocus(window);
-}
-
 } // namespace
 
-CFtpUpdater::CFtpUpdater(CString server, CString userName, CString password, CString remoteFolder,
-                         int passive)
-    : m_server(std::move(server)), m_userName(std::move(userName)), m_password(std::move(password)),
-      m_remoteFolder(std::move(remoteFolder)), m_passive(passive) {}
+CFtpUpdater::CFtpUpdater(CUpdateRun& run, CString server, CString userName, CString password,
+                         CString remoteFolder, int passive)
+    : m_errorText(run.m_errorText), m_server(std::move(server)), m_userName(std::move(userName)),
+      m_password(std::move(password)), m_remoteFolder(std::move(remoteFolder)), m_passive(passive),
+      m_progress(run.m_progress), m_run(run) {}
 
 CFtpUpdater::~CFtpUpdater() {
     CloseProgressWindow();
@@ -100,26 +92,16 @@ BOOL CFtpUpdater::InstallNewestPackage(CString folder) {
         return FALSE;
     if (!folder.empty())
         m_remoteFolder = std::move(folder);
-    PackageChannel channel = SharedSteps();
+    PackageChannel channel;
     channel.findNewest = [this](PackageCandidate& newest) { return FindNewestPackage(newest); };
     channel.fetch = [this](const PackageCandidate& package, const CString& localPath, FetchedPackage&) {
         return FetchPackage(package, localPath);
     };
-    const BOOL result = RunUpdatePipeline(channel, m_context, m_trust, m_errorText);
+    channel.run = [this](const CString& path) { return RunInstaller(path); };
+    const BOOL result = RunUpdatePipeline(channel, m_run);
     if (m_hConnection)
         ::InternetSetStatusCallback(m_hConnection, nullptr);
     return result;
-}
-
-PackageChannel CFtpUpdater::SharedSteps() {
-    PackageChannel channel;
-    channel.transferDone = [this] { CloseProgressWindow(); };
-    channel.run = [this](const CString& path, DWORD& exitCode) {
-        const BOOL started = RunInstaller(path);
-        exitCode = m_installerExitCode;
-        return started;
-    };
-    return channel;
 }
 
 BOOL CFtpUpdater::FindNewestPackage(PackageCandidate& newest) {
@@ -136,7 +118,7 @@ BOOL CFtpUpdater::FindNewestPackage(PackageCandidate& newest) {
         }
     }
 
-    if (CUpdateList::SignedListsRequired())
+    if (m_run.m_snapshot.m_signedListsRequired)
         return FindNewestListed(newest);
 
     std::vector<ListedFile> listing;
@@ -182,14 +164,14 @@ std::optional<std::string> CFtpUpdater::ReadSmallFile(const char* name, std::siz
 }
 
 BOOL CFtpUpdater::FindNewestListed(PackageCandidate& newest) {
-    CUpdateList list;
+    CUpdateList list(m_run.m_snapshot);
     const std::optional<std::string> text = ReadSmallFile(kFeedFileName, kMaxFeedBytes);
     if (!text) {
         m_errorText = kListUnreadable;
         return FALSE;
     }
     const std::optional<std::string> signature = ReadSmallFile(kFeedSignatureName, kMaxFeedSignatureBytes);
-    return list.Choose(*text, signature, newest, m_errorText, m_context);
+    return list.Choose(*text, signature, newest, m_run);
 }
 
 BOOL CFtpUpdater::FetchPackage(const PackageCandidate& package, const CString& localPath) {
@@ -200,10 +182,10 @@ BOOL CFtpUpdater::FetchPackage(const PackageCandidate& package, const CString& l
                       FTP_TRANSFER_TYPE_BINARY, reinterpret_cast<DWORD_PTR>(this))) {
         WIN32_FILE_ATTRIBUTE_DATA data{};
         ::GetFileAttributesExA(localPath.c_str(), GetFileExInfoStandard, &data);
-        Note(m_context,
-             "received " +
-                 std::to_string((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow) +
-                 " bytes");
+        m_run.Note(
+            "received " +
+            std::to_string((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow) +
+            " bytes");
         return TRUE;
     }
     ::DeleteFileA(localPath.c_str()); // a partial package must never be run later
@@ -212,12 +194,7 @@ BOOL CFtpUpdater::FetchPackage(const PackageCandidate& package, const CString& l
 }
 
 BOOL CFtpUpdater::RunInstaller(CString path) {
-    // Started (its image is mapped now) or refused: the verified file need not be held any longer.
-    m_installerExitCode = 0;
-    const BOOL started = StartProgram(path, CString(), kStartWait | kStartElevateIfRequired,
-                                      &m_installerExitCode, [this] { m_trust.Release(); });
-    m_trust.Release();
-    return started;
+    return m_run.RunInstaller(std::move(path));
 }
 
 void CFtpUpdater::CloseInternetHandles() {
@@ -226,47 +203,17 @@ void CFtpUpdater::CloseInternetHandles() {
 }
 
 BOOL CFtpUpdater::OpenProgressWindow(BOOL showControls) {
-    CloseProgressWindow();
-    auto progress = std::make_unique<CTransferProgressDlg>(0);
-    progress->m_showCancel = showControls;
-    progress->m_showProgress = showControls;
-    // A window that could not be made is no window at all: nothing is shown and nothing cancels.
-    if (!progress->CreateModeless(nullptr))
-        return FALSE;
-    m_progress = std::move(progress);
-    if (HWND owner = CDialog::GetSafeOwner(nullptr))
-        Activate(owner);
-    Activate(m_progress->m_hWnd);
-    return TRUE;
+    return m_run.OpenProgressWindow(showControls);
 }
 
 void CFtpUpdater::ShowStatus(CString text) {
-    if (!m_progress)
-        return;
-    // Brought forward only when something came in front of it: each of these calls is a round trip to
-    // the display, and a phase lasts milliseconds.
-    const HWND window = m_progress->m_hWnd;
-    if (::GetForegroundWindow() != window || !(::GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST)) {
-        if (HWND owner = CDialog::GetSafeOwner(nullptr))
-            Activate(owner);
-        Activate(window);
-        ::SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);
-    }
-    m_progress->SetStatusText(text);
-    PumpMessages();
+    m_run.ShowStatus(std::move(text));
 }
 
 void CFtpUpdater::CloseProgressWindow() {
-    if (!m_progress)
-        return;
-    // Taken out first: whatever the destruction dispatches finds no window open any more.
-    std::unique_ptr<CTransferProgressDlg> progress = std::move(m_progress);
-    if (progress->IsWindow())
-        progress->DestroyWindow();
-    progress.reset();
-    PumpMessages();
+    m_run.CloseProgressWindow();
 }
 
 void CFtpUpdater::PumpMessages() {
-    AfxPumpWaitingMessages();
+    m_run.PumpMessages();
 }

@@ -1,24 +1,25 @@
-// One update against the FTP server: the run's progress window and connection, and the FTP channel
-// (the listing's newest dated package and its transfer) of the shared update steps.
+// The FTP channel of an update run: the connection to the server, the listing's newest dated package (or,
+// where signed update lists are required, the list's) and its transfer. Its progress-window and
+// error-text operations and fields are the run's, which it works inside.
 #pragma once
 
 #include "InternetHandle.h"
-#include "PackageTrust.h"
 #include "UpdatePipeline.h"
 #include "core/PackageName.h"
 #include "framework/Afx.h"
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
 class CTransferProgressDlg;
+class CUpdateRun;
 
 class CFtpUpdater {
   public:
-    CFtpUpdater(CString server, CString userName, CString password, CString remoteFolder, int passive);
+    CFtpUpdater(CUpdateRun& run, CString server, CString userName, CString password, CString remoteFolder,
+                int passive);
     ~CFtpUpdater();
     CFtpUpdater(const CFtpUpdater&) = delete;
     CFtpUpdater& operator=(const CFtpUpdater&) = delete;
@@ -35,7 +36,7 @@ class CFtpUpdater {
     // FALSE, date untouched, unless the name starts with a real calendar date as YYMMDD.
     BOOL ParsePackageDate(CString name, PackageDate& date);
 
-    CString m_errorText;
+    CString& m_errorText; // the run's
     CInternetHandle m_hInternet;
     CInternetHandle m_hConnection;
     CString m_server;
@@ -45,18 +46,7 @@ class CFtpUpdater {
     int m_passive;
     std::uint64_t m_bytesReceived = 0; // also written by the status callback
     std::uint64_t m_bytesExpected = 0;
-    std::unique_ptr<CTransferProgressDlg> m_progress;
-    // The publishers pinned when this run began, and the hold on the package between check and start.
-    CPackageTrust m_trust;
-    // What the run knows of the settings: where packages go and which one ran last.
-    UpdateContext m_context;
-    DWORD m_installerExitCode = 0; // of the package RunInstaller waited for
-    // Whether the program is to close: a run that waits on the network ends instead of waiting on.
-    std::function<bool()> m_closeRequested;
-
-    // The steps every channel shares with this run: the progress window closed after the transfer,
-    // and the package started through RunInstaller.
-    PackageChannel SharedSteps();
+    std::unique_ptr<CTransferProgressDlg>& m_progress; // the run's
 
   private:
     // The channel's two steps: the newest package of the server folder's listing, and its transfer.
@@ -65,4 +55,6 @@ class CFtpUpdater {
     // Where signed update lists are required: the list and its signature in the server folder decide.
     BOOL FindNewestListed(PackageCandidate& newest);
     std::optional<std::string> ReadSmallFile(const char* name, std::size_t limit);
+
+    CUpdateRun& m_run;
 };

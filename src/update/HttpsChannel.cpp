@@ -1,7 +1,7 @@
 #include "HttpsChannel.h"
 
-#include "FtpUpdater.h"
 #include "TransferProgressDlg.h"
+#include "UpdateRun.h"
 #include "UpdateTexts.h"
 #include "core/HttpText.h"
 #include "core/IntegerText.h"
@@ -21,8 +21,6 @@ namespace {
 using namespace UpdateText;
 
 constexpr char kPartSuffix[] = ".part";
-// What the next attempt needs to resume a cut transfer: the list entry and the server's validator.
-constexpr char kPartRecordValue[] = "PartialDownload";
 // Within one run a cut transfer is taken up again this often.
 constexpr int kResumes = 2;
 
@@ -58,12 +56,12 @@ bool RenameHeld(HANDLE file, const CString& path) {
 }
 } // namespace
 
-CHttpsChannel::CHttpsChannel(ServerAddress server, CString userName, CString password, CString remoteFolder,
-                             CFtpUpdater& run)
-    : m_folder(UrlFolderPath(remoteFolder)), m_run(run),
+CHttpsChannel::CHttpsChannel(CUpdateRun& run)
+    : m_folder(UrlFolderPath(run.m_snapshot.m_remoteFolder)), m_run(run),
       m_client(
-          std::move(server), std::move(userName), std::move(password),
-          CHttpsClient::Watch{[this] { Serve(); }, [this] { return GoOn(); }, [this] { StoppedAway(); }}) {
+          ParseServerAddress(run.m_snapshot.m_server), run.m_snapshot.m_userName, run.m_snapshot.m_password,
+          CHttpsClient::Watch{[this] { Serve(); }, [this] { return GoOn(); }, [this] { StoppedAway(); }}),
+      m_list(run.m_snapshot) {
     m_client.m_limits = DefaultLimits();
 }
 
@@ -95,14 +93,13 @@ void CHttpsChannel::StoppedAway() {
 }
 
 bool CHttpsChannel::GoOn() {
-    if (m_run.m_closeRequested && m_run.m_closeRequested())
+    if (m_run.CloseRequested())
         return false;
     CTransferProgressDlg* progress = m_run.m_progress.get();
     if (!progress)
         return true;
     if (m_reading) {
-        m_run.m_bytesReceived = m_transferBase + m_client.Received();
-        progress->ShowPosition(TransferPercent(m_run.m_bytesReceived, m_run.m_bytesExpected));
+        progress->ShowPosition(TransferPercent(m_transferBase + m_client.Received(), m_transferSize));
     }
     return !progress->m_cancelRequested;
 }
@@ -113,12 +110,12 @@ bool CHttpsChannel::PauseBeforeRetry() {
 }
 
 BOOL CHttpsChannel::InstallNewestPackage() {
-    PackageChannel channel = m_run.SharedSteps();
+    PackageChannel channel;
     channel.findNewest = [this](PackageCandidate& newest) { return FindNewestPackage(newest); };
     channel.fetch = [this](const PackageCandidate& package, const CString& localPath,
                            FetchedPackage& fetched) { return FetchPackage(package, localPath, fetched); };
     channel.besideSuffix = kPartSuffix;
-    return RunUpdatePipeline(channel, m_run.m_context, m_run.m_trust, m_run.m_errorText);
+    return RunUpdatePipeline(channel, m_run);
 }
 
 BOOL CHttpsChannel::FindNewestPackage(PackageCandidate& newest) {
@@ -139,7 +136,7 @@ BOOL CHttpsChannel::FindNewestPackage(PackageCandidate& newest) {
         m_run.m_errorText = kListUnreadable;
         return FALSE;
     }
-    const BOOL chosen = m_list.Choose(*list, signature, newest, m_run.m_errorText, m_run.m_context);
+    const BOOL chosen = m_list.Choose(*list, signature, newest, m_run);
     // Only a list that passed its checks may say which parts are stale.
     if (m_list.Passed())
         DeleteStaleParts(chosen ? newest.name : CString());
@@ -147,7 +144,7 @@ BOOL CHttpsChannel::FindNewestPackage(PackageCandidate& newest) {
 }
 
 void CHttpsChannel::DeleteStaleParts(const CString& keep) const {
-    const CString& folder = m_run.m_context.downloadFolder;
+    const CString& folder = m_run.m_snapshot.m_downloadFolder;
     const CString pattern = folder.empty() ? CString() : JoinPath(folder, "*-update.exe.part");
     WIN32_FIND_DATAA data;
     HANDLE found = pattern.empty() ? INVALID_HANDLE_VALUE : ::FindFirstFileA(pattern.c_str(), &data);
@@ -226,7 +223,7 @@ BOOL CHttpsChannel::FetchPackage(const PackageCandidate& package, const CString&
     case HttpsResult::Complete:
         // A part that cannot take its name yet stays complete, with its record, for the next run.
         if (RenameHeld(part.file.Get(), localPath)) {
-            WriteParamsText(kPartRecordValue, std::string());
+            m_run.m_snapshot.RecordPart(std::string());
             fetched.digest = part.hash ? part.hash->Finish() : std::nullopt;
             fetched.writer = std::move(part.file);
             return TRUE;
@@ -234,7 +231,7 @@ BOOL CHttpsChannel::FetchPackage(const PackageCandidate& package, const CString&
         m_run.m_errorText = kRetrieveFailed;
         return FALSE;
     case HttpsResult::Mismatch:
-        WriteParamsText(kPartRecordValue, std::string());
+        m_run.m_snapshot.RecordPart(std::string());
         part.file.Close();
         ::DeleteFileA(partPath.c_str());
         m_run.m_errorText = kListMismatch;
@@ -281,7 +278,7 @@ HttpsResult CHttpsChannel::TransferOnce(const PackageCandidate& package, Part& p
     // What an earlier attempt left is taken up only for the same list entry, with the server's validator.
     std::uint64_t offset = 0;
     const std::optional<std::string> validator =
-        PartRecordValidator(ReadParamsText(kPartRecordValue), EntryOf(package));
+        PartRecordValidator(m_run.m_snapshot.m_partRecord, EntryOf(package));
     LARGE_INTEGER partSize{};
     if (validator && ::GetFileSizeEx(part.file.Get(), &partSize) && partSize.QuadPart > 0 &&
         static_cast<std::uint64_t>(partSize.QuadPart) <= package.size)
@@ -316,23 +313,21 @@ HttpsResult CHttpsChannel::TransferOnce(const PackageCandidate& package, Part& p
         return sent;
     if (status != (offset > 0 ? 206u : 200u))
         return HttpsResult::Refused;
-    Note(m_run.m_context,
-         offset > 0 ? "transfer resumed from byte " + std::to_string(offset) : "transfer begun");
+    m_run.Note(offset > 0 ? "transfer resumed from byte " + std::to_string(offset) : "transfer begun");
     // A server announcing another length is not serving the listed file; more is never read.
     const std::string& length = m_client.Answer().contentLength;
     if (!length.empty() && DecimalOf(length) != package.size - offset)
         return HttpsResult::Mismatch;
     const HttpsAnswer& answer = m_client.Answer();
     const std::string& newValidator = answer.etag.empty() ? answer.lastModified : answer.etag;
-    WriteParamsText(kPartRecordValue,
-                    newValidator.empty() ? std::string() : PartRecordText(EntryOf(package), newValidator));
+    m_run.m_snapshot.RecordPart(newValidator.empty() ? std::string()
+                                                     : PartRecordText(EntryOf(package), newValidator));
 
     if (m_run.m_progress) {
         m_run.m_progress->SetStatusText(kReceiving);
         m_run.PumpMessages();
     }
-    m_run.m_bytesExpected = package.size;
-    m_run.m_bytesReceived = offset;
+    m_transferSize = package.size;
     m_transferBase = offset;
     m_reading = true;
     // Written and hashed here as the blocks come in, through the handle the run holds, while the request's
@@ -346,17 +341,16 @@ HttpsResult CHttpsChannel::TransferOnce(const PackageCandidate& package, Part& p
         return true;
     });
     m_reading = false;
-    m_run.m_bytesReceived = part.size;
     // Reset, silent too long, ended early, refused by the file, Cancel.
     const HttpsResult result = read != HttpsResult::Complete ? read
                                : part.size == package.size   ? HttpsResult::Complete
                                                              : HttpsResult::Cut;
-    Note(m_run.m_context, "received " + std::to_string(part.size - offset) + " bytes, " +
-                              std::to_string(part.size) + " of " + std::to_string(package.size) + " in all" +
-                              (result == HttpsResult::Complete  ? ""
-                               : result == HttpsResult::Aborted ? ", cancelled"
-                               : result == HttpsResult::Cut     ? ", cut"
-                                                                : ", not written"));
+    m_run.Note("received " + std::to_string(part.size - offset) + " bytes, " + std::to_string(part.size) +
+               " of " + std::to_string(package.size) + " in all" +
+               (result == HttpsResult::Complete  ? ""
+                : result == HttpsResult::Aborted ? ", cancelled"
+                : result == HttpsResult::Cut     ? ", cut"
+                                                 : ", not written"));
     if (m_run.m_progress)
         m_run.m_progress->SetPosition(TransferPercent(part.size, package.size));
     return result;

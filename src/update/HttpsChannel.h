@@ -1,6 +1,6 @@
 // The HTTPS channel: the update list Pendlemark.feed in the server folder names the packages, and a
-// package is fetched with resumable requests through the user's proxy settings. It runs inside the
-// update run's updater, whose progress window, package trust and shared steps it uses. The network is
+// package is fetched with resumable requests through the user's proxy settings. It works inside the update
+// run (CUpdateRun), whose settings, progress window, trust and package start it uses. The network is
 // waited for, never blocked on: the window stays alive and Cancel works in every phase.
 #pragma once
 
@@ -16,7 +16,7 @@
 #include <optional>
 #include <string>
 
-class CFtpUpdater;
+class CUpdateRun;
 
 // How long any phase of a request (connecting, the answer, the list, the signature, the package) may
 // receive nothing before it counts as cut; the floor of a transfer's pace, below which it is cut as well;
@@ -28,8 +28,8 @@ constexpr DWORD kHttpsRetryPauseMs = 1000;
 
 class CHttpsChannel {
   public:
-    CHttpsChannel(ServerAddress server, CString userName, CString password, CString remoteFolder,
-                  CFtpUpdater& run);
+    // The server, its sign-in and the folder of the run's snapshot.
+    explicit CHttpsChannel(CUpdateRun& run);
     CHttpsChannel(const CHttpsChannel&) = delete;
     CHttpsChannel& operator=(const CHttpsChannel&) = delete;
 
@@ -79,11 +79,12 @@ class CHttpsChannel {
     void DeleteStaleParts(const CString& keep) const;
 
     std::string m_folder; // as the URL path: starts and ends with "/"
-    CFtpUpdater& m_run;
+    CUpdateRun& m_run;
     CHttpsClient m_client;
     CUpdateList m_list;
     DWORD m_retryPauseMs = kHttpsRetryPauseMs;
-    // While a package's bytes are read: what the part held before, for the bar.
+    // While a package's bytes are read: what the part held before and the whole, for the bar.
     bool m_reading = false;
     std::uint64_t m_transferBase = 0;
+    std::uint64_t m_transferSize = 0;
 };

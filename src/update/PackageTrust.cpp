@@ -3,7 +3,7 @@
 #include "DelayLoads.h"
 #include "core/VersionText.h"
 #include "system/ProgramIdentity.h"
-#include "system/RegistryTable.h"
+#include "RunSnapshot.h"
 #include "system/StartProgram.h"
 
 #include <bcrypt.h>
@@ -70,23 +70,8 @@ class CTrustState {
 };
 } // namespace
 
-CPackageTrust::CPackageTrust() : m_signers(LoadPinnedSigners()), m_products(LoadPackageProducts()) {}
-
-ThumbprintList CPackageTrust::LoadPinnedSigners() {
-    const RegistryData pins = ReadValueInForce(RegistryName::PackageSigners);
-    // Present but not text: never a valid list.
-    return ParseThumbprintList(pins.read == RegistryRead::WrongType ? "?" : AsciiOf(pins.list));
-}
-
-ProductList CPackageTrust::LoadPackageProducts() {
-    const RegistryData products = ReadValueInForce(RegistryName::PackageProducts);
-    if (products.read == RegistryRead::WrongType) {
-        ProductList nothing;
-        nothing.status = ProductList::Status::Empty;
-        return nothing;
-    }
-    return ParseProductList(products.list);
-}
+CPackageTrust::CPackageTrust(CRunSnapshot& snapshot)
+    : m_signers(snapshot.m_signers), m_products(snapshot.m_products), m_snapshot(snapshot) {}
 
 Admission CPackageTrust::Admit(const CString& path) {
     m_admitted.reset();
@@ -101,7 +86,7 @@ Admission CPackageTrust::Admit(const CString& path) {
     package.trustResult = CheckSignature(m_package.Get(), path, package.signer);
     package.version = VersionOf(m_package.Get());
     if (package.version) {
-        package.recorded = RecordedVersion(package.version->productName);
+        package.recorded = m_snapshot.InstalledVersion(package.version->productName);
         // This program never goes below the version running now, recorded or not.
         if (SameProductName(package.version->productName, kOwnProduct)) {
             const std::uint64_t own = CProgramIdentity::Of(ModulePath()).m_version;
@@ -118,35 +103,11 @@ Admission CPackageTrust::Admit(const CString& path) {
 std::string CPackageTrust::RecordInstalled() {
     std::string recorded;
     if (m_admitted) {
-        RecordVersion(m_admitted->productName, m_admitted->fileVersion);
+        m_snapshot.RecordVersion(m_admitted->productName, m_admitted->fileVersion);
         recorded = AsciiOf(m_admitted->productName) + " " + VersionText(m_admitted->fileVersion);
     }
     m_admitted.reset();
     return recorded;
-}
-
-std::optional<std::uint64_t> CPackageTrust::RecordedVersion(const std::u16string& product) {
-    CRegKey record;
-    if (record.Open(HKEY_CURRENT_USER, kPackagesKeyPath, KEY_QUERY_VALUE) != ERROR_SUCCESS)
-        return std::nullopt;
-    wchar_t data[32] = L"";
-    DWORD size = sizeof data - sizeof data[0];
-    DWORD type = REG_NONE;
-    if (::RegQueryValueExW(record.Get(), Wide(product), nullptr, &type, reinterpret_cast<BYTE*>(data),
-                           &size) != ERROR_SUCCESS ||
-        type != REG_SZ)
-        return std::nullopt;
-    return ParseVersionText(AsciiOf(std::wstring(data)));
-}
-
-void CPackageTrust::RecordVersion(const std::u16string& product, std::uint64_t version) {
-    CRegKey record;
-    if (record.Create(HKEY_CURRENT_USER, kPackagesKeyPath) != ERROR_SUCCESS)
-        return;
-    const std::string text = VersionText(version);
-    const std::wstring data(text.begin(), text.end());
-    ::RegSetValueExW(record.Get(), Wide(product), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                     static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
 }
 
 LONG CPackageTrust::CheckSignature(HANDLE file, const CString& path, std::optional<Thumbprint>& signer) {

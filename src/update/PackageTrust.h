@@ -11,14 +11,12 @@
 #include <optional>
 #include <string>
 
+class CRunSnapshot;
+
 class CPackageTrust {
   public:
-    // Reads the pins in force now.
-    CPackageTrust();
-
-    // For each value, the machine policy's when it is there and not empty, else the user's.
-    static ThumbprintList LoadPinnedSigners();
-    static ProductList LoadPackageProducts();
+    // The pins of the run's snapshot; what it installs is recorded through it.
+    explicit CPackageTrust(CRunSnapshot& snapshot);
 
     // Without a pin every package is admitted, as it always was.
     bool InForce() const { return m_signers.status != ThumbprintList::Status::None; }
@@ -39,15 +37,11 @@ class CPackageTrust {
     // WinVerifyTrust's result for an open file (CERT_E_EXPIRED for a signer outside its validity), and
     // the primary signer's SHA-256 certificate thumbprint wherever the platform found one.
     static LONG CheckSignature(HANDLE file, const CString& path, std::optional<Thumbprint>& signer);
-    // The version recorded for a product (the default value for the empty name); none when missing or
-    // not "a.b.c.d" (whoever can damage it can as well delete it).
-    static std::optional<std::uint64_t> RecordedVersion(const std::u16string& product);
-    static void RecordVersion(const std::u16string& product, std::uint64_t version);
-
     ThumbprintList m_signers;
     ProductList m_products;
 
   private:
+    CRunSnapshot& m_snapshot;
     CHeldPackage m_package;
     std::optional<PeVersionInfo> m_admitted; // what an admitted pinned package is
 };

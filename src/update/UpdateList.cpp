@@ -1,37 +1,14 @@
 #include "UpdateList.h"
 
-#include "DelayLoads.h"
 #include "ListSignature.h"
+#include "UpdateRun.h"
 #include "UpdateTexts.h"
-#include "core/IntegerText.h"
-#include "system/RegistryTable.h"
-
-#include <bcrypt.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 #include <string>
 
 namespace {
-// The serial of the list used last, read as the list's own numbers are (blanks at the ends allowed); none
-// when missing or not a decimal number.
-std::optional<std::uint64_t> RecordedSerial() {
-    const std::string text = ReadUserValue(RegistryName::FeedSerial).text;
-    const std::size_t first = text.find_first_not_of(" \t");
-    const std::size_t last = text.find_last_not_of(" \t");
-    std::uint64_t serial = 0;
-    if (first == std::string::npos || !ParseDecimal(text.substr(first, last - first + 1), UINT64_MAX, serial))
-        return std::nullopt;
-    return serial;
-}
-
-void RecordSerial(std::uint64_t serial) {
-    const std::optional<std::uint64_t> recorded = RecordedSerial();
-    if (!recorded || serial > *recorded) // written only when it grows
-        WriteUserValue(RegistryName::FeedSerial, std::to_string(serial));
-}
-
 std::string UtcText(std::int64_t seconds) {
     // FILETIME counts 100 ns from 1601; 11644473600 s lie between 1601 and 1970.
     const long long ticks = (seconds + 11644473600LL) * 10000000LL;
@@ -58,31 +35,10 @@ const char* VerdictText(FeedVerdict verdict) {
 }
 } // namespace
 
-CUpdateList::CUpdateList() : m_signers(CPackageTrust::LoadPinnedSigners()) {
-    m_client.signedListsRequired = SignedListsRequired();
-    m_client.recordedSerial = RecordedSerial();
-    m_client.bucket = LoadRolloutBucket();
-}
-
-bool CUpdateList::SignedListsRequired() {
-    const RegistryData required = ReadValueInForce(RegistryName::RequireSignedFeed);
-    return required.read == RegistryRead::WrongType || required.number != 0;
-}
-
-int CUpdateList::LoadRolloutBucket() {
-    const RegistryData recorded = ReadUserValue(RegistryName::RolloutBucket);
-    if (recorded.read == RegistryRead::Value)
-        return static_cast<int>(recorded.number);
-    // Rejection sampling keeps the hundred buckets equally likely.
-    std::uint32_t random = 0;
-    do {
-        if (!DelayLoadsAvailable() || BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&random),
-                                                      sizeof random, BCRYPT_USE_SYSTEM_PREFERRED_RNG) != 0)
-            random = static_cast<std::uint32_t>(::GetTickCount()) ^ static_cast<std::uint32_t>(std::rand());
-    } while (random >= UINT32_MAX - UINT32_MAX % 100);
-    const DWORD bucket = random % 100;
-    WriteUserValue(RegistryName::RolloutBucket, bucket);
-    return static_cast<int>(bucket);
+CUpdateList::CUpdateList(const CRunSnapshot& snapshot) : m_signers(snapshot.m_signers) {
+    m_client.signedListsRequired = snapshot.m_signedListsRequired;
+    m_client.recordedSerial = snapshot.m_recordedSerial;
+    m_client.bucket = snapshot.m_rolloutBucket;
 }
 
 bool CUpdateList::SignatureNeeded() const {
@@ -90,7 +46,8 @@ bool CUpdateList::SignatureNeeded() const {
 }
 
 BOOL CUpdateList::Choose(const std::string& list, const std::optional<std::string>& signature,
-                         PackageCandidate& newest, CString& errorText, const UpdateContext& context) {
+                         PackageCandidate& newest, CUpdateRun& run) {
+    CString& errorText = run.m_errorText;
     m_passed = false;
     m_feed = ParseUpdateFeed(list);
     if (!m_feed) {
@@ -108,11 +65,11 @@ BOOL CUpdateList::Choose(const std::string& list, const std::optional<std::strin
             decision.verdict == FeedVerdict::Untrusted
                 ? signature ? "its signature refused" : "no signature"
                 : "its signature checked, signer " + ThumbprintHex(checked.signer.value_or(Thumbprint{}));
-    Note(context, "update list: serial " + std::to_string(m_feed->serial) + ", expires " +
-                      UtcText(m_feed->expires) + ", " + signed_);
+    run.Note("update list: serial " + std::to_string(m_feed->serial) + ", expires " +
+             UtcText(m_feed->expires) + ", " + signed_);
     m_passed = decision.verdict == FeedVerdict::Accepted || decision.verdict == FeedVerdict::NoPackage;
     if (m_passed)
-        RecordSerial(m_feed->serial);
+        run.m_snapshot.RecordSerial(m_feed->serial);
     if (decision.verdict != FeedVerdict::Accepted || !decision.entry) {
         errorText = VerdictText(decision.verdict);
         return FALSE;

@@ -1,5 +1,5 @@
 // An update list as the client judges it: against the pins, the policy, the serial of the list used
-// last and this user's rollout bucket, read when the run begins.
+// last and this user's rollout bucket, as the run's snapshot took them when it began.
 #pragma once
 
 #include "UpdatePipeline.h"
@@ -8,16 +8,12 @@
 #include <optional>
 #include <string>
 
+class CRunSnapshot;
+class CUpdateRun;
+
 class CUpdateList {
   public:
-    // Reads the state in force now; draws and keeps a rollout bucket where there is none.
-    CUpdateList();
-
-    // "RequireSignedFeed": the machine policy when it holds the value, else the user's; any value that
-    // is not a DWORD of 0 requires, so a damaged value never weakens the rule.
-    static bool SignedListsRequired();
-    // The user's bucket, 0-99, drawn from the platform's generator when missing or out of range.
-    static int LoadRolloutBucket();
+    explicit CUpdateList(const CRunSnapshot& snapshot);
 
     // Whether the list's signature file must be fetched at all.
     bool SignatureNeeded() const;
@@ -25,7 +21,7 @@ class CUpdateList {
     // package to fetch; FALSE with the run's error text. A list that passed its checks is recorded. What
     // the list says goes to the run's log.
     BOOL Choose(const std::string& list, const std::optional<std::string>& signature,
-                PackageCandidate& newest, CString& errorText, const UpdateContext& context);
+                PackageCandidate& newest, CUpdateRun& run);
     // The list decided on last; nothing before that or when it could not be read.
     const std::optional<UpdateFeed>& Feed() const { return m_feed; }
     // Whether it passed its checks (signature, expiry, serial), offering a package or not.

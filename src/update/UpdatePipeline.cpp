@@ -1,12 +1,10 @@
 #include "UpdatePipeline.h"
 
+#include "UpdateRun.h"
 #include "UpdateTexts.h"
-#include "framework/WinApp.h"
 #include "system/AnsiText.h"
 #include "system/PathUtil.h"
-#include "system/Settings.h"
 #include "system/StartProgram.h"
-#include "system/UpdateLog.h"
 
 namespace {
 constexpr DWORD kExitRestartRequired = 3010;  // ERROR_SUCCESS_REBOOT_REQUIRED
@@ -24,33 +22,20 @@ const char* RefusalText(Admission admission) {
 }
 } // namespace
 
-void Note(const UpdateContext& context, const std::string& text) {
-    if (context.log)
-        context.log->Write(text);
-}
-
-UpdateContext MakeUpdateContext(CSettings& settings, CWinApp& profile) {
-    UpdateContext context;
-    context.downloadFolder = settings.GetDownloadFilePath("");
-    context.lastDownloadFile = settings.m_lastDownloadFile;
-    context.recordLastDownload = [&settings, &profile](const CString& path) {
-        settings.RecordLastDownload(profile, path);
-    };
-    return context;
-}
-
-BOOL PrepareDownload(const PackageCandidate& package, const UpdateContext& context, CString& localPath,
-                     CString& errorText, const CString& besideSuffix) {
-    if (!context.downloadFolder.empty())
-        ::CreateDirectoryA(context.downloadFolder.c_str(), nullptr);
-    localPath = context.downloadFolder.empty() ? CString() : JoinPath(context.downloadFolder, package.name);
+BOOL PrepareDownload(const PackageCandidate& package, CUpdateRun& run, CString& localPath,
+                     const CString& besideSuffix) {
+    const CString& folder = run.m_snapshot.m_downloadFolder;
+    CString& errorText = run.m_errorText;
+    if (!folder.empty())
+        ::CreateDirectoryA(folder.c_str(), nullptr);
+    localPath = folder.empty() ? CString() : JoinPath(folder, package.name);
     if (localPath.empty() || localPath.size() + besideSuffix.size() > kMaxBuiltPath) {
         errorText = UpdateText::kRetrieveFailed; // no room for the path: never write a cut one
         return FALSE;
     }
     // Only ASCII letters fold, in any code page: the C runtime's multi-byte comparison would depend on
     // the code page it was set to, and not every runtime knows UTF-8.
-    if (SameTextIgnoringAsciiCase(localPath, context.lastDownloadFile)) {
+    if (SameTextIgnoringAsciiCase(localPath, run.m_snapshot.m_lastDownloadFile)) {
         errorText = UpdateText::kNothingNew;
         return FALSE;
     }
@@ -67,7 +52,8 @@ BOOL PrepareDownload(const PackageCandidate& package, const UpdateContext& conte
 }
 
 BOOL CheckFetched(const PackageCandidate& package, const CString& localPath, FetchedPackage& fetched,
-                  CPackageTrust& trust, CString& errorText) {
+                  CUpdateRun& run) {
+    CPackageTrust& trust = run.m_trust;
     // From here until it has started, the file is the one held: checked, admitted and run.
     const bool held =
         fetched.writer ? trust.TakeOver(std::move(fetched.writer), localPath) : trust.Hold(localPath);
@@ -88,67 +74,67 @@ BOOL CheckFetched(const PackageCandidate& package, const CString& localPath, Fet
     if (intact)
         return TRUE;
     trust.Release();
-    errorText = failure;
+    run.m_errorText = failure;
     ::DeleteFileA(localPath.c_str()); // never run later
     return FALSE;
 }
 
-BOOL AdmitAndRun(const PackageChannel& channel, const UpdateContext& context, CPackageTrust& trust,
-                 const CString& localPath, CString& errorText) {
+BOOL AdmitAndRun(const PackageChannel& channel, CUpdateRun& run, const CString& localPath) {
+    CPackageTrust& trust = run.m_trust;
     const Admission admission = trust.Admit(localPath);
     if (admission != Admission::Admitted) {
         // Nothing refused may run, now or on a later run.
         trust.Release();
         ::DeleteFileA(localPath.c_str());
-        errorText = RefusalText(admission);
-        Note(context, "refused: " + errorText);
+        run.m_errorText = RefusalText(admission);
+        run.Note("refused: " + run.m_errorText);
         return FALSE;
     }
-    DWORD exitCode = 0;
-    if (!channel.run(localPath, exitCode)) {
+    if (run.m_beforePackageStart)
+        run.m_beforePackageStart();
+    if (!(channel.run ? channel.run(localPath) : run.RunInstaller(localPath))) {
         trust.Release();
-        errorText = UpdateText::kInstallFailed;
-        Note(context, "could not be started: " + errorText);
+        run.m_errorText = UpdateText::kInstallFailed;
+        run.Note("could not be started: " + run.m_errorText);
         return FALSE;
     }
+    const DWORD exitCode = run.m_installerExitCode;
     ::DeleteFileA(localPath.c_str());
-    if (context.recordLastDownload)
-        context.recordLastDownload(localPath);
+    run.m_snapshot.RecordLastDownload(localPath);
     // Only a package that says it succeeded (a restart may be due) counts as installed in its version:
     // a failed one may be delivered again.
     const bool succeeded =
         exitCode == 0 || exitCode == kExitRestartRequired || exitCode == kExitRestartInitiated;
     const std::string version = succeeded ? trust.RecordInstalled() : std::string();
-    Note(context, "ran and ended with exit code " + std::to_string(exitCode) +
-                      "; recorded as the last package" +
-                      (version.empty() ? ", no version recorded" : ", version recorded: " + version));
+    run.Note("ran and ended with exit code " + std::to_string(exitCode) + "; recorded as the last package" +
+             (version.empty() ? ", no version recorded" : ", version recorded: " + version));
     return TRUE;
 }
 
-BOOL RunUpdatePipeline(const PackageChannel& channel, const UpdateContext& context, CPackageTrust& trust,
-                       CString& errorText) {
+BOOL RunUpdatePipeline(const PackageChannel& channel, CUpdateRun& run) {
     PackageCandidate newest;
     CString localPath;
     if (!channel.findNewest(newest)) {
-        Note(context, "no package chosen: " + errorText);
+        run.Note("no package chosen: " + run.m_errorText);
         return FALSE;
     }
-    Note(context, "package chosen: " + newest.name + ", " + std::to_string(newest.size) + " bytes");
-    if (!PrepareDownload(newest, context, localPath, errorText, channel.besideSuffix)) {
-        Note(context, "not fetched: " + errorText);
+    run.Note("package chosen: " + newest.name + ", " + std::to_string(newest.size) + " bytes");
+    if (!PrepareDownload(newest, run, localPath, channel.besideSuffix)) {
+        run.Note("not fetched: " + run.m_errorText);
         return FALSE;
     }
     FetchedPackage fetched;
     if (!channel.fetch(newest, localPath, fetched)) {
-        Note(context, "transfer failed: " + errorText);
+        run.Note("transfer failed: " + run.m_errorText);
         return FALSE;
     }
-    if (!CheckFetched(newest, localPath, fetched, trust, errorText)) {
-        Note(context, "refused: " + errorText);
+    if (!CheckFetched(newest, localPath, fetched, run)) {
+        run.Note("refused: " + run.m_errorText);
         return FALSE;
     }
-    channel.transferDone();
-    const BOOL installed = AdmitAndRun(channel, context, trust, localPath, errorText);
-    trust.Release();
+    // The transfer is over: the progress window goes before anything runs.
+    run.CloseProgressWindow();
+    const BOOL installed = AdmitAndRun(channel, run, localPath);
+    run.m_trust.Release();
     return installed;
 }

@@ -1,8 +1,7 @@
 // The steps of an update that are the same on every channel: from the package a channel offers to the
-// package run and recorded. A channel only finds the newest package and fetches it.
+// package run and recorded. A channel only finds the newest package and fetches it; the rest is the run's.
 #pragma once
 
-#include "PackageTrust.h"
 #include "Sha256.h"
 #include "framework/Afx.h"
 #include "framework/Handles.h"
@@ -11,21 +10,7 @@
 #include <functional>
 #include <optional>
 
-class CSettings;
-class CUpdateLog;
-class CWinApp;
-
-// What a run needs to know of the settings, taken once when it begins.
-struct UpdateContext {
-    CString downloadFolder;   // ends in a separator; empty when the path would not fit
-    CString lastDownloadFile; // the package installed last, as its local path
-    std::function<void(const CString& localPath)> recordLastDownload;
-    CUpdateLog* log = nullptr; // the run's, when it keeps one
-};
-
-// A line in the run's log, if it keeps one.
-void Note(const UpdateContext& context, const std::string& text);
-UpdateContext MakeUpdateContext(CSettings& settings, CWinApp& profile);
+class CUpdateRun;
 
 // A package on offer: its name and size as the server or the update list gives them; an update list
 // also gives its digest.
@@ -44,34 +29,30 @@ struct FetchedPackage {
     std::optional<Sha256Digest> digest;
 };
 
-// The parts of a run that differ from channel to channel. Each that fails has set the error text.
+// The parts of a run that differ from channel to channel. Each that fails has set the run's error text.
 struct PackageChannel {
     std::function<BOOL(PackageCandidate& newest)> findNewest;
     // Into localPath, replacing what is there; a failed fetch leaves nothing there to run.
     std::function<BOOL(const PackageCandidate& package, const CString& localPath, FetchedPackage& fetched)>
         fetch;
-    // The transfer is over: the progress window goes before anything runs.
-    std::function<void()> transferDone;
-    // Starts the admitted package and waits for its end; its exit code when it ran.
-    std::function<BOOL(const CString& path, DWORD& exitCode)> run;
+    // Starts the admitted package and waits for its end, as the run does unless the channel says.
+    std::function<BOOL(const CString& path)> run;
     // The suffix of a file the transfer writes beside the package (its part), whose path must fit too.
     CString besideSuffix;
 };
 
 // Finds, fetches, checks, admits, starts, deletes and records the newest package. TRUE when one ran.
-BOOL RunUpdatePipeline(const PackageChannel& channel, const UpdateContext& context, CPackageTrust& trust,
-                       CString& errorText);
+BOOL RunUpdatePipeline(const PackageChannel& channel, CUpdateRun& run);
 
 // The local path a candidate is fetched to, or FALSE with the error text: the package installed last,
 // a path too long to build (with besideSuffix too) or to start, or an empty package.
-BOOL PrepareDownload(const PackageCandidate& package, const UpdateContext& context, CString& localPath,
-                     CString& errorText, const CString& besideSuffix = CString());
+BOOL PrepareDownload(const PackageCandidate& package, CUpdateRun& run, CString& localPath,
+                     const CString& besideSuffix = CString());
 
-// Holds the fetched file (trust keeps the hold until it has started) and checks what is held against
-// what was offered: its size, and the list's digest where there is one.
+// Holds the fetched file (the run's trust keeps the hold until it has started) and checks what is held
+// against what was offered: its size, and the list's digest where there is one.
 BOOL CheckFetched(const PackageCandidate& package, const CString& localPath, FetchedPackage& fetched,
-                  CPackageTrust& trust, CString& errorText);
+                  CUpdateRun& run);
 
 // Admits the held file, starts it and records it; the file is gone afterwards unless it could not start.
-BOOL AdmitAndRun(const PackageChannel& channel, const UpdateContext& context, CPackageTrust& trust,
-                 const CString& localPath, CString& errorText);
+BOOL AdmitAndRun(const PackageChannel& channel, CUpdateRun& run, const CString& localPath);

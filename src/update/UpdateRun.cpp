@@ -1,105 +1,83 @@
-// "&Update Now": one complete, user-visible update.
-#include "FtpUpdater.h"
-#include "HttpsChannel.h"
-#include "TopMostMessageBox.h"
-#include "UpdateTexts.h"
-#include "framework/WinApp.h"
-#include "shell/MainFrame.h"
-#include "system/SelfUpdate.h"
-#include "system/Settings.h"
+#include "UpdateRun.h"
+
+#include "TransferProgressDlg.h"
+#include "framework/Dialog.h"
+#include "framework/MessagePump.h"
+#include "system/StartProgram.h"
 #include "system/UpdateLog.h"
 
-#include <cstdio>
-
 namespace {
-std::string ChannelLine(const ServerAddress& server, const CSettings& settings) {
-    const bool https = server.kind == ServerAddress::Kind::Https;
-    return std::string("channel ") + (https ? "HTTPS" : "FTP") + ", server " + settings.m_server +
-           ", folder " + settings.m_pathToFile + (https || !settings.m_passiveFTP ? "" : ", passive");
-}
-
-std::string EndLine(ULONGLONG began, BOOL installed, const CString& text) {
-    char took[48];
-    std::snprintf(took, sizeof took, "ended after %.3f s: ", (::GetTickCount64() - began) / 1000.0);
-    return took + (installed      ? std::string("installed")
-                   : text.empty() ? std::string("(a box without text)")
-                                  : text);
+// The owner first, then the window itself, so that the window ends up in front and focused.
+void Activate(HWND window) {
+    ::BringWindowToTop(window);
+    ::SetActiveWindow(window);
+    ::SetFocus(window);
 }
 } // namespace
 
-void CMainFrame::OnUpdateNow() {
-    m_bInUpdateRun = true;
-    const BOOL installed = RunUpdate();
-    m_bInUpdateRun = false;
-    // A package that replaced this program: the new version, started now, takes over once this one
-    // has closed as E&xit closes it. A close asked for during the run ends the program for good.
-    CSelfUpdate& selfUpdate = ProgramSelfUpdate();
-    if (installed && !m_bClosePending && selfUpdate.ProgramReplaced() && selfUpdate.StartNewVersion())
-        m_bClosePending = true;
-    // Posted rather than carried out here, so that a scheduler thread waiting for this command is
-    // released first and the close's stop of the scheduler finds it free to end.
-    if (m_bClosePending && !::PostMessageA(m_hWnd, WM_CLOSE, 0, 0))
-        OnClose();
+CUpdateRun::CUpdateRun(CSettings& settings, CWinApp& profile, CUpdateLog* log)
+    : m_snapshot(settings, profile), m_trust(m_snapshot), m_log(log) {}
+
+CUpdateRun::~CUpdateRun() {
+    CloseProgressWindow();
 }
 
-void CMainFrame::ShowRunMessage(const CString& text) {
-    ::BringWindowToTop(m_hWnd);
-    TopMostMessageBox(nullptr, text.c_str(), UpdateText::kRunCaption, MB_OK | MB_TOPMOST);
+void CUpdateRun::Note(const std::string& text) const {
+    if (m_log)
+        m_log->Write(text);
 }
 
-BOOL CMainFrame::RunUpdate() {
-    BOOL installed = FALSE;
-    if (m_hUpdateRunning)
-        ::SetEvent(m_hUpdateRunning.Get());
-    const ULONGLONG began = ::GetTickCount64();
-    CUpdateLog log;
-    const char* startedBy = s_nextRunStartedBy.exchange(nullptr);
-    log.BeginRun(startedBy ? startedBy : UpdateText::kByUser);
-    {
-        CSettings& settings = TheSettings();
-        CFtpUpdater updater(settings.m_server, settings.m_user, settings.m_pass, settings.m_pathToFile,
-                            settings.m_passiveFTP);
-        if (CWinApp* app = AfxGetApp())
-            updater.m_context = MakeUpdateContext(settings, *app);
-        updater.m_closeRequested = [this] { return m_bClosePending; };
-        updater.m_context.log = &log;
-        const ServerAddress server = ParseServerAddress(settings.m_server);
-        if (settings.m_browserDir.empty()) {
-            // Refused before any network activity; the text is still empty.
-            log.Write("no browser folder in cvl.ini");
-            ShowRunMessage(updater.m_errorText);
-        } else if (server.kind == ServerAddress::Kind::Unsupported) {
-            updater.m_errorText = UpdateText::kServerUnsupported;
-            ShowRunMessage(updater.m_errorText);
-        } else {
-            log.Write(ChannelLine(server, settings));
-            updater.OpenProgressWindow(FALSE);
-            updater.ShowStatus(UpdateText::kConnecting);
-            if (server.kind == ServerAddress::Kind::Https) {
-                CHttpsChannel https(server, settings.m_user, settings.m_pass, settings.m_pathToFile, updater);
-                if (https.Connect()) {
-                    updater.ShowStatus(UpdateText::kChecking);
-                    installed = https.InstallNewestPackage();
-                }
-            } else if (updater.Connect()) {
-                updater.ShowStatus(UpdateText::kChecking);
-                installed = updater.InstallNewestPackage("");
-            }
-            if (!installed) {
-                // The progress window goes first so that the box is never hidden behind it.
-                updater.CloseProgressWindow();
-                // An HTTPS run stops waiting when the program is to close; a box would only hold the close.
-                if (!(m_bClosePending && server.kind == ServerAddress::Kind::Https))
-                    ShowRunMessage(updater.m_errorText);
-            }
-            updater.CloseInternetHandles();
-            updater.CloseProgressWindow();
-        }
-        log.Write(EndLine(began, installed, updater.m_errorText));
-        if (m_hAutoUpdateDone)
-            ::SetEvent(m_hAutoUpdateDone.Get());
-        if (m_hUpdateRunning)
-            ::ResetEvent(m_hUpdateRunning.Get());
+BOOL CUpdateRun::OpenProgressWindow(BOOL showControls) {
+    CloseProgressWindow();
+    auto progress = std::make_unique<CTransferProgressDlg>(0);
+    progress->m_showCancel = showControls;
+    progress->m_showProgress = showControls;
+    // A window that could not be made is no window at all: nothing is shown and nothing cancels.
+    if (!progress->CreateModeless(nullptr))
+        return FALSE;
+    m_progress = std::move(progress);
+    if (HWND owner = CDialog::GetSafeOwner(nullptr))
+        Activate(owner);
+    Activate(m_progress->m_hWnd);
+    return TRUE;
+}
+
+void CUpdateRun::ShowStatus(CString text) {
+    if (!m_progress)
+        return;
+    // Brought forward only when something came in front of it: each of these calls is a round trip to
+    // the display, and a phase lasts milliseconds.
+    const HWND window = m_progress->m_hWnd;
+    if (::GetForegroundWindow() != window || !(::GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST)) {
+        if (HWND owner = CDialog::GetSafeOwner(nullptr))
+            Activate(owner);
+        Activate(window);
+        ::SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);
     }
-    return installed;
+    m_progress->SetStatusText(text);
+    PumpMessages();
+}
+
+void CUpdateRun::CloseProgressWindow() {
+    if (!m_progress)
+        return;
+    // Taken out first: whatever the destruction dispatches finds no window open any more.
+    std::unique_ptr<CTransferProgressDlg> progress = std::move(m_progress);
+    if (progress->IsWindow())
+        progress->DestroyWindow();
+    progress.reset();
+    PumpMessages();
+}
+
+void CUpdateRun::PumpMessages() {
+    AfxPumpWaitingMessages();
+}
+
+BOOL CUpdateRun::RunInstaller(CString path) {
+    // Started (its image is mapped now) or refused: the verified file need not be held any longer.
+    m_installerExitCode = 0;
+    const BOOL started = StartProgram(path, CString(), kStartWait | kStartElevateIfRequired,
+                                      &m_installerExitCode, [this] { m_trust.Release(); });
+    m_trust.Release();
+    return started;
 }

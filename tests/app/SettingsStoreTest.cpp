@@ -1,7 +1,7 @@
 // The settings record against the real registry and cvl.ini of the test prefix.
 #include "app/UpdaterApp.h"
 #include "support/TestEnv.h"
-#include "update/UpdateList.h"
+#include "update/RunSnapshot.h"
 
 #include <gtest/gtest.h>
 
@@ -219,12 +219,12 @@ TEST_F(SettingsStore, ASignedListIsRequiredByAnyPolicyThereAndABucketOutsideItsR
             SetPolicyValue("RequireSignedFeed", row.policyType, row.policy);
         if (row.userType)
             SetRegValue(kParamsKey, "RequireSignedFeed", row.userType, row.user);
-        EXPECT_EQ(CUpdateList::SignedListsRequired(), row.required);
+        EXPECT_EQ(CRunSnapshot(*app, *app).m_signedListsRequired, row.required);
     }
     SetRegDword(kParamsKey, "RolloutBucket", 99);
-    EXPECT_EQ(CUpdateList::LoadRolloutBucket(), 99);
+    EXPECT_EQ(LoadRolloutBucket(), 99);
     SetRegDword(kParamsKey, "RolloutBucket", 100);
-    const int drawn = CUpdateList::LoadRolloutBucket();
+    const int drawn = LoadRolloutBucket();
     EXPECT_TRUE(drawn >= 0 && drawn < 100) << drawn;
     EXPECT_EQ(RegDword(kParamsKey, "RolloutBucket"), static_cast<DWORD>(drawn));
 }

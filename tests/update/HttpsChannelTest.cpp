@@ -119,14 +119,16 @@ class HttpsChannelTest : public FtpUpdaterTest {
     BOOL Update(std::string& error, const HttpsTestServer& server = Https(), bool window = false) const {
         CUpdaterApp& app = *GetUpdaterApp();
         app.m_lastDownloadFile.clear();
-        CFtpUpdater run("", "", "", "", 0);
-        run.m_context = MakeUpdateContext(app, app);
+        app.m_server = server.Address();
+        app.m_user = m_user;
+        app.m_pass = m_password;
+        app.m_pathToFile = "/update/";
         CUpdateLog log;
         log.BeginRun("started by the test");
-        run.m_context.log = &log;
+        CUpdateRun run(app, app, &log);
         if (window)
             run.OpenProgressWindow(FALSE);
-        CHttpsChannel https(ParseServerAddress(server.Address()), m_user, m_password, "/update/", run);
+        CHttpsChannel https(run);
         https.SetLimits(m_limits, 100); // the pause before a retry matters to no test
         const BOOL installed = https.Connect() && https.InstallNewestPackage();
         error = run.m_errorText;
@@ -849,10 +851,9 @@ TEST_F(HttpsChannelTest, SignedListsOnBothChannels) {
                 ASSERT_TRUE(MainServer().ServeCopy("Pendlemark.feed", built));
                 ASSERT_TRUE(MainServer().ServeCopy("Pendlemark.feed.p7s", built + ".p7s"));
             }
-            auto updater = Updater();
             CUpdateLog log;
             log.BeginRun("started by the test");
-            updater->m_context.log = &log;
+            auto updater = Updater(MainServer(), "", "", "/", 1, &log);
             installed = Install(*updater);
             error = updater->m_errorText;
         } else {

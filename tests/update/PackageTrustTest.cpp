@@ -34,7 +34,7 @@ class PackageTrustTest : public FtpUpdaterTest {
         auto updater = Updater();
         BOOL installed = Install(*updater);
         error = updater->m_errorText;
-        EXPECT_FALSE(updater->m_trust.Holding());
+        EXPECT_FALSE(updater.Run().m_trust.Holding());
         return installed;
     }
 
@@ -142,7 +142,8 @@ TEST_F(PackageTrustTest, TheCheckedFileCannotBeChangedUntilItIsStarted) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.package);
         ASSERT_TRUE(::CopyFileA(TrustPackage(c.package).c_str(), path.c_str(), FALSE));
-        CPackageTrust trust;
+        CUpdateRun run(*m_app, *m_app);
+        CPackageTrust& trust = run.m_trust;
         ASSERT_TRUE(trust.InForce());
         EXPECT_EQ(trust.Admit(path) == Admission::Admitted, c.admitted);
         // Checked or refused, the file stays exactly as it was checked while held: readable, nothing more.
@@ -161,7 +162,8 @@ TEST_F(PackageTrustTest, TheCheckedFileCannotBeChangedUntilItIsStarted) {
     CHandle writer(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                  OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(writer);
-    CPackageTrust trust;
+    CUpdateRun run(*m_app, *m_app);
+    CPackageTrust& trust = run.m_trust;
     EXPECT_EQ(trust.Admit(path), Admission::Untrusted);
     EXPECT_FALSE(trust.Holding());
 }
@@ -199,14 +201,15 @@ TEST_F(PackageTrustTest, TheHoldTakesOnlyTheWrittenFileAndKeepsItThroughTheAdmis
                                                      nullptr, OPEN_EXISTING, 0, nullptr)),
                                package.sha256};
         ASSERT_TRUE(fetched.writer);
-        CPackageTrust trust;
-        CString error;
-        EXPECT_EQ(CheckFetched(package, path, fetched, trust, error), c.error == nullptr);
-        EXPECT_EQ(error, c.error ? c.error : "");
+        CUpdateRun run(*m_app, *m_app);
+        CPackageTrust& trust = run.m_trust;
+        EXPECT_EQ(CheckFetched(package, path, fetched, run), c.error == nullptr);
+        EXPECT_EQ(run.m_errorText, c.error ? c.error : "");
         EXPECT_EQ(trust.Holding() && FileExists(path), c.error == nullptr);
     }
     ASSERT_TRUE(::CopyFileA(TrustPackage("signed-a.exe").c_str(), path.c_str(), FALSE));
-    CPackageTrust trust;
+    CUpdateRun run(*m_app, *m_app);
+    CPackageTrust& trust = run.m_trust;
     ASSERT_TRUE(trust.Hold(path));
     std::atomic<bool> admitting{true};
     std::atomic<int> opened{0};

@@ -2,7 +2,7 @@
 #include "app/UpdaterApp.h"
 #include "res/resource.h"
 #include "support/UiDriver.h"
-#include "update/FtpUpdater.h"
+#include "UpdaterFixture.h"
 #include "update/TransferProgressDlg.h"
 #include "update/TransferStatusCallback.h"
 
@@ -76,7 +76,7 @@ class TransferProgressTest : public ::testing::Test {
         return static_cast<int>(::SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_GETPOS, 0, 0));
     }
 
-    std::unique_ptr<CFtpUpdater> m_updater = std::make_unique<CFtpUpdater>("", "", "", "/update/", 0);
+    FtpRun m_updater{"", "", "", "/update/", 0};
 };
 
 LRESULT CALLBACK RefuseEveryWindow(int code, WPARAM wParam, LPARAM lParam) {

@@ -6,6 +6,7 @@
 #include "support/TestEnv.h"
 #include "support/TrustPackages.h"
 #include "update/FtpUpdater.h"
+#include "update/UpdateRun.h"
 
 #include <gtest/gtest.h>
 
@@ -50,6 +51,31 @@ inline std::vector<std::string> Entries(const std::string& folder, bool folders 
     return names;
 }
 
+// An FTP update as the update run makes it: the run, from the settings record as it is now (log: where its
+// steps go, if anywhere), and its FTP channel.
+class FtpRun {
+  public:
+    FtpRun(const std::string& server, const char* user, const char* password, const char* folder, int passive,
+           CUpdateLog* log = nullptr)
+        : m_run(std::make_unique<CUpdateRun>(*GetUpdaterApp(), *GetUpdaterApp(), log)),
+          m_updater(std::make_unique<CFtpUpdater>(*m_run, server, user, password, folder, passive)) {}
+    FtpRun(FtpRun&&) = default;
+    FtpRun& operator=(FtpRun&& other) {
+        m_updater.reset(); // before the run it works in
+        m_run = std::move(other.m_run);
+        m_updater = std::move(other.m_updater);
+        return *this;
+    }
+    CFtpUpdater* operator->() const { return m_updater.get(); }
+    CFtpUpdater& operator*() const { return *m_updater; }
+    CFtpUpdater* get() const { return m_updater.get(); }
+    CUpdateRun& Run() const { return *m_run; }
+
+  private:
+    std::unique_ptr<CUpdateRun> m_run;
+    std::unique_ptr<CFtpUpdater> m_updater;
+};
+
 class FtpUpdaterTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -70,13 +96,10 @@ class FtpUpdaterTest : public ::testing::Test {
         ClearPins();
     }
 
-    static std::unique_ptr<CFtpUpdater> Updater(const FtpTestServer& server = MainServer(),
-                                                const char* user = "", const char* password = "",
-                                                const char* folder = "/", int passive = 1) {
-        auto updater = std::make_unique<CFtpUpdater>(server.Address(), user, password, folder, passive);
-        CUpdaterApp& app = *GetUpdaterApp();
-        updater->m_context = MakeUpdateContext(app, app); // as the update run gives it
-        return updater;
+    static FtpRun Updater(const FtpTestServer& server = MainServer(), const char* user = "",
+                          const char* password = "", const char* folder = "/", int passive = 1,
+                          CUpdateLog* log = nullptr) {
+        return FtpRun(server.Address(), user, password, folder, passive, log);
     }
     // Connect and install, as the update run does without its window.
     static BOOL Install(CFtpUpdater& updater) {
