@@ -13,3 +13,13 @@ enum class RegistryRead { Missing, Value, WrongType };
 // REG_SZ, up to its terminator.
 RegistryRead ReadRegistryDword(HKEY root, const char* key, const char* name, DWORD& value);
 RegistryRead ReadRegistryText(HKEY root, const char* key, const char* name, std::string& text);
+
+// A value as stored, whatever its type, or its absence: what is read is written back as it was.
+struct StoredRegistryValue {
+    bool present = false;
+    DWORD type = REG_NONE;
+    std::string bytes;
+};
+StoredRegistryValue ReadStoredRegistryValue(HKEY root, const char* key, const char* name);
+// Writes it back, or deletes the value when it was absent; FALSE when that failed.
+BOOL WriteStoredRegistryValue(HKEY root, const char* key, const char* name, const StoredRegistryValue& value);
