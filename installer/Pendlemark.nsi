@@ -493,10 +493,13 @@ Section "Install"
   !insertmacro PutInPlace "CVLHelp.htm" 4
   StrCpy $Writing 0
   WriteUninstaller "$INSTDIR\uninstall.exe"
-  ; The old files; one still in use (the program that runs this update) stays for the next start.
-  Delete "$INSTDIR\Pendlemark.exe.old"
-  Delete "$INSTDIR\cvlx.exe.old"
-  Delete "$INSTDIR\CVLHelp.htm.old"
+  ; The old files; one still in use stays for the next start. Run as an update package, all stay: the
+  ; Pendlemark that runs it puts them back should the new version not prove itself.
+  ${If} $UpdateRun = 0
+    Delete "$INSTDIR\Pendlemark.exe.old"
+    Delete "$INSTDIR\cvlx.exe.old"
+    Delete "$INSTDIR\CVLHelp.htm.old"
+  ${EndIf}
 
   WriteRegStr HKCU "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\Pendlemark.exe"'
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"

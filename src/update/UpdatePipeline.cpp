@@ -105,6 +105,8 @@ BOOL AdmitAndRun(const PackageChannel& channel, const UpdateContext& context, CP
         return FALSE;
     }
     DWORD exitCode = 0;
+    if (context.beforeRun)
+        context.beforeRun();
     if (!channel.run(localPath, exitCode)) {
         trust.Release();
         errorText = UpdateText::kInstallFailed;

@@ -20,7 +20,8 @@ struct UpdateContext {
     CString downloadFolder;   // ends in a separator; empty when the path would not fit
     CString lastDownloadFile; // the package installed last, as its local path
     std::function<void(const CString& localPath)> recordLastDownload;
-    CUpdateLog* log = nullptr; // the run's, when it keeps one
+    CUpdateLog* log = nullptr;       // the run's, when it keeps one
+    std::function<void()> beforeRun; // right before the admitted package starts
 };
 
 // A line in the run's log, if it keeps one.

@@ -29,12 +29,14 @@ std::string EndLine(ULONGLONG began, BOOL installed, const CString& text) {
 
 void CMainFrame::OnUpdateNow() {
     m_bInUpdateRun = true;
-    const BOOL installed = RunUpdate();
+    std::uint64_t run = 0;
+    const BOOL installed = RunUpdate(run);
     m_bInUpdateRun = false;
     // A package that replaced this program: the new version, started now, takes over once this one
-    // has closed as E&xit closes it. A close asked for during the run ends the program for good.
+    // has closed as E&xit closes it, and this process watches it prove itself. A close asked for during
+    // the run ends the program for good.
     CSelfUpdate& selfUpdate = ProgramSelfUpdate();
-    if (installed && !m_bClosePending && selfUpdate.ProgramReplaced() && selfUpdate.StartNewVersion())
+    if (installed && !m_bClosePending && selfUpdate.ProgramReplaced() && selfUpdate.StartNewVersion(run))
         m_bClosePending = true;
     // Posted rather than carried out here, so that a scheduler thread waiting for this command is
     // released first and the close's stop of the scheduler finds it free to end.
@@ -47,7 +49,7 @@ void CMainFrame::ShowRunMessage(const CString& text) {
     TopMostMessageBox(nullptr, text.c_str(), UpdateText::kRunCaption, MB_OK | MB_TOPMOST);
 }
 
-BOOL CMainFrame::RunUpdate() {
+BOOL CMainFrame::RunUpdate(std::uint64_t& run) {
     BOOL installed = FALSE;
     if (m_hUpdateRunning)
         ::SetEvent(m_hUpdateRunning.Get());
@@ -55,6 +57,7 @@ BOOL CMainFrame::RunUpdate() {
     CUpdateLog log;
     const char* startedBy = s_nextRunStartedBy.exchange(nullptr);
     log.BeginRun(startedBy ? startedBy : UpdateText::kByUser);
+    run = log.Run();
     {
         CSettings& settings = TheSettings();
         CFtpUpdater updater(settings.m_server, settings.m_user, settings.m_pass, settings.m_pathToFile,
@@ -63,6 +66,7 @@ BOOL CMainFrame::RunUpdate() {
             updater.m_context = MakeUpdateContext(settings, *app);
         updater.m_closeRequested = [this] { return m_bClosePending; };
         updater.m_context.log = &log;
+        updater.m_context.beforeRun = [] { ProgramSelfUpdate().NotePackageStart(); };
         const ServerAddress server = ParseServerAddress(settings.m_server);
         if (settings.m_browserDir.empty()) {
             // Refused before any network activity; the text is still empty.
