@@ -261,12 +261,13 @@ TEST_F(DeployTest, SilentFreshInstallRegistersAndStartsPendlemarkAndSilentUninst
 }
 
 TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChangesNothing) {
-    enum class Old { Started, Question, Hung };
+    enum class Old { Started, Question, Hung, None };
     enum class During {
         Nothing,
         AnUpdateRun, // CVLUpdateRunning signalled by another program than Pendlemark
         FullDisk,    // cvlx.exe cannot be written: a folder has the name it is first written under
         HeldOpen,    // CVLHelp.htm is open without delete sharing: it cannot be set aside
+        NewOneHeld,  // as HeldOpen, and the new cvlx.exe held open (as a scanner does) when it is to go
     };
     const struct {
         const char* name;
@@ -285,6 +286,8 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
         {"upgrade with a folder window titled Pendlemark", ShippedSetup(), NextSetup(), Old::Started, true, 0,
          true},
         {"the same version again, a repair", ShippedSetup(), ShippedSetup(), Old::Started, false, 0, true},
+        // Started by the setup without /AfterUpdate: nothing set aside may stay behind for it to delete.
+        {"upgrade while Pendlemark is not running", ShippedSetup(), NextSetup(), Old::None, false, 0, true},
         {"an older version over a newer one", NextSetup(), ShippedSetup(), Old::Started, false, 2, false},
         {"an older version, lower in the third part only", SetupIn("fix2", PM_FIX2_VERSION),
          SetupIn("fix1", PM_FIX1_VERSION), Old::Started, false, 2, false},
@@ -298,6 +301,9 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
         // After the new Pendlemark.exe and cvlx.exe are in place: both old ones come back.
         {"a file held open by another program", ShippedSetup(), NextSetup(), Old::Started, false, 5, false,
          During::HeldOpen},
+        // The old cvlx.exe cannot come back: it stays set aside, and nothing deletes it.
+        {"a file held open, and a new one that cannot be deleted", ShippedSetup(), NextSetup(), Old::Started,
+         false, 6, false, During::NewOneHeld},
         {"upgrade of an installation into a folder given with ..", ShippedSetup(), NextSetup(), Old::Started,
          false, 0, true, During::Nothing, "x\\..\\Pendlemark"},
     };
@@ -313,8 +319,13 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
         std::unique_ptr<FolderWindow> folder;
         Process hung;
         Process started;
-        if (c.old == Old::Question || c.old == Old::Hung)
+        if (c.old == Old::None) {
+            ASSERT_NE(Find().pid, 0u); // the one the installation started, ended here
             ResetProgramState();
+            ASSERT_EQ(Instances(), 0u);
+        } else if (c.old != Old::Started) {
+            ResetProgramState();
+        }
         if (c.old == Old::Question) {
             SetRegDword(kParamsKey, "UpdateChoice", 0);
             SetRegDword(kParamsKey, "AskForConfirmation", 1);
@@ -331,8 +342,8 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
             ASSERT_TRUE(folder->Open());
         }
         SetRegDword(kParamsKey, "UpdateInterval", 42);
-        const DWORD oldPid = c.old == Old::Hung ? hung.Id() : Find().pid;
-        ASSERT_NE(oldPid, 0u);
+        const DWORD oldPid = c.old == Old::Hung ? hung.Id() : c.old == Old::None ? 0 : Find().pid;
+        ASSERT_TRUE(oldPid != 0 || c.old == Old::None);
         CHandle oldProcess(::OpenProcess(SYNCHRONIZE, FALSE, oldPid));
         CHandle running(OpenOrCreateEvent("CVLUpdateRunning"));
         if (c.during == During::AnUpdateRun)
@@ -340,17 +351,25 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
         if (c.during == During::FullDisk) {
             ASSERT_TRUE(::CreateDirectoryA(Installed("cvlx.exe.new").c_str(), nullptr));
         }
-        CHandle held(c.during == During::HeldOpen
-                         ? ::CreateFileA(Installed("CVLHelp.htm").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                         nullptr, OPEN_EXISTING, 0, nullptr)
-                         : nullptr);
-        ASSERT_EQ(static_cast<bool>(held), c.during == During::HeldOpen);
+        const bool heldOpen = c.during == During::HeldOpen || c.during == During::NewOneHeld;
+        CHandle held(heldOpen ? ::CreateFileA(Installed("CVLHelp.htm").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                              nullptr, OPEN_EXISTING, 0, nullptr)
+                              : nullptr);
+        ASSERT_EQ(static_cast<bool>(held), heldOpen);
+        // Written over, renamed into place, and deleted only once let go of.
+        CHandle heldNew(c.during == During::NewOneHeld
+                            ? ::CreateFileA(Installed("cvlx.exe.new").c_str(), GENERIC_READ,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                            CREATE_NEW, 0, nullptr)
+                            : nullptr);
+        ASSERT_EQ(static_cast<bool>(heldNew), c.during == During::NewOneHeld);
 
         // No folder given: the setup goes where the first one went.
         const DWORD start = ::GetTickCount();
         const long exitCode = Install(c.setup, nullptr);
         const DWORD took = ::GetTickCount() - start;
         held.Close();
+        heldNew.Close();
         ::ResetEvent(running.Get());
         std::printf("[ deploy   ] %s: exit code %ld after %lu ms\n", c.name, exitCode, took);
         if (c.exitCode >= 0)
@@ -369,25 +388,36 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
         if (!c.replaced || exitCode != 0) {
             // Refused before anything changed: the same instance runs from the same files. A write
             // that failed leaves nothing of it, and the instance closed for it runs again.
-            if (c.during == During::FullDisk || c.during == During::HeldOpen) {
+            if (c.during == During::NewOneHeld) {
+                EXPECT_NE(Find(15000, oldPid).pid, 0u) << "the closed Pendlemark was not started again";
+                ::Sleep(2000); // as long as it would take to delete what is set aside
+                EXPECT_EQ(FileVersion(Installed("cvlx.exe.old")), installedVersion);
+                EXPECT_FALSE(FileExists(Installed("Pendlemark.exe.new")));
+                EXPECT_FALSE(FileExists(Installed("CVLHelp.htm.new")));
+            } else if (c.during == During::FullDisk || c.during == During::HeldOpen) {
                 EXPECT_NE(Find(15000, oldPid).pid, 0u) << "the closed Pendlemark was not started again";
                 EXPECT_FALSE(FileExists(Installed("Pendlemark.exe.new")));
                 EXPECT_FALSE(FileExists(Installed("CVLHelp.htm.new")));
                 EXPECT_FALSE(FileExists(Installed("cvlx.exe.old")));
+                EXPECT_FALSE(FileExists(Installed("CVLHelp.htm.old")));
             } else {
                 EXPECT_EQ(::WaitForSingleObject(oldProcess.Get(), 1000), static_cast<DWORD>(WAIT_TIMEOUT));
             }
             EXPECT_EQ(Instances(), 1u);
             EXPECT_EQ(FileVersion(Installed("Pendlemark.exe")), installedVersion);
-            EXPECT_EQ(FileVersion(Installed("cvlx.exe")), installedVersion);
+            if (c.during != During::NewOneHeld) {
+                EXPECT_EQ(FileVersion(Installed("cvlx.exe")), installedVersion);
+            }
             EXPECT_EQ(RegString(kUninstallKey, "DisplayVersion"), installedVersion);
             EXPECT_EQ(RegString(kPackages, "Pendlemark"), installedVersion + ".0");
             EXPECT_FALSE(FileExists(Installed("Pendlemark.exe.old")));
             hung.Kill();
             continue;
         }
-        EXPECT_EQ(::WaitForSingleObject(oldProcess.Get(), 0), static_cast<DWORD>(WAIT_OBJECT_0))
-            << "the old version was not asked to quit, or not waited for";
+        if (oldProcess) {
+            EXPECT_EQ(::WaitForSingleObject(oldProcess.Get(), 0), static_cast<DWORD>(WAIT_OBJECT_0))
+                << "the old version was not asked to quit, or not waited for";
+        }
         Resident resident = Find(15000, oldPid);
         ASSERT_NE(resident.pid, 0u) << "no new resident Pendlemark";
         EXPECT_EQ(_stricmp(resident.image.c_str(), Installed("Pendlemark.exe").c_str()), 0) << resident.image;
@@ -396,7 +426,7 @@ TEST_F(DeployTest, SetupOverAnInstalledPendlemarkLeavesExactlyOneInstanceOrChang
         EXPECT_EQ(RegString(kUninstallKey, "DisplayVersion"), setupVersion);
         EXPECT_EQ(RegString(kPackages, "Pendlemark"), setupVersion + ".0");
         EXPECT_TRUE(WaitUntil([&] { return !FileExists(Installed("Pendlemark.exe.old")); }, 10000));
-        EXPECT_FALSE(FileExists(Installed("cvlx.exe.old")));
+        EXPECT_FALSE(SetAsideLeft());
         EXPECT_EQ(RegDword(kParamsKey, "UpdateInterval"), 42u);
         EXPECT_EQ(RegString(kParamsKey, "Server"), m_ftp.Address());
         // The shutdown request died with the old instance: the new one stays, alone, and asks nothing
