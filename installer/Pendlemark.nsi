@@ -49,6 +49,7 @@ Target amd64-unicode
 !define EXIT_RUN_IN_PROGRESS 3
 !define EXIT_STILL_RUNNING 4
 !define EXIT_NOT_WRITTEN 5
+!define EXIT_NOT_RESTORED 6
 
 Name "${PRODUCT} ${PM_VERSION}"
 OutFile "${PM_OUTFILE}"
@@ -83,6 +84,7 @@ Var Resident  ; 1: a resident Pendlemark was asked to quit
 Var Writing   ; 1: the program files are being written and put in place
 Var SetAside  ; the files renamed to .old so far, one bit each (PutInPlace)
 Var Placed    ; the new files put in place so far, the same bits
+Var NotBack   ; .onInstFailed: the files that could not be put back, by name
 Var Program   ; FindProgram: the installation's Pendlemark.exe, canonical
 Var RunWaitMs ; uninstaller: how long an update run in progress is waited for
 Var Shutdown  ; uninstaller: CVLShutdown, held signalled while it works
@@ -358,32 +360,55 @@ FunctionEnd
   IntOp $Placed $Placed | ${BIT}
 !macroend
 
-; Undoes PutInPlace: the new file goes and the old one comes back under its name.
+; Undoes PutInPlace: the new file goes and the old one comes back under its name. Each step is
+; checked: a new file that stays (held by a scanner, say) keeps the old one set aside, and so does a
+; rename that fails; the file is then named in $NotBack. Each file is put back on its own, whatever
+; became of the others, so the order does not change the outcome.
 !macro PutBack NAME BIT
   IntOp $0 $Placed & ${BIT}
   ${If} $0 <> 0
     Delete "$INSTDIR\${NAME}"
   ${EndIf}
   IntOp $0 $SetAside & ${BIT}
-  ${If} $0 <> 0
+  IntOp $1 $Placed & ${BIT}
+  ${If} ${FileExists} "$INSTDIR\${NAME}"
+  ${AndIf} $1 <> 0
+    StrCpy $NotBack "$NotBack ${NAME}"
+  ${ElseIf} $0 <> 0
+    ClearErrors
     Rename "$INSTDIR\${NAME}.old" "$INSTDIR\${NAME}"
+    ${If} ${Errors}
+      StrCpy $NotBack "$NotBack ${NAME}"
+    ${EndIf}
   ${EndIf}
 !macroend
 
 ; A file that could not be written (a full disk, say) or set aside (held by another program) aborts
 ; the installation, NSIS's own error included: the old files are put back in the reverse order, what
-; was written is removed, and the Pendlemark that was closed for it runs again.
+; was written is removed, and the Pendlemark that was closed for it runs again. An old file that
+; cannot be put back stays set aside as .old, and nothing deletes it: Pendlemark is then started
+; without /AfterUpdate, which would.
 Function .onInstFailed
   ${If} $Writing = 1
+    StrCpy $NotBack ""
     !insertmacro PutBack "CVLHelp.htm" 4
     !insertmacro PutBack "cvlx.exe" 2
     !insertmacro PutBack "Pendlemark.exe" 1
     Delete "$INSTDIR\Pendlemark.exe.new"
     Delete "$INSTDIR\cvlx.exe.new"
     Delete "$INSTDIR\CVLHelp.htm.new"
-    SetErrorLevel ${EXIT_NOT_WRITTEN}
-    ${If} $Resident = 1
-      Exec '"$INSTDIR\Pendlemark.exe" /AfterUpdate'
+    ${If} $NotBack == ""
+      SetErrorLevel ${EXIT_NOT_WRITTEN}
+      ${If} $Resident = 1
+        Exec '"$INSTDIR\Pendlemark.exe" /AfterUpdate'
+      ${EndIf}
+    ${Else}
+      MessageBox MB_OK|MB_ICONSTOP "The previous$NotBack could not be put back; the previous files are \
+          kept beside it as .old in $INSTDIR. Close the program holding it and run setup again." /SD IDOK
+      SetErrorLevel ${EXIT_NOT_RESTORED}
+      ${If} $Resident = 1
+        Exec '"$INSTDIR\Pendlemark.exe"'
+      ${EndIf}
     ${EndIf}
   ${EndIf}
 FunctionEnd
@@ -493,10 +518,13 @@ Section "Install"
   !insertmacro PutInPlace "CVLHelp.htm" 4
   StrCpy $Writing 0
   WriteUninstaller "$INSTDIR\uninstall.exe"
-  ; The old files; one still in use (the program that runs this update) stays for the next start.
-  Delete "$INSTDIR\Pendlemark.exe.old"
-  Delete "$INSTDIR\cvlx.exe.old"
-  Delete "$INSTDIR\CVLHelp.htm.old"
+  ; The old files; one still in use stays for the next start. Run as an update package, all stay: the
+  ; Pendlemark that runs it puts them back should the new version not prove itself.
+  ${If} $UpdateRun = 0
+    Delete "$INSTDIR\Pendlemark.exe.old"
+    Delete "$INSTDIR\cvlx.exe.old"
+    Delete "$INSTDIR\CVLHelp.htm.old"
+  ${EndIf}
 
   WriteRegStr HKCU "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\Pendlemark.exe"'
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"

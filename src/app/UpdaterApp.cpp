@@ -64,7 +64,7 @@ BOOL CUpdaterApp::InitInstance() {
                       !commandLine.m_noUpdateOnStartup && !commandLine.m_afterUpdate;
     ProgramSelfUpdate().RememberProgram();
     if (commandLine.m_afterUpdate)
-        ProgramSelfUpdate().RemoveSetAsideFiles();
+        ProgramSelfUpdate().RemoveSetAsideFilesAfterProof();
 
     SwapInLauncher();
 
@@ -80,6 +80,9 @@ BOOL CUpdaterApp::InitInstance() {
     }
     frame->ShowWindow(SW_HIDE);
     ::UpdateWindow(frame->m_hWnd);
+    // Lock, window and tray icon: the instance that started this new version may let go now.
+    if (commandLine.m_afterUpdate)
+        CSelfUpdate::ReportResident();
     return TRUE;
 }
 
@@ -90,6 +93,8 @@ int CUpdaterApp::ExitInstance() {
     }
     m_ole.End();
     m_sockets.End();
+    // Closed as E&xit closes, lock given up: what stays of this process watches the version it started.
+    ProgramSelfUpdate().FinishProof();
     return CWinApp::ExitInstance();
 }
 

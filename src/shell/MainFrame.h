@@ -10,6 +10,7 @@
 #include "framework/ToolBar.h"
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -63,8 +64,8 @@ class CMainFrame : public CFrameWnd {
     void OnUpdateIdleCommands(CCmdUI* pCmdUI);
 
   private:
-    // TRUE when a package was installed.
-    BOOL RunUpdate();
+    // TRUE when a package was installed; run: the run's number in the update log.
+    BOOL RunUpdate(std::uint64_t& run);
     void ShowRunMessage(const CString& text);
 
     static const CommandEntry<CMainFrame> s_commandTable[];

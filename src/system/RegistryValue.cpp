@@ -95,3 +95,41 @@ bool DeleteRegistryValue(HKEY root, const char* key, const char* name) {
     return opened.Create(root, key) == ERROR_SUCCESS &&
            ::RegDeleteValueA(opened.Get(), name) == ERROR_SUCCESS;
 }
+
+StoredRegistryValue ReadStoredRegistryValue(HKEY root, const char* key, const char* name) {
+    StoredRegistryValue value;
+    CRegKey opened;
+    if (opened.Open(root, key, KEY_QUERY_VALUE | KEY_WOW64_64KEY) != ERROR_SUCCESS)
+        return value;
+    DWORD size = 0;
+    LONG result = ::RegQueryValueExA(opened.Get(), name, nullptr, &value.type, nullptr, &size);
+    // It may grow between the calls: asked again, a few times, until it fits.
+    for (int tries = 3; tries > 0 && (result == ERROR_SUCCESS || result == ERROR_MORE_DATA); --tries) {
+        value.bytes.assign(size, '\0');
+        result = ::RegQueryValueExA(opened.Get(), name, nullptr, &value.type,
+                                    reinterpret_cast<BYTE*>(value.bytes.empty() ? nullptr : &value.bytes[0]),
+                                    &size);
+        if (result == ERROR_SUCCESS) {
+            value.bytes.resize(std::min<std::size_t>(size, value.bytes.size()));
+            value.present = true;
+            return value;
+        }
+    }
+    return StoredRegistryValue();
+}
+
+BOOL WriteStoredRegistryValue(HKEY root, const char* key, const char* name,
+                              const StoredRegistryValue& value) {
+    CRegKey opened;
+    if (!value.present) {
+        if (opened.Open(root, key, KEY_SET_VALUE | KEY_WOW64_64KEY) != ERROR_SUCCESS)
+            return TRUE; // no key, no value
+        const LONG result = ::RegDeleteValueA(opened.Get(), name);
+        return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+    }
+    if (opened.Create(root, key) != ERROR_SUCCESS)
+        return FALSE;
+    return ::RegSetValueExA(opened.Get(), name, 0, value.type,
+                            reinterpret_cast<const BYTE*>(value.bytes.data()),
+                            static_cast<DWORD>(value.bytes.size())) == ERROR_SUCCESS;
+}

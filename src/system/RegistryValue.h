@@ -21,3 +21,13 @@ RegistryRead ReadRegistryList(HKEY root, const char* key, const char* name, std:
 bool WriteRegistryText(HKEY root, const char* key, const char* name, const std::string& text);
 bool WriteRegistryDword(HKEY root, const char* key, const char* name, DWORD value);
 bool DeleteRegistryValue(HKEY root, const char* key, const char* name);
+
+// A value as stored, whatever its type, or its absence: what is read is written back as it was.
+struct StoredRegistryValue {
+    bool present = false;
+    DWORD type = REG_NONE;
+    std::string bytes;
+};
+StoredRegistryValue ReadStoredRegistryValue(HKEY root, const char* key, const char* name);
+// Writes it back, or deletes the value when it was absent; FALSE when that failed.
+BOOL WriteStoredRegistryValue(HKEY root, const char* key, const char* name, const StoredRegistryValue& value);

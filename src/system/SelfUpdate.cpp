@@ -22,8 +22,15 @@ bool CSelfUpdate::ProgramReplaced() const {
     return now.IsKnown() && !now.SameAs(m_startedFrom);
 }
 
-BOOL CSelfUpdate::StartNewVersion() const {
-    return StartProgram(m_path, "/AfterUpdate");
+BOOL CSelfUpdate::StartNewVersion(std::uint64_t run) {
+    // A proof needs the previous program to put back: this very file, set aside beside the new one.
+    if (!CProgramIdentity::Of(m_path + ".old").SameAs(m_startedFrom))
+        return StartProgram(m_path, "/AfterUpdate");
+    return m_proof.Start(m_path, m_startedFrom.m_version, run);
+}
+
+void CSelfUpdate::RemoveSetAsideFilesAfterProof() {
+    m_proof.AfterProof([this] { RemoveSetAsideFiles(); });
 }
 
 void CSelfUpdate::RemoveSetAsideFiles() const {

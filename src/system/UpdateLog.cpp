@@ -128,6 +128,12 @@ void CUpdateLog::BeginRun(const std::string& startedBy) {
     Write(startedBy);
 }
 
+void CUpdateLog::Resume(std::uint64_t run) {
+    m_file.Close();
+    m_path = FilePath();
+    m_run = run;
+}
+
 void CUpdateLog::Write(const std::string& text) {
     if (m_path.empty())
         return;

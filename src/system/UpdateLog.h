@@ -14,6 +14,8 @@ class CUpdateLog {
   public:
     // A run begins, with who started it: it takes the number after the last one logged.
     void BeginRun(const std::string& startedBy);
+    // Lines of a run begun earlier (by this process or the one it replaced), under that run's number.
+    void Resume(std::uint64_t run);
     // A line of the run begun last; its file stays open for the run (shared with everyone).
     void Write(const std::string& text);
     std::uint64_t Run() const { return m_run; }

@@ -30,12 +30,14 @@ std::string EndLine(ULONGLONG began, BOOL installed, const CString& text) {
 
 void CMainFrame::OnUpdateNow() {
     m_bInUpdateRun = true;
-    const BOOL installed = RunUpdate();
+    std::uint64_t run = 0;
+    const BOOL installed = RunUpdate(run);
     m_bInUpdateRun = false;
     // A package that replaced this program: the new version, started now, takes over once this one
-    // has closed as E&xit closes it. A close asked for during the run ends the program for good.
+    // has closed as E&xit closes it, and this process watches it prove itself. A close asked for during
+    // the run ends the program for good.
     CSelfUpdate& selfUpdate = ProgramSelfUpdate();
-    if (installed && !m_bClosePending && selfUpdate.ProgramReplaced() && selfUpdate.StartNewVersion())
+    if (installed && !m_bClosePending && selfUpdate.ProgramReplaced() && selfUpdate.StartNewVersion(run))
         m_bClosePending = true;
     // Posted rather than carried out here, so that a scheduler thread waiting for this command is
     // released first and the close's stop of the scheduler finds it free to end.
@@ -48,7 +50,7 @@ void CMainFrame::ShowRunMessage(const CString& text) {
     TopMostMessageBox(nullptr, text.c_str(), UpdateText::kRunCaption, MB_OK | MB_TOPMOST);
 }
 
-BOOL CMainFrame::RunUpdate() {
+BOOL CMainFrame::RunUpdate(std::uint64_t& number) {
     BOOL installed = FALSE;
     if (m_hUpdateRunning)
         ::SetEvent(m_hUpdateRunning.Get());
@@ -56,10 +58,12 @@ BOOL CMainFrame::RunUpdate() {
     CUpdateLog log;
     const char* startedBy = s_nextRunStartedBy.exchange(nullptr);
     log.BeginRun(startedBy ? startedBy : UpdateText::kByUser);
+    number = log.Run();
     CWinApp* app = AfxGetApp();
     {
         CUpdateRun run(TheSettings(), *app, &log);
         run.m_closeRequested = [this] { return m_bClosePending; };
+        run.m_beforePackageStart = [] { ProgramSelfUpdate().NotePackageStart(); };
         const CRunSnapshot& settings = run.m_snapshot;
         const ServerAddress server = ParseServerAddress(settings.m_server);
         if (!settings.m_browserFolderKnown) {

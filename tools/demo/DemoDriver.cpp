@@ -11,7 +11,8 @@
 //   pm_demo answer <caption> <id>    press a button of that window and wait until it has gone
 //   pm_demo controls <caption>       the controls of that window, one a line: "id enabled visible
 //                                    checked text" (1 or 0 each)
-//   pm_demo watch <report> [ms]      report an update run until the new version is resident;
+//   pm_demo watch <report> [ms]      report an update run until the new version is resident and
+//                                    has proved itself (the old one ended, nothing set aside left);
 //                                    <report> is the FTP server's event file, or - for none
 #include "framework/Handles.h"
 #include "support/ResidentInstance.h"
@@ -186,6 +187,8 @@ int Watch(const std::string& reportPath, DWORD timeoutMs) {
     bool runSeen = false, oldEnded = false;
     std::string progressText = "\x01", downloadName, packageName;
     DWORD downloadStart = 0, downloadBytes = 0, downloadTime = 0, packagePid = 0, lastSizeReport = 0;
+    DWORD newPid = 0, restartedAfter = 0;
+    std::string newImage, newVersion;
     CHandle package;
     while (Now() - clock.start < timeoutMs) {
         const bool isRunning = running && IsSignalled(running.Get());
@@ -277,19 +280,34 @@ int Watch(const std::string& reportPath, DWORD timeoutMs) {
             clock.Say("Pendlemark %s (pid %s) has closed", oldVersion, std::to_string(oldPid));
         }
         const ResidentInstance now = Resident(0, oldPid);
-        const DWORD newPid = now.pid;
-        if (newPid) {
-            const std::string image = now.image;
-            const std::string version = VersionOf(image);
-            clock.Say("Pendlemark restarted as version %s (pid %s)", version, std::to_string(newPid));
-            std::printf("SUMMARY package %s\n", downloadName.c_str());
-            std::printf("SUMMARY downloaded %lu bytes in %.1f s\n", downloadBytes, downloadTime / 1000.0);
-            std::printf("SUMMARY recorded %s\n", shown.c_str());
-            std::printf("SUMMARY version %s -> %s\n", oldVersion.c_str(), version.c_str());
-            std::printf("SUMMARY restarted %s after the request (%.1f s)\n", image.c_str(),
-                        (Now() - clock.start) / 1000.0);
-            std::fflush(stdout);
-            return version != oldVersion ? 0 : 1;
+        if (!newPid && now.pid) {
+            newPid = now.pid;
+            newImage = now.image;
+            newVersion = VersionOf(newImage);
+            restartedAfter = Now() - clock.start;
+            clock.Say("Pendlemark restarted as version %s (pid %s)", newVersion, std::to_string(newPid));
+            clock.Say("Pendlemark %s watches it prove itself: resident, and still running 10 s later",
+                      oldVersion);
+        }
+        if (newPid && oldEnded) {
+            const std::string folder = InstalledFolder() + "\\";
+            bool setAside = false;
+            for (const char* name : {"Pendlemark.exe.old", "cvlx.exe.old", "CVLHelp.htm.old"})
+                setAside =
+                    setAside || ::GetFileAttributesA((folder + name).c_str()) != INVALID_FILE_ATTRIBUTES;
+            if (!setAside) {
+                clock.Say("the previous version's set-aside files are deleted");
+                std::printf("SUMMARY package %s\n", downloadName.c_str());
+                std::printf("SUMMARY downloaded %lu bytes in %.1f s\n", downloadBytes, downloadTime / 1000.0);
+                std::printf("SUMMARY recorded %s\n", shown.c_str());
+                std::printf("SUMMARY version %s -> %s\n", oldVersion.c_str(), newVersion.c_str());
+                std::printf("SUMMARY restarted %s after the request (%.1f s)\n", newImage.c_str(),
+                            restartedAfter / 1000.0);
+                std::printf("SUMMARY proved itself %.1f s after the request\n",
+                            (Now() - clock.start) / 1000.0);
+                std::fflush(stdout);
+                return newVersion != oldVersion ? 0 : 1;
+            }
         }
         ::Sleep(50);
     }
