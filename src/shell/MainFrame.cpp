@@ -3,6 +3,7 @@
 #include "TrayIcon.h"
 #include "dialogs/HelpDlg.h"
 #include "dialogs/SettingsDlg.h"
+#include "framework/ThreadState.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"
 #include "system/Settings.h"
@@ -11,9 +12,6 @@
 #include <new>
 
 PM_IMPLEMENT_RUNTIME_CLASS(CMainFrame, "CMainFrame", nullptr)
-
-std::atomic<const char*> CMainFrame::s_nextRunStartedBy{nullptr};
-std::atomic<bool> CMainFrame::s_startUpRequested{false};
 
 const CommandEntry<CMainFrame> CMainFrame::s_commandTable[] = {
     {ID_RUN_LAUNCHER, &CMainFrame::OnRunLauncher, &CMainFrame::OnUpdateIdleCommands},
@@ -48,7 +46,10 @@ BOOL CMainFrame::OnCmdMsg(UINT id, CCmdUI* pCmdUI) {
     // Placing the tray icon serves the queue before the events exist: a command found there runs
     // once creation has finished.
     if (!m_bCreated && !pCmdUI) {
-        m_earlyCommands.push_back(id);
+        // With its notification code: who asked.
+        const MSG& command = AfxGetThreadState()->m_lastSentMsg;
+        m_earlyCommands.push_back(
+            command.message == WM_COMMAND && LOWORD(command.wParam) == id ? command.wParam : id);
         return TRUE;
     }
     if (m_wndView.OnCmdMsg(id, pCmdUI))
@@ -114,14 +115,13 @@ int CMainFrame::OnCreate(LPCREATESTRUCTA cs) {
     StartScheduler();
 
     if (m_bUpdateOnCreate) {
-        s_startUpRequested = true;
         if (m_hAutoUpdate)
             ::SetEvent(m_hAutoUpdate.Get());
         m_bUpdateOnCreate = false;
     }
     m_bCreated = true;
-    for (UINT id : m_earlyCommands)
-        ::PostMessageA(m_hWnd, WM_COMMAND, id, 0);
+    for (WPARAM command : m_earlyCommands)
+        ::PostMessageA(m_hWnd, WM_COMMAND, command, 0);
     m_earlyCommands.clear();
     if (m_bClosePending)
         ::PostMessageA(m_hWnd, WM_CLOSE, 0, 0);

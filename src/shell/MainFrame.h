@@ -32,7 +32,8 @@ class CMainFrame : public CFrameWnd {
     static LONGLONG SchedulerDueTime(int intervalDays);
     // The scheduler thread and its decision; both work only on the context the thread owns.
     static DWORD WINAPI UpdateScheduler(LPVOID context);
-    static void DoAutoUpdate(CSchedulerContext& context);
+    // startedBy: the notification code of the "&Update Now" it sends (UpdateText::StartedBy).
+    static void DoAutoUpdate(CSchedulerContext& context, unsigned short startedBy);
 
     std::unique_ptr<CTrayIcon> m_pTrayIcon;
     CHandle m_hSchedulerThread;
@@ -44,11 +45,6 @@ class CMainFrame : public CFrameWnd {
     CToolBar m_wndToolBar;
     CChildView m_wndView;
     bool m_bUpdateOnCreate = false; // signals CVLAutoUpdate once created (an update at start)
-    // Who asked for the "&Update Now" the scheduler sends next, for the update log: set by the scheduler
-    // thread before it sends the command, taken by the run (none: the user). The start-up check marks its
-    // request so that the scheduler can tell it from another program's.
-    static std::atomic<const char*> s_nextRunStartedBy;
-    static std::atomic<bool> s_startUpRequested;
 
   protected:
     BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
@@ -73,6 +69,6 @@ class CMainFrame : public CFrameWnd {
     bool m_bInUpdateRun = false;
     bool m_bClosePending = false;
     bool m_bClosing = false;
-    bool m_bCreated = false;           // OnCreate has finished
-    std::vector<UINT> m_earlyCommands; // commands that arrived before that
+    bool m_bCreated = false;             // OnCreate has finished
+    std::vector<WPARAM> m_earlyCommands; // commands that arrived before that
 };

@@ -1,6 +1,7 @@
 #include "NewVersionProof.h"
 
 #include "PathUtil.h"
+#include "RegistryTable.h"
 #include "ProgramIdentity.h"
 #include "StartProgram.h"
 #include "UpdateLog.h"
@@ -12,8 +13,8 @@
 #include <vector>
 
 namespace {
+// Setup's own: the version of its Apps & Features entry.
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pendlemark";
-const char kRecordKey[] = "Software\\Corvalis\\Pendlemark\\Params\\Packages";
 const char kProgramFiles[][16] = {"cvlx.exe", "CVLHelp.htm"}; // beside the program, set aside with it
 // The proof ends within its limits and a little more. A new version waits that long for it at most;
 // the set-aside files stay when it has not ended by then (the next setup makes room for its own).
@@ -72,7 +73,7 @@ bool MoveBack(const CString& path, int& retries, DWORD& error) {
 
 void CNewVersionProof::NoteRecords() {
     m_displayVersion = ReadStoredRegistryValue(HKEY_CURRENT_USER, kUninstallKey, "DisplayVersion");
-    m_record = ReadStoredRegistryValue(HKEY_CURRENT_USER, kRecordKey, "Pendlemark");
+    m_record = ReadStoredRegistryValue(HKEY_CURRENT_USER, kPackagesKeyPath, "Pendlemark");
     m_noted = true;
 }
 
@@ -245,7 +246,7 @@ bool CNewVersionProof::PutBack(std::string& notBack, DWORD& error) {
     if (m_noted) {
         if (!WriteStoredRegistryValue(HKEY_CURRENT_USER, kUninstallKey, "DisplayVersion", m_displayVersion))
             failed("the uninstall entry's DisplayVersion", ::GetLastError());
-        if (!WriteStoredRegistryValue(HKEY_CURRENT_USER, kRecordKey, "Pendlemark", m_record))
+        if (!WriteStoredRegistryValue(HKEY_CURRENT_USER, kPackagesKeyPath, "Pendlemark", m_record))
             failed("the record of product Pendlemark", ::GetLastError());
     }
     return programBack;

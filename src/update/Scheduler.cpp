@@ -8,6 +8,8 @@
 #include "shell/MainFrame.h"
 #include "system/Settings.h"
 
+#include <utility>
+
 namespace {
 bool ArmTimer(HANDLE timer, LONGLONG dueTime) {
     if (!timer)
@@ -40,7 +42,7 @@ void CMainFrame::StartScheduler() {
 
     std::unique_ptr<CSchedulerContext> context =
         CSchedulerContext::Create(m_hWnd, m_hStopEvent.Get(), m_hAutoUpdate.Get(), m_hAutoUpdateDone.Get(),
-                                  TheSettings().m_updateInterval.load());
+                                  TheSettings().m_updateInterval.load(), m_bUpdateOnCreate);
     if (!context)
         return;
     m_hSchedulerThread.Reset(
@@ -103,17 +105,15 @@ DWORD WINAPI CMainFrame::UpdateScheduler(LPVOID param) {
             break;
         case Wake::Request:
             ::ResetEvent(context->m_autoUpdate.Get());
-            s_nextRunStartedBy =
-                s_startUpRequested.exchange(false) ? UpdateText::kByStartUp : UpdateText::kByProgram;
-            DoAutoUpdate(*context);
-            s_nextRunStartedBy = nullptr; // taken by the run, or the command was not carried out
+            // The main window's own request at its start comes first; any later one is another program's.
+            DoAutoUpdate(*context, std::exchange(context->m_startUpCheck, false)
+                                       ? UpdateText::kStartedByStartUp
+                                       : UpdateText::kStartedByProgram);
             break;
         case Wake::Timer:
             // Re-arming clears the expiry; an interval of 0 would expire at once again.
             timerArmed = context->m_rearmTimer && ArmTimer(timer.Get(), context->m_dueTime);
-            s_nextRunStartedBy = UpdateText::kBySchedule;
-            DoAutoUpdate(*context);
-            s_nextRunStartedBy = nullptr;
+            DoAutoUpdate(*context, UpdateText::kStartedBySchedule);
             break;
         case Wake::Shutdown:
             closeMainWindow = true;
@@ -131,7 +131,7 @@ DWORD WINAPI CMainFrame::UpdateScheduler(LPVOID param) {
     return 0;
 }
 
-void CMainFrame::DoAutoUpdate(CSchedulerContext& context) {
+void CMainFrame::DoAutoUpdate(CSchedulerContext& context, unsigned short startedBy) {
     const CSettings& settings = TheSettings();
     if (!context.m_hMainWnd || settings.m_enableAutoUpdate == 0)
         return;
@@ -149,5 +149,5 @@ void CMainFrame::DoAutoUpdate(CSchedulerContext& context) {
     if (done)
         ::ResetEvent(done);
     // Synchronous: the run happens on the user-interface thread while this thread waits.
-    ::SendMessageA(context.m_hMainWnd, WM_COMMAND, ID_UPDATE_NOW, 0);
+    ::SendMessageA(context.m_hMainWnd, WM_COMMAND, MAKEWPARAM(ID_UPDATE_NOW, startedBy), 0);
 }

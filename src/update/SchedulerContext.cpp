@@ -18,7 +18,7 @@ HANDLE Duplicate(HANDLE handle) {
 
 std::unique_ptr<CSchedulerContext> CSchedulerContext::Create(HWND mainWindow, HANDLE stopEvent,
                                                              HANDLE autoUpdate, HANDLE autoUpdateDone,
-                                                             int intervalDays) {
+                                                             int intervalDays, bool startUpCheck) {
     std::unique_ptr<CSchedulerContext> context(new (std::nothrow) CSchedulerContext);
     if (!context)
         return nullptr;
@@ -30,5 +30,6 @@ std::unique_ptr<CSchedulerContext> CSchedulerContext::Create(HWND mainWindow, HA
     context->m_autoUpdateDone.Reset(Duplicate(autoUpdateDone));
     context->m_dueTime = IntervalDueTime(intervalDays);
     context->m_rearmTimer = intervalDays != 0;
+    context->m_startUpCheck = startUpCheck;
     return context;
 }

@@ -10,8 +10,10 @@ class CSchedulerContext {
   public:
     // Duplicates stop, request and done events for the thread; null when the stop event cannot be
     // duplicated (without it the thread could never be told to end).
+    // startUpCheck: the main window asks for an update at its start, through autoUpdate.
     static std::unique_ptr<CSchedulerContext> Create(HWND mainWindow, HANDLE stopEvent, HANDLE autoUpdate,
-                                                     HANDLE autoUpdateDone, int intervalDays);
+                                                     HANDLE autoUpdateDone, int intervalDays,
+                                                     bool startUpCheck = false);
 
     HWND m_hMainWnd = nullptr;
     CHandle m_stopEvent;
@@ -20,4 +22,6 @@ class CSchedulerContext {
     LONGLONG m_dueTime = 0;   // timer due time in 100 ns units, negative: relative
     // An interval of 0 expires at once; re-arming it would run decisions back to back.
     bool m_rearmTimer = true;
+    // The first request is the start-up check's, until it has come.
+    bool m_startUpCheck = false;
 };

@@ -73,7 +73,7 @@ void CTransferProgressDlg::OnOK() {
 }
 
 void CTransferProgressDlg::OnCancel() {
-    // Only a request: the updater ends the transfer and closes the window itself.
+    // Only a request: the run ends the transfer and closes the window itself.
     m_cancelRequested = TRUE;
 }
 

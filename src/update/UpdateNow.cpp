@@ -4,6 +4,7 @@
 #include "TopMostMessageBox.h"
 #include "UpdateRun.h"
 #include "UpdateTexts.h"
+#include "framework/ThreadState.h"
 #include "framework/WinApp.h"
 #include "shell/MainFrame.h"
 #include "system/SelfUpdate.h"
@@ -56,8 +57,9 @@ BOOL CMainFrame::RunUpdate(std::uint64_t& number) {
         ::SetEvent(m_hUpdateRunning.Get());
     const ULONGLONG began = ::GetTickCount64();
     CUpdateLog log;
-    const char* startedBy = s_nextRunStartedBy.exchange(nullptr);
-    log.BeginRun(startedBy ? startedBy : UpdateText::kByUser);
+    // The command's notification code says who asked: 0 from a menu or the settings dialog.
+    const MSG& command = AfxGetThreadState()->m_lastSentMsg;
+    log.BeginRun(UpdateText::StartedByText(command.message == WM_COMMAND ? HIWORD(command.wParam) : 0));
     number = log.Run();
     CWinApp* app = AfxGetApp();
     {

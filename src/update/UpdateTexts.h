@@ -38,4 +38,25 @@ inline constexpr char kByUser[] = "started by the user";
 inline constexpr char kBySchedule[] = "started by the schedule";
 inline constexpr char kByStartUp[] = "started by the start-up check";
 inline constexpr char kByProgram[] = "started by another program (CVLAutoUpdate)";
+
+// The scheduler's "&Update Now" says in its notification code (the high word of the command's wParam)
+// which of them asked; a menu's or a dialog's is 0, the user.
+enum StartedBy : unsigned short {
+    kStartedByUser = 0,
+    kStartedBySchedule = 0x5701,
+    kStartedByStartUp,
+    kStartedByProgram
+};
+inline const char* StartedByText(unsigned short code) {
+    switch (code) {
+    case kStartedBySchedule:
+        return kBySchedule;
+    case kStartedByStartUp:
+        return kByStartUp;
+    case kStartedByProgram:
+        return kByProgram;
+    default:
+        return kByUser;
+    }
+}
 } // namespace UpdateText
