@@ -28,6 +28,7 @@ LRESULT CALLBACK CommandSpy::Proc(HWND window, UINT message, WPARAM wParam, LPAR
     if (message == WM_COMMAND && lParam == 0) {
         if (LOWORD(wParam) == ID_UPDATE_NOW) {
             ++spy->m_updateNow;
+            spy->m_startedBy = HIWORD(wParam);
             if (::InSendMessage())
                 ++spy->m_fromOtherThread;
             if (spy->m_onUpdateNow)

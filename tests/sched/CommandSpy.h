@@ -18,6 +18,7 @@ class CommandSpy {
     std::atomic<int> m_runLauncher{0};
     std::atomic<int> m_fromOtherThread{0}; // "&Update Now" sent by another thread
     std::atomic<int> m_close{0};           // WM_CLOSE, whoever asked
+    std::atomic<unsigned> m_startedBy{0};  // the notification code of the last "&Update Now": who asked
     // Runs on the window's thread when "&Update Now" arrives, before it is handed on.
     std::function<void()> m_onUpdateNow;
 

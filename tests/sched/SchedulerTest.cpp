@@ -3,6 +3,7 @@
 #include "CommandSpy.h"
 #include "support/FrameTest.h"
 #include "update/SchedulerContext.h"
+#include "update/UpdateTexts.h"
 
 #include <climits>
 #include <vector>
@@ -78,9 +79,11 @@ TEST_F(SchedulerTest, IntervalZeroDecidesRightAfterStartAndThenOnlyOnRequest) {
     CreateFrame();
     CommandSpy spy(m_hwnd, false); // the first decision waits for this thread's messages
     ASSERT_TRUE(WaitUntil([&] { return spy.m_updateNow == 1; }, 2000));
+    EXPECT_EQ(spy.m_startedBy, UpdateText::kStartedBySchedule); // for the run's log
     EXPECT_FALSE(WaitUntil([&] { return spy.m_updateNow > 1; }, 600));
     ::SetEvent(m_autoUpdate.Get());
     ASSERT_TRUE(WaitUntil([&] { return spy.m_updateNow == 2; }, 2000));
+    EXPECT_EQ(spy.m_startedBy, UpdateText::kStartedByProgram);
     EXPECT_FALSE(Signalled(m_autoUpdate));
     EXPECT_FALSE(WaitUntil([&] { return spy.m_updateNow > 2; }, 300));
 }
