@@ -23,8 +23,12 @@ trap stop_native EXIT
 
 # shellcheck source=wine-env.sh
 . "$root/tools/wine-env.sh"
+# The deploy tests run in a lane of their own beside the others (tests/CMakeLists.txt), the run command
+# in a prefix of its own: three at once, each lane's tests one after the other.
+pm_wine_lane_start "$build" deploy
 pm_wine_start "$build"
-trap 'stop_native; pm_wine_stop' EXIT
+pm_wine_lane_wait
+trap 'stop_native; pm_wine_stop; pm_wine_lane_stop "$build" deploy' EXIT
 # Loopback network of the FTP test servers (127.0.0.x unless set).
 export PM_TEST_NET=${PM_TEST_NET:-127.0.0}
 # A test that fails is run once more before it counts as failed, and every such second try is named
@@ -33,7 +37,8 @@ log="$build/ctest.log"
 # A test program that fails without a word is named with its exit status.
 export PM_WINE_REPORT=1
 wine_status=0
-ctest --test-dir "$build" --output-on-failure --no-tests=error --repeat until-pass:2 "$@" | tee "$log" ||
+ctest --test-dir "$build" --output-on-failure --no-tests=error --repeat until-pass:2 -j "${PM_TEST_JOBS:-3}" "$@" |
+  tee "$log" ||
   wine_status=$?
 # Named in a failed line and, later, in a passed one.
 outcomes() { sed -n "s/^ *\\([0-9]*\\/[0-9]* \\)\\{0,1\\}Test *#[0-9]*: \\([^ ]*\\) .*$1.*/\\2/p" "$log" | sort -u; }

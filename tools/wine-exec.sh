@@ -5,7 +5,12 @@
 # to map the shared user data", c0000018): the starting program sees "Internal error." (1359), or the
 # program ends at once without a word. Every Wine process inherits the setting from the one that
 # started it.
-# With PM_WINE_REPORT=1 a program that fails is named with its exit status and time.
+# With PM_WINE_REPORT=1 a program that fails is named with its exit status and time. A test of a lane
+# (PM_LANE) runs in that lane's prefix and display, where tools/test.sh has started them.
+if [ -n "${PM_LANE:-}" ] && [ -f "${PM_LANE_DIR:-}/$PM_LANE.env" ]; then
+  # shellcheck disable=SC1090
+  . "$PM_LANE_DIR/$PM_LANE.env"
+fi
 started=$(date +%s%N)
 setarch "$(uname -m)" -R /usr/lib/wine/wine64 "$@"
 status=$?

@@ -112,7 +112,7 @@ class DeployTest : public ::testing::Test {
     void SetUp() override {
         TearDown();
         for (const FtpTestServer* server : {&m_ftp, &m_slowFtp}) {
-            ASSERT_TRUE(server->Available()) << "the deploy_ftp fixture did not start (PM_FTP_STATE)";
+            ASSERT_TRUE(server->Available()) << "the deploy_ftp fixture did not start";
             server->Clear();
             ASSERT_TRUE(::CreateDirectoryA((server->Root() + "\\update").c_str(), nullptr));
         }

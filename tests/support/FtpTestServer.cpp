@@ -9,9 +9,10 @@
 namespace pmtest {
 
 namespace {
+// In the build's ftp folder beside bin/, where its fixtures keep them, unless PM_FTP_STATE names another.
 std::string StateOf(const char* name) {
     const char* state = std::getenv("PM_FTP_STATE");
-    return state && *state ? WinePath(state) + "\\" + name : std::string();
+    return (state && *state ? WinePath(state) : ProgramDir() + "..\\ftp") + "\\" + name;
 }
 } // namespace
 

@@ -11,7 +11,7 @@ namespace pmtest {
 
 class FtpTestServer : public ServerFolder {
   public:
-    // name: the server's state folder under $PM_FTP_STATE; host: its number on $PM_TEST_NET.
+    // name: the server's state folder under <build>/ftp (or $PM_FTP_STATE); host: its number on $PM_TEST_NET.
     FtpTestServer(const char* name, int host);
 
     const std::string& Address() const { return m_address; }

@@ -79,7 +79,7 @@ class FtpRun {
 class FtpUpdaterTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(MainServer().Available()) << "the update_ftp fixture did not start (PM_FTP_STATE)";
+        ASSERT_TRUE(MainServer().Available()) << "the update_ftp fixture did not start";
         m_app->SetRegistryKey("Corvalis");
         DeleteCorvalisKeys();
         ClearPins();
