@@ -20,11 +20,6 @@ void AppendEscaped(std::string& text, unsigned char c) {
     text += hex;
 }
 
-std::optional<std::uint64_t> DecimalOf(const std::string& text) {
-    std::uint64_t value = 0;
-    return ParseDecimal(text, UINT64_MAX, value) ? std::optional<std::uint64_t>(value) : std::nullopt;
-}
-
 // What a request line may carry as it is: the rest of a path and query a server wrote is escaped, so
 // that a blank or a control character can never end the line early.
 std::string RequestTarget(const std::string& pathAndQuery) {
@@ -66,9 +61,9 @@ bool ContentRangeFits(const std::string& range, std::uint64_t offset, std::uint6
     if (range.compare(0, prefix.size(), prefix) != 0 || dash == std::string::npos ||
         slash == std::string::npos || slash < dash)
         return false;
-    const auto first = DecimalOf(range.substr(prefix.size(), dash - prefix.size()));
-    const auto last = DecimalOf(range.substr(dash + 1, slash - dash - 1));
-    const auto total = DecimalOf(range.substr(slash + 1));
+    const auto first = DecimalValue(range.substr(prefix.size(), dash - prefix.size()));
+    const auto last = DecimalValue(range.substr(dash + 1, slash - dash - 1));
+    const auto total = DecimalValue(range.substr(slash + 1));
     return first && last && total && *first == offset && *last + 1 == size && *total == size;
 }
 

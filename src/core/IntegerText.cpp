@@ -50,3 +50,8 @@ bool ParseDecimal(const std::string& text, std::uint64_t max, std::uint64_t& val
     }
     return true;
 }
+
+std::optional<std::uint64_t> DecimalValue(const std::string& text) {
+    std::uint64_t value = 0;
+    return ParseDecimal(text, UINT64_MAX, value) ? std::optional<std::uint64_t>(value) : std::nullopt;
+}

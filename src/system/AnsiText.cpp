@@ -32,3 +32,9 @@ CString FromSystemCodePage(const std::string& text) {
         return CString();
     return result;
 }
+
+bool SameNameIgnoringCase(const std::u16string& a, const std::u16string& b) {
+    return ::CompareStringOrdinal(reinterpret_cast<const wchar_t*>(a.c_str()), static_cast<int>(a.size()),
+                                  reinterpret_cast<const wchar_t*>(b.c_str()), static_cast<int>(b.size()),
+                                  TRUE) == CSTR_EQUAL;
+}

@@ -18,3 +18,14 @@ bool SameTextIgnoringAsciiCase(const CString& a, const CString& b, UINT codePage
 // Text in the system's own code page, the one programs without the declaration are given, in this
 // program's; empty when it cannot be converted.
 CString FromSystemCodePage(const std::string& text);
+
+// The ASCII parsers' view of UTF-16 text (of the registry, of a version resource): anything else cannot be
+// part of what they accept, and reads as "?".
+template <class Text> std::string AsciiOf(const Text& text) {
+    std::string narrow;
+    for (auto c : text)
+        narrow += c < 0x80 ? static_cast<char>(c) : '?';
+    return narrow;
+}
+// Names as the platform compares registry value names and product names: in any letter case.
+bool SameNameIgnoringCase(const std::u16string& a, const std::u16string& b);

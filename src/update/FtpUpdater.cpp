@@ -97,7 +97,6 @@ BOOL CFtpUpdater::InstallNewestPackage(CString folder) {
     channel.fetch = [this](const PackageCandidate& package, const CString& localPath, FetchedPackage&) {
         return FetchPackage(package, localPath);
     };
-    channel.run = [this](const CString& path) { return RunInstaller(path); };
     const BOOL result = RunUpdatePipeline(channel, m_run);
     if (m_hConnection)
         ::InternetSetStatusCallback(m_hConnection, nullptr);

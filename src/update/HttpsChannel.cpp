@@ -24,11 +24,6 @@ constexpr char kPartSuffix[] = ".part";
 // Within one run a cut transfer is taken up again this often.
 constexpr int kResumes = 2;
 
-std::optional<std::uint64_t> DecimalOf(const std::string& text) {
-    std::uint64_t value = 0;
-    return ParseDecimal(text, UINT64_MAX, value) ? std::optional<std::uint64_t>(value) : std::nullopt;
-}
-
 PartEntry EntryOf(const PackageCandidate& package) {
     return PartEntry{package.name, package.size,
                      package.sha256 ? ThumbprintHex(*package.sha256) : std::string()};
@@ -316,7 +311,7 @@ HttpsResult CHttpsChannel::TransferOnce(const PackageCandidate& package, Part& p
     m_run.Note(offset > 0 ? "transfer resumed from byte " + std::to_string(offset) : "transfer begun");
     // A server announcing another length is not serving the listed file; more is never read.
     const std::string& length = m_client.Answer().contentLength;
-    if (!length.empty() && DecimalOf(length) != package.size - offset)
+    if (!length.empty() && DecimalValue(length) != package.size - offset)
         return HttpsResult::Mismatch;
     const HttpsAnswer& answer = m_client.Answer();
     const std::string& newValidator = answer.etag.empty() ? answer.lastModified : answer.etag;

@@ -4,6 +4,7 @@
 #include "core/VersionText.h"
 #include "system/ProgramIdentity.h"
 #include "RunSnapshot.h"
+#include "system/AnsiText.h"
 #include "system/StartProgram.h"
 
 #include <bcrypt.h>
@@ -18,23 +19,6 @@ struct CViewFree {
     void operator()(const void* view) const { ::UnmapViewOfFile(view); }
 };
 using CMappedView = CScopedHandle<const void*, CViewFree>;
-
-const wchar_t* Wide(const std::u16string& text) {
-    return reinterpret_cast<const wchar_t*>(text.c_str());
-}
-
-// The ASCII parsers' view of registry text: anything else cannot be part of what they accept.
-template <class Text> std::string AsciiOf(const Text& text) {
-    std::string narrow;
-    for (auto c : text)
-        narrow += c < 0x80 ? static_cast<char>(c) : '?';
-    return narrow;
-}
-
-bool SameProductName(const std::u16string& a, const std::u16string& b) {
-    return ::CompareStringOrdinal(Wide(a), static_cast<int>(a.size()), Wide(b), static_cast<int>(b.size()),
-                                  TRUE) == CSTR_EQUAL;
-}
 
 // The version resource of the held file, read through a view of it: the bytes that were checked.
 std::optional<PeVersionInfo> VersionOf(HANDLE file) {
@@ -88,13 +72,13 @@ Admission CPackageTrust::Admit(const CString& path) {
     if (package.version) {
         package.recorded = m_snapshot.InstalledVersion(package.version->productName);
         // This program never goes below the version running now, recorded or not.
-        if (SameProductName(package.version->productName, kOwnProduct)) {
+        if (SameNameIgnoringCase(package.version->productName, kOwnProduct)) {
             const std::uint64_t own = CProgramIdentity::Of(ModulePath()).m_version;
             if (own != 0 && (!package.recorded || *package.recorded < own))
                 package.recorded = own;
         }
     }
-    const Admission admission = DecideAdmission(m_signers, m_products, package, &SameProductName);
+    const Admission admission = DecideAdmission(m_signers, m_products, package, &SameNameIgnoringCase);
     if (admission == Admission::Admitted)
         m_admitted = package.version;
     return admission;

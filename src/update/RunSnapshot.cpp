@@ -4,6 +4,7 @@
 #include "core/IntegerText.h"
 #include "core/VersionText.h"
 #include "framework/Handles.h"
+#include "system/AnsiText.h"
 #include "system/RegistryTable.h"
 #include "system/Settings.h"
 
@@ -13,23 +14,6 @@
 #include <vector>
 
 namespace {
-const wchar_t* Wide(const std::u16string& text) {
-    return reinterpret_cast<const wchar_t*>(text.c_str());
-}
-
-// As the platform compares value names: in either letter case.
-bool SameValueName(const std::u16string& a, const std::u16string& b) {
-    return ::CompareStringOrdinal(Wide(a), static_cast<int>(a.size()), Wide(b), static_cast<int>(b.size()),
-                                  TRUE) == CSTR_EQUAL;
-}
-
-// The ASCII parsers' view of registry text: anything else cannot be part of what they accept.
-template <class Text> std::string AsciiOf(const Text& text) {
-    std::string narrow;
-    for (auto c : text)
-        narrow += c < 0x80 ? static_cast<char>(c) : '?';
-    return narrow;
-}
 
 ThumbprintList LoadPinnedSigners() {
     const RegistryData pins = ReadValueInForce(RegistryName::PackageSigners);
@@ -53,10 +37,7 @@ std::optional<std::uint64_t> RecordedSerial() {
     const std::string text = ReadUserValue(RegistryName::FeedSerial).text;
     const std::size_t first = text.find_first_not_of(" \t");
     const std::size_t last = text.find_last_not_of(" \t");
-    std::uint64_t serial = 0;
-    if (first == std::string::npos || !ParseDecimal(text.substr(first, last - first + 1), UINT64_MAX, serial))
-        return std::nullopt;
-    return serial;
+    return first == std::string::npos ? std::nullopt : DecimalValue(text.substr(first, last - first + 1));
 }
 
 // Every version recorded under the record's key, of the type it is written with.
@@ -115,7 +96,7 @@ CRunSnapshot::CRunSnapshot(CSettings& settings, CWinApp& profile)
 
 std::optional<std::uint64_t> CRunSnapshot::InstalledVersion(const std::u16string& product) const {
     for (const auto& [name, version] : m_versions) {
-        if (SameValueName(name, product))
+        if (SameNameIgnoringCase(name, product))
             return ParseVersionText(version);
     }
     return std::nullopt;
@@ -144,10 +125,11 @@ void CRunSnapshot::RecordVersion(const std::u16string& product, std::uint64_t ve
         return;
     const std::string text = VersionText(version);
     const std::wstring data(text.begin(), text.end());
-    if (::RegSetValueExW(record.Get(), Wide(product), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+    if (::RegSetValueExW(record.Get(), reinterpret_cast<const wchar_t*>(product.c_str()), 0, REG_SZ,
+                         reinterpret_cast<const BYTE*>(data.c_str()),
                          static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS)
         return;
     for (auto entry = m_versions.begin(); entry != m_versions.end();)
-        entry = SameValueName(entry->first, product) ? m_versions.erase(entry) : std::next(entry);
+        entry = SameNameIgnoringCase(entry->first, product) ? m_versions.erase(entry) : std::next(entry);
     m_versions[product] = text;
 }

@@ -79,7 +79,7 @@ BOOL CheckFetched(const PackageCandidate& package, const CString& localPath, Fet
     return FALSE;
 }
 
-BOOL AdmitAndRun(const PackageChannel& channel, CUpdateRun& run, const CString& localPath) {
+BOOL AdmitAndRun(CUpdateRun& run, const CString& localPath) {
     CPackageTrust& trust = run.m_trust;
     const Admission admission = trust.Admit(localPath);
     if (admission != Admission::Admitted) {
@@ -92,7 +92,7 @@ BOOL AdmitAndRun(const PackageChannel& channel, CUpdateRun& run, const CString& 
     }
     if (run.m_beforePackageStart)
         run.m_beforePackageStart();
-    if (!(channel.run ? channel.run(localPath) : run.RunInstaller(localPath))) {
+    if (!run.RunInstaller(localPath)) {
         trust.Release();
         run.m_errorText = UpdateText::kInstallFailed;
         run.Note("could not be started: " + run.m_errorText);
@@ -134,7 +134,7 @@ BOOL RunUpdatePipeline(const PackageChannel& channel, CUpdateRun& run) {
     }
     // The transfer is over: the progress window goes before anything runs.
     run.CloseProgressWindow();
-    const BOOL installed = AdmitAndRun(channel, run, localPath);
+    const BOOL installed = AdmitAndRun(run, localPath);
     run.m_trust.Release();
     return installed;
 }

@@ -35,8 +35,6 @@ struct PackageChannel {
     // Into localPath, replacing what is there; a failed fetch leaves nothing there to run.
     std::function<BOOL(const PackageCandidate& package, const CString& localPath, FetchedPackage& fetched)>
         fetch;
-    // Starts the admitted package and waits for its end, as the run does unless the channel says.
-    std::function<BOOL(const CString& path)> run;
     // The suffix of a file the transfer writes beside the package (its part), whose path must fit too.
     CString besideSuffix;
 };
@@ -55,4 +53,4 @@ BOOL CheckFetched(const PackageCandidate& package, const CString& localPath, Fet
                   CUpdateRun& run);
 
 // Admits the held file, starts it and records it; the file is gone afterwards unless it could not start.
-BOOL AdmitAndRun(const PackageChannel& channel, CUpdateRun& run, const CString& localPath);
+BOOL AdmitAndRun(CUpdateRun& run, const CString& localPath);
